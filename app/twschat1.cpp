@@ -1,0 +1,1 @@
+// Main window: filled in by the application shell.

@@ -1,0 +1,1 @@
+// Chat core: filled in by the chat layer.

@@ -1,0 +1,1 @@
+// Socket component: filled in by the socket layer.

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build needs (only those missing) and
+# builds. Usage: scripts/setup.sh [normal|sanitize|all]   (default: normal)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev libgl-dev
+  libgtest-dev googletest
+  fonts-ipafont-gothic fontconfig
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc)
+build() { # build DIR [cmake args...]
+  local dir=$1; shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S . -B "$dir" -G Ninja "$@"
+  fi
+  cmake --build "$dir" -j "$jobs"
+}
+
+case "${1:-normal}" in
+  normal)   build build ;;
+  sanitize) build build-asan -DPELMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug ;;
+  all)      build build; build build-asan -DPELMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug ;;
+  *) echo "usage: $0 [normal|sanitize|all]" >&2; exit 2 ;;
+esac

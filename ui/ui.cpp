@@ -1,0 +1,1 @@
+// Controls and dialogs: filled in by the ui layer.
