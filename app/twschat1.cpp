@@ -1,6 +1,8 @@
 #include "twschat1.h"
 
 #include "appearance.h"
+#include "exception.h"
+#include "helpviewer.h"
 #include "application.h"
 #include "justone.h"
 #include "settings.h"
@@ -152,7 +154,7 @@ void TTWSChatForm::BuildControls()
     SendButton->setFont(gothic);
     SendButton->setGeometry(8, 10, 41, 21);
     SendButton->setFocusPolicy(Qt::TabFocus);
-    connect(SendButton, &QPushButton::clicked, this, [this] { SendButtonClick(); });
+    connect(SendButton, &QPushButton::clicked, this, [this] { Guarded([this] { SendButtonClick(); }); });
     Image1 = new QLabel(Panel3);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(look::StatusPicture());
@@ -182,7 +184,7 @@ void TTWSChatForm::BuildMenu()
         a->setObjectName(QLatin1String(name));
         a->setShortcut(key);
         a->setShortcutContext(Qt::WindowShortcut);
-        connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        connect(a, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
         return a;
     };
 
@@ -294,12 +296,36 @@ void TTWSChatForm::FlushPane()
     bar->setValue(bar->maximum());
 }
 
+void TTWSChatForm::Guarded(const std::function<void()>& handler)
+{
+    // A menu or button handler's failure is shown, and the program goes on.
+    try {
+        handler();
+    } catch (const Exception& e) {
+        TApplication::ShowException(e.Message());
+    } catch (const std::exception& e) {
+        TApplication::ShowException(e.what());
+    }
+}
+
+void TTWSChatForm::K5Click()
+{
+    FlushPane();
+    FLog.Save(FLines, QDateTime::currentDateTime());
+    K5->setEnabled(false);
+}
+
+void TTWSChatForm::K10Click()
+{
+    if (!FHelp)
+        FHelp = new THelpViewer(this);
+    FHelp->ShowContents(THelpViewer::HelpFile());
+}
+
 void TTWSChatForm::SendButtonClick() {}
 void TTWSChatForm::K4Click() {}
-void TTWSChatForm::K5Click() {}
 void TTWSChatForm::K8Click() {}
 void TTWSChatForm::K9Click() {}
-void TTWSChatForm::K10Click() {}
 void TTWSChatForm::KIP1Click() {}
 void TTWSChatForm::Label2Click() {}
 
@@ -333,7 +359,7 @@ void TTWSChatForm::closeEvent(QCloseEvent* event)
 bool TTWSChatForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
-        KIP1Click();
+        Guarded([this] { KIP1Click(); });
         return true;
     }
     if (watched == MessageEdit && event->type() == QEvent::ShortcutOverride) {

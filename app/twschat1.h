@@ -8,13 +8,17 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "logfile.h"
+
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
 class QAction;
 class QMenu;
 class TJustOne;
+class THelpViewer;
 
 class TTWSChatForm : public QMainWindow {
     Q_OBJECT
@@ -96,8 +100,11 @@ protected:
 private:
     void BuildControls();
     void BuildMenu();
+    void Guarded(const std::function<void()>& handler);
 
     std::vector<std::string> FLines;
     QString FPending;
     bool FFlushQueued = false;
+    TLogSaver FLog;
+    THelpViewer* FHelp = nullptr;
 };

@@ -6,6 +6,7 @@
 
 #include <QTimer>
 #include <gtest/gtest.h>
+#include "qtprint.h"
 
 #include <stdexcept>
 

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include "qtprint.h"
 
 #include <memory>
 #include <signal.h>

@@ -13,6 +13,7 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include "qtprint.h"
 
 
 namespace {
@@ -136,6 +137,37 @@ TEST_F(MainWindow, UnwritableSettingsAreReportedAtClose)
     TApplication::ExceptionReporter = nullptr;
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0], txt::kSettingsNotSaved);
+}
+
+TEST_F(MainWindow, SavingTheLogWritesThePaneAndDisablesTheCommandUntilTheNextLine)
+{
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(FDir.path()));
+    std::vector<std::string> reported;
+    TApplication::ExceptionReporter = [&](const std::string& m) { reported.push_back(m); };
+
+    TTWSChatForm w;
+    w.AddLine("abc");
+    w.K5->trigger();
+    EXPECT_FALSE(w.K5->isEnabled());
+    const QStringList logs = QDir(FDir.path()).entryList({QStringLiteral("*.log")}, QDir::Files);
+    ASSERT_EQ(logs.size(), 1);
+    QFile f(FDir.filePath(logs[0]));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("abc\r\n"));
+    w.AddLine("def");
+    EXPECT_TRUE(w.K5->isEnabled());
+
+    // The folder goes away: the failure is shown and the command stays on.
+    QTemporaryDir gone;
+    ASSERT_TRUE(QDir::setCurrent(gone.path()));
+    gone.remove();
+    w.K5->trigger();
+    QDir::setCurrent(before);
+    TApplication::ExceptionReporter = nullptr;
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].rfind(txt::kLogNotSaved, 0), 0u);
+    EXPECT_TRUE(w.K5->isEnabled());
 }
 
 TEST_F(MainWindow, RendersForReview)

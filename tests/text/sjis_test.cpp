@@ -3,6 +3,7 @@
 #include "texts.h"
 
 #include <gtest/gtest.h>
+#include "qtprint.h"
 
 namespace {
 

@@ -1,0 +1,41 @@
+#include "helpviewer.h"
+
+#include "appearance.h"
+#include "sjis.h"
+#include "texts.h"
+
+#include <QFile>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("HelpViewer"));
+    setWindowTitle(sjis::decode(txt::kHelpTitle));
+    setWindowIcon(look::AppIcon());
+    resize(520, 480);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    FBrowser = new QTextBrowser(this);
+    FBrowser->setFont(look::JapaneseFont(14));
+    FBrowser->setOpenExternalLinks(false);
+    layout->addWidget(FBrowser);
+}
+
+QString THelpViewer::HelpFile()
+{
+    return QStringLiteral(PELMORA_DATA_DIR "/") + sjis::decode(txt::kHelpFolder)
+           + QStringLiteral("/Pelmora.hlp");
+}
+
+void THelpViewer::ShowContents(const QString& file)
+{
+    QFile f(file);
+    if (f.open(QIODevice::ReadOnly))
+        FBrowser->setHtml(QString::fromUtf8(f.readAll()));
+    else
+        FBrowser->setPlainText(sjis::decode(txt::kHelpMissing) + QStringLiteral("\n") + file);
+    show();
+    raise();
+    activateWindow();
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The help viewer: a window of the program that shows the help file.
+
+#include <QString>
+#include <QWidget>
+
+class QTextBrowser;
+
+class THelpViewer : public QWidget {
+    Q_OBJECT
+public:
+    explicit THelpViewer(QWidget* parent = nullptr);
+
+    // The help file's fixed path: under the program's data folder, in the
+    // folder "ｺﾋﾟｰ ～ pelmora2", file "Pelmora.hlp".
+    static QString HelpFile();
+
+    // Opens the file's contents page; a missing or unreadable file is
+    // reported in the viewer itself.
+    void ShowContents(const QString& file);
+
+    QTextBrowser* Browser() const { return FBrowser; }
+
+private:
+    QTextBrowser* FBrowser;
+};
