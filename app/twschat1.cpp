@@ -1,1 +1,352 @@
-// Main window: filled in by the application shell.
+#include "twschat1.h"
+
+#include "appearance.h"
+#include "application.h"
+#include "justone.h"
+#include "settings.h"
+#include "sjis.h"
+#include "texts.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+QString q(const std::string& cp932) { return sjis::decode(cp932); }
+
+QWidget* panel(QWidget* parent, const char* name)
+{
+    auto* w = new QWidget(parent);
+    w->setObjectName(QLatin1String(name));
+    w->setAutoFillBackground(true);
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, look::kPanel);
+    w->setPalette(pal);
+    return w;
+}
+
+// The input row's right-hand panel stays aligned to the right edge.
+class RightAligned : public QObject {
+public:
+    RightAligned(QWidget* host, QWidget* child, int width) : QObject(host), FChild(child), FWidth(width)
+    {
+        host->installEventFilter(this);
+    }
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Resize) {
+            auto* host = static_cast<QWidget*>(o);
+            FChild->setGeometry(host->width() - FWidth, 0, FWidth, host->height());
+        }
+        return false;
+    }
+
+private:
+    QWidget* FChild;
+    int FWidth;
+};
+
+} // namespace
+
+TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("TWSChatForm"));
+    setWindowTitle(q(txt::kAppCaption));
+    setWindowIcon(look::AppIcon());
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, look::kWindow);
+    setPalette(pal);
+    QFont windowFont = font();
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+
+    BuildControls();
+    BuildMenu();
+    JustOne1 = new TJustOne(this);
+
+    if (!firstArgument.isEmpty()) {
+        // The join itself is started by the chat once it is wired in.
+    }
+    FormCreate();
+}
+
+TTWSChatForm::~TTWSChatForm() = default;
+
+void TTWSChatForm::BuildControls()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("central"));
+    setCentralWidget(central);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    const QFont gothic = look::JapaneseFont(13);
+
+    Panel1 = panel(central, "Panel1");
+    Panel1->setFixedHeight(27);
+    Panel1->setFont(gothic);
+    Label1 = new QLabel(q(txt::kNoFriends), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->move(13, 7);
+    Label1->adjustSize();
+    for (int i = 0; i < 9; ++i) {
+        lbName[i] = new QLabel(Panel1);
+        lbName[i]->setObjectName(QStringLiteral("lbName%1").arg(i + 1));
+        lbName[i]->move(-10, 7);
+        lbName[i]->adjustSize();
+    }
+    IPName = new QLabel(q(txt::kIPNameDesign), Panel1);
+    IPName->setObjectName(QStringLiteral("IPName"));
+    IPName->hide();
+    NameLabel = new QLabel(q(txt::kNameDesign), Panel1);
+    NameLabel->setObjectName(QStringLiteral("Name"));
+    NameLabel->hide();
+    NextIP = new QLabel(Panel1);
+    NextIP->setObjectName(QStringLiteral("NextIP"));
+    NextIP->hide();
+    column->addWidget(Panel1);
+
+    auto* middle = new QHBoxLayout;
+    middle->setContentsMargins(0, 0, 0, 0);
+    middle->setSpacing(0);
+    Panel4 = panel(central, "Panel4");
+    Panel4->setFixedWidth(10);
+    Panel5 = panel(central, "Panel5");
+    Panel5->setFixedWidth(10);
+    DisplayMemo = new QPlainTextEdit(central);
+    DisplayMemo->setObjectName(QStringLiteral("DisplayMemo"));
+    DisplayMemo->setReadOnly(true);
+    DisplayMemo->setFocusPolicy(Qt::NoFocus);
+    DisplayMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    DisplayMemo->viewport()->setCursor(Qt::ArrowCursor);
+    DisplayMemo->setFont(gothic);
+    DisplayMemo->setUndoRedoEnabled(false);
+    QPalette white = DisplayMemo->palette();
+    white.setColor(QPalette::Base, Qt::white);
+    DisplayMemo->setPalette(white);
+    middle->addWidget(Panel4);
+    middle->addWidget(DisplayMemo, 1);
+    middle->addWidget(Panel5);
+    column->addLayout(middle, 1);
+
+    Panel2 = panel(central, "Panel2");
+    Panel2->setFixedHeight(41);
+    MessageEdit = new QLineEdit(q(txt::kMessageEditInitial), Panel2);
+    MessageEdit->setObjectName(QStringLiteral("MessageEdit"));
+    MessageEdit->setFont(gothic);
+    MessageEdit->setGeometry(10, 10, 365, 21);
+    MessageEdit->setEnabled(false);
+    MessageEdit->setAttribute(Qt::WA_InputMethodEnabled, true);
+    MessageEdit->installEventFilter(this);
+    Panel3 = panel(Panel2, "Panel3");
+    new RightAligned(Panel2, Panel3, 105);
+    SendButton = new QPushButton(q(txt::kSendCaption), Panel3);
+    SendButton->setObjectName(QStringLiteral("SendButton"));
+    SendButton->setFont(gothic);
+    SendButton->setGeometry(8, 10, 41, 21);
+    SendButton->setFocusPolicy(Qt::TabFocus);
+    connect(SendButton, &QPushButton::clicked, this, [this] { SendButtonClick(); });
+    Image1 = new QLabel(Panel3);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(look::StatusPicture());
+    Image1->setGeometry(59, 3, 37, 37);
+    Image1->installEventFilter(this);
+    column->addWidget(Panel2);
+
+    // The window's default button, outside the visible area: Enter in the
+    // input box presses it, and it presses the send button.
+    Button1 = new QPushButton(QStringLiteral("Button1"), central);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(-200, 119, 75, 25);
+    Button1->setFocusPolicy(Qt::NoFocus);
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(MessageEdit, &QLineEdit::returnPressed, Button1, &QPushButton::click);
+
+    setTabOrder(MessageEdit, SendButton);
+}
+
+void TTWSChatForm::BuildMenu()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    auto item = [this](QMenu* menu, const char* name, const std::string& caption, QKeySequence key,
+                       void (TTWSChatForm::*handler)()) {
+        QAction* a = menu->addAction(q(caption));
+        a->setObjectName(QLatin1String(name));
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        return a;
+    };
+
+    K1 = bar->addMenu(q(txt::kMenuTop));
+    K1->setObjectName(QStringLiteral("K1"));
+    K8 = item(K1, "K8", txt::kMenuConnect, QKeySequence(Qt::CTRL | Qt::Key_C), &TTWSChatForm::K8Click);
+    K9 = item(K1, "K9", txt::kMenuDisconnect, QKeySequence(Qt::CTRL | Qt::Key_D), &TTWSChatForm::K9Click);
+    K9->setEnabled(false);
+    KIP1 = item(K1, "KIP1", txt::kMenuStatus, QKeySequence(Qt::Key_F2), &TTWSChatForm::KIP1Click);
+    K5 = item(K1, "K5", txt::kMenuSaveLog, QKeySequence(Qt::CTRL | Qt::Key_S), &TTWSChatForm::K5Click);
+    K5->setEnabled(false);
+    N1 = K1->addSeparator();
+    N1->setObjectName(QStringLiteral("N1"));
+    K6 = item(K1, "K6", txt::kMenuExit, QKeySequence(Qt::CTRL | Qt::Key_Q), &TTWSChatForm::K6Click);
+
+    K7 = bar->addMenu(q(txt::kMenuSettings));
+    K7->setObjectName(QStringLiteral("K7"));
+    K4 = item(K7, "K4", txt::kMenuName, QKeySequence(Qt::CTRL | Qt::Key_N), &TTWSChatForm::K4Click);
+
+    K2 = bar->addMenu(q(txt::kMenuHelpTop));
+    K2->setObjectName(QStringLiteral("K2"));
+    K10 = item(K2, "K10", txt::kMenuHelp, QKeySequence(Qt::Key_F1), &TTWSChatForm::K10Click);
+    K3 = item(K2, "K3", txt::kMenuAbout, QKeySequence(), &TTWSChatForm::Label2Click);
+
+    // F5 on the top-level item opens that menu.
+    auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(f5, &QShortcut::activated, this, [this] { menuBar()->setActiveAction(K1->menuAction()); });
+}
+
+void TTWSChatForm::FormCreate()
+{
+    const TWindowSettings s = TWindowSettings::Read();
+    const QRect r = FitOnScreen(s.bounds);
+    move(r.topLeft());
+    resize(r.size());
+    Name = s.name;
+    NameLabel->setText(q(Name));
+}
+
+void TTWSChatForm::FormShow()
+{
+    if (Initialized)
+        return;
+    Initialized = true;
+    // The listener opens here once the chat is wired in.
+}
+
+void TTWSChatForm::FormResize()
+{
+    MessageEdit->resize(qMax(0, width() - 125), MessageEdit->height());
+}
+
+void TTWSChatForm::DisplayMemoChange()
+{
+    K5->setEnabled(true);
+}
+
+void TTWSChatForm::Button1Click()
+{
+    SendButton->click();
+}
+
+bool TTWSChatForm::FormCloseQuery()
+{
+    return true;
+}
+
+void TTWSChatForm::FormClose()
+{
+    TWindowSettings s;
+    s.bounds = QRect(pos(), size());
+    s.name = Name;
+    if (!s.Write())
+        TApplication::ShowException(txt::kSettingsNotSaved);
+}
+
+void TTWSChatForm::AddLine(const std::string& text)
+{
+    // "\r\n" inside a text starts a further line of the pane.
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find("\r\n", start);
+        const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        FLines.push_back(line);
+        if (!FPending.isNull())
+            FPending += QLatin1Char('\n');
+        else
+            FPending = QStringLiteral("");
+        FPending += sjis::decode(line);
+        if (end == std::string::npos)
+            break;
+        start = end + 2;
+    }
+    DisplayMemoChange();
+    if (!FFlushQueued) {
+        FFlushQueued = true;
+        QTimer::singleShot(0, this, [this] { FlushPane(); });
+    }
+}
+
+void TTWSChatForm::FlushPane()
+{
+    FFlushQueued = false;
+    if (FPending.isNull())
+        return;
+    DisplayMemo->appendPlainText(FPending);
+    FPending = QString();
+    QScrollBar* bar = DisplayMemo->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void TTWSChatForm::SendButtonClick() {}
+void TTWSChatForm::K4Click() {}
+void TTWSChatForm::K5Click() {}
+void TTWSChatForm::K8Click() {}
+void TTWSChatForm::K9Click() {}
+void TTWSChatForm::K10Click() {}
+void TTWSChatForm::KIP1Click() {}
+void TTWSChatForm::Label2Click() {}
+
+void TTWSChatForm::K6Click()
+{
+    close();
+}
+
+void TTWSChatForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    FormShow();
+}
+
+void TTWSChatForm::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TTWSChatForm::closeEvent(QCloseEvent* event)
+{
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+bool TTWSChatForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
+        KIP1Click();
+        return true;
+    }
+    if (watched == MessageEdit && event->type() == QEvent::ShortcutOverride) {
+        // The menu's shortcuts win over the edit box's own keys (Ctrl+C
+        // connects, as the menu says, rather than copying).
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        for (QAction* a : {K8, K9, KIP1, K5, K6, K4, K10}) {
+            if (a->isEnabled() && a->shortcut() == pressed) {
+                event->ignore();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -38,7 +38,7 @@ struct DoubleByteTable {
                 const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
                 decoder.resetState();
                 const QString s = decoder.decode(QByteArrayView(pair, 2));
-                if (!decoder.hasError() && s.size() == 1 && s.at(0).unicode() != 0x1A)
+                if (s.size() == 1 && s.at(0).unicode() != 0x1A && s.at(0) != QChar::ReplacementCharacter)
                     toUnicode[leadIndex(lead) * kTrails + (trail - 0x40)] = s.at(0).unicode();
             }
         }

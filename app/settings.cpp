@@ -1,0 +1,70 @@
+#include "settings.h"
+
+#include "sjis.h"
+#include "texts.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+
+namespace {
+
+int readNumber(QSettings& s, const char* key, int fallback)
+{
+    bool ok = false;
+    const int v = s.value(QLatin1String(key)).toString().trimmed().toInt(&ok);
+    return ok ? v : fallback;
+}
+
+} // namespace
+
+TWindowSettings TWindowSettings::Read()
+{
+    TWindowSettings r;
+    QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
+    s.beginGroup(QStringLiteral("position"));
+    r.bounds = QRect(readNumber(s, "Left", 100), readNumber(s, "Top", 100),
+                     readNumber(s, "Width", 490), readNumber(s, "Height", 369));
+    s.endGroup();
+    s.beginGroup(QStringLiteral("user"));
+    const QVariant name = s.value(QStringLiteral("name"));
+    r.name = name.isValid() ? sjis::encode(name.toString()) : txt::kDefaultNick;
+    s.endGroup();
+    return r;
+}
+
+bool TWindowSettings::Write() const
+{
+    QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
+    s.beginGroup(QStringLiteral("position"));
+    s.setValue(QStringLiteral("Left"), QString::number(bounds.x()));
+    s.setValue(QStringLiteral("Top"), QString::number(bounds.y()));
+    s.setValue(QStringLiteral("Width"), QString::number(bounds.width()));
+    s.setValue(QStringLiteral("Height"), QString::number(bounds.height()));
+    s.endGroup();
+    s.beginGroup(QStringLiteral("user"));
+    s.setValue(QStringLiteral("name"), sjis::decode(name));
+    s.endGroup();
+    s.sync();
+    return s.status() == QSettings::NoError;
+}
+
+QRect FitOnScreen(const QRect& stored)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    for (const QScreen* sc : QGuiApplication::screens())
+        area = area.united(sc->availableGeometry());
+
+    QRect r = stored;
+    r.setWidth(qBound(150, stored.width(), qMax(150, area.width())));
+    r.setHeight(qBound(120, stored.height(), qMax(120, area.height())));
+    // At least a corner of the title bar must be reachable.
+    const QRect grip(r.x(), r.y(), qMin(r.width(), 100), 30);
+    bool reachable = false;
+    for (const QScreen* sc : QGuiApplication::screens())
+        reachable = reachable || sc->availableGeometry().intersects(grip);
+    if (!screen || !reachable)
+        r.moveTopLeft(QPoint(100, 100));
+    return r;
+}

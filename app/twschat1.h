@@ -1,0 +1,103 @@
+#pragma once
+// The main window: roster strip, conversation pane, input row and menu.
+// It owns the chat and shows what the chat tells it; it holds no chat logic.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <array>
+#include <string>
+#include <vector>
+
+class QAction;
+class QMenu;
+class TJustOne;
+
+class TTWSChatForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // Builds the window; a non-empty first argument (the address to join)
+    // starts a join before the listener opens.
+    explicit TTWSChatForm(const QString& firstArgument = QString(), QWidget* parent = nullptr);
+    ~TTWSChatForm() override;
+
+    // Conversation pane. Lines are kept as the CP932 bytes they arrived as
+    // (the log is written from them) and shown decoded; a "\r\n" inside a
+    // text starts a further line. Lines added during one turn of the event
+    // loop reach the widget in one insertion.
+    void AddLine(const std::string& text);
+    void FlushPane();
+    const std::vector<std::string>& PaneLines() const { return FLines; }
+
+    // Own nick name (CP932).
+    std::string Name;
+    bool Initialized = false;
+
+    // Controls under their names.
+    QWidget* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    std::array<QLabel*, 9> lbName{};
+    QLabel* IPName = nullptr;
+    QLabel* NameLabel = nullptr; // the invisible "Name" label
+    QLabel* NextIP = nullptr;
+    QWidget* Panel2 = nullptr;
+    QWidget* Panel3 = nullptr;
+    QWidget* Panel4 = nullptr;
+    QWidget* Panel5 = nullptr;
+    QPlainTextEdit* DisplayMemo = nullptr;
+    QLineEdit* MessageEdit = nullptr;
+    QPushButton* SendButton = nullptr;
+    QLabel* Image1 = nullptr;
+    QPushButton* Button1 = nullptr;
+
+    QMenu* K1 = nullptr; // "メニュ-"
+    QAction* K8 = nullptr;
+    QAction* K9 = nullptr;
+    QAction* KIP1 = nullptr;
+    QAction* K5 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* K6 = nullptr;
+    QMenu* K7 = nullptr; // "設定"
+    QAction* K4 = nullptr;
+    QMenu* K2 = nullptr; // "ヘルプ "
+    QAction* K10 = nullptr;
+    QAction* K3 = nullptr;
+
+    TJustOne* JustOne1 = nullptr;
+
+    // Event handlers under their names.
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+    void DisplayMemoChange();
+    void Button1Click();
+    bool FormCloseQuery();
+    void FormClose();
+
+    void SendButtonClick();
+    void K4Click();
+    void K5Click();
+    void K6Click();
+    void K8Click();
+    void K9Click();
+    void K10Click();
+    void KIP1Click();
+    void Label2Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenu();
+
+    std::vector<std::string> FLines;
+    QString FPending;
+    bool FFlushQueued = false;
+};

@@ -1,0 +1,116 @@
+// The single-instance guard with real processes: copies of a small program
+// that takes the guard exactly as the chat program does.
+#include "justone.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <signal.h>
+
+namespace {
+
+class JustOne : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FRoot.isValid());
+        QDir(FRoot.path()).mkpath(QStringLiteral("runtime"));
+        QFile::setPermissions(FRoot.path() + QStringLiteral("/runtime"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    // Copies the probe to FOLDER/NAME and returns its path.
+    QString Copy(const QString& folder, const QString& name)
+    {
+        const QString dir = FRoot.path() + QLatin1Char('/') + folder;
+        QDir().mkpath(dir);
+        const QString path = dir + QLatin1Char('/') + name;
+        EXPECT_TRUE(QFile::copy(QStringLiteral(PROBE_PATH), path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+
+    // Starts a copy and returns once it said whether it holds the guard.
+    std::unique_ptr<QProcess> Start(const QString& path, QString* said)
+    {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), FRoot.path() + QStringLiteral("/runtime"));
+        p->setProcessEnvironment(env);
+        p->start(path, {});
+        EXPECT_TRUE(p->waitForStarted(10000));
+        while (!p->canReadLine() && p->state() == QProcess::Running)
+            p->waitForReadyRead(10000);
+        *said = QString::fromLatin1(p->readLine()).trimmed();
+        return p;
+    }
+
+    // A second instance ends by itself, quietly and with success.
+    void ExpectRefused(const QString& path)
+    {
+        QString said;
+        auto p = Start(path, &said);
+        EXPECT_EQ(said, QStringLiteral("second"));
+        EXPECT_TRUE(p->waitForFinished(10000));
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p->exitCode(), 0);
+    }
+
+    void Stop(QProcess& p)
+    {
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(10000));
+    }
+
+    QTemporaryDir FRoot;
+};
+
+TEST_F(JustOne, DifferentFileNamesRunSideBySide)
+{
+    QString a, b;
+    auto first = Start(Copy(QStringLiteral("x"), QStringLiteral("pelmora-a")), &a);
+    auto second = Start(Copy(QStringLiteral("x"), QStringLiteral("pelmora-b")), &b);
+    EXPECT_EQ(a, QStringLiteral("first"));
+    EXPECT_EQ(b, QStringLiteral("first"));
+    Stop(*first);
+    Stop(*second);
+}
+
+TEST_F(JustOne, SameFileNameInAnotherFolderIsRefusedAndTheFirstIsUntouched)
+{
+    QString said;
+    auto first = Start(Copy(QStringLiteral("one"), QStringLiteral("pelmora")), &said);
+    ASSERT_EQ(said, QStringLiteral("first"));
+    ExpectRefused(Copy(QStringLiteral("two"), QStringLiteral("pelmora")));
+    ExpectRefused(Copy(QStringLiteral("one/again"), QStringLiteral("pelmora")));
+    // The first one still runs and still holds the name.
+    EXPECT_EQ(first->state(), QProcess::Running);
+    ExpectRefused(Copy(QStringLiteral("three"), QStringLiteral("pelmora")));
+    Stop(*first);
+    EXPECT_EQ(first->exitCode(), 0);
+}
+
+TEST_F(JustOne, TheNameIsFreeAgainAfterTheFirstEndsOrIsKilled)
+{
+    const QString path = Copy(QStringLiteral("k"), QStringLiteral("pelmora"));
+    QString said;
+    auto first = Start(path, &said);
+    ASSERT_EQ(said, QStringLiteral("first"));
+    Stop(*first);
+
+    auto second = Start(path, &said);
+    ASSERT_EQ(said, QStringLiteral("first"));
+    ::kill(static_cast<pid_t>(second->processId()), SIGKILL);
+    EXPECT_TRUE(second->waitForFinished(10000));
+
+    // The lock file is still there, but a killed holder holds nothing.
+    auto third = Start(path, &said);
+    EXPECT_EQ(said, QStringLiteral("first"));
+    Stop(*third);
+}
+
+} // namespace

@@ -1,0 +1,94 @@
+// The Shift-JIS boundary: what a Japanese Windows peer sends and expects.
+#include "sjis.h"
+#include "texts.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string bytes(std::initializer_list<int> list)
+{
+    std::string s;
+    for (int b : list)
+        s.push_back(static_cast<char>(b));
+    return s;
+}
+
+QString u(const char16_t* s) { return QString::fromUtf16(s); }
+
+TEST(Sjis, EveryFixedTextRoundTrips)
+{
+    ASSERT_FALSE(txt::all().empty());
+    for (const auto& e : txt::all()) {
+        SCOPED_TRACE(e.name);
+        const QString shown = sjis::decode(*e.sjis);
+        EXPECT_EQ(shown, QString::fromUtf8(e.utf8));
+        EXPECT_FALSE(shown.contains(QChar::ReplacementCharacter));
+        EXPECT_EQ(sjis::encode(shown), *e.sjis);
+    }
+}
+
+TEST(Sjis, WindowsRowsDecodeAndEncodeBothWays)
+{
+    // 0x8160 is the full-width tilde and 0x8740 the circled one, not the
+    // JIS forms; NEC row 13 and the IBM rows are present.
+    EXPECT_EQ(sjis::decode(bytes({0x81, 0x60})), u(u"\uFF5E"));
+    EXPECT_EQ(sjis::decode(bytes({0x87, 0x40})), u(u"\u2460"));
+    EXPECT_EQ(sjis::encode(u(u"\uFF5E")), bytes({0x81, 0x60}));
+    EXPECT_EQ(sjis::encode(u(u"\u2460")), bytes({0x87, 0x40}));
+    EXPECT_EQ(sjis::decode(bytes({0xFA, 0x40})), u(u"\u2170")); // small roman one
+}
+
+TEST(Sjis, InputMethodCodePointsEncodeAsWindowsDoes)
+{
+    struct Case { char16_t in; int hi, lo; };
+    const Case cases[] = {
+        {0x301C, 0x81, 0x60}, {0x2016, 0x81, 0x61}, {0x2212, 0x81, 0x7C}, {0x00A2, 0x81, 0x91},
+        {0x00A3, 0x81, 0x92}, {0x00AC, 0x81, 0xCA}, {0x2014, 0x81, 0x5C},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.in);
+        EXPECT_EQ(sjis::encode(QString(QChar(c.in))), bytes({c.hi, c.lo}));
+    }
+}
+
+TEST(Sjis, UnencodableCharactersBecomeOneQuestionMarkEach)
+{
+    // An emoji is a surrogate pair: one "?", never the converter's 0xFC 0xFC.
+    EXPECT_EQ(sjis::encode(u(u"a\U0001F600b")), "a?b");
+    EXPECT_EQ(sjis::encode(u(u"\u20AC")), "?");                   // euro sign
+    const QChar lone[] = {QChar(char16_t(0xD800)), QChar(u'x')};
+    EXPECT_EQ(sjis::encode(QString(lone, 2)), "?x"); // lone surrogate
+    EXPECT_EQ(sjis::encode(u(u"\u3042\u20AC\u3044")), bytes({0x82, 0xA0, '?', 0x82, 0xA2}));
+}
+
+TEST(Sjis, HalfWidthKatakanaIsOneByte)
+{
+    EXPECT_EQ(sjis::decode(bytes({0xB1, 0xDF, 0xA1})), u(u"\uFF71\uFF9F\uFF61"));
+    EXPECT_EQ(sjis::encode(u(u"\uFF7F\uFF79\uFF6F\uFF84")), bytes({0xBF, 0xB9, 0xAF, 0xC4}));
+}
+
+TEST(Sjis, UndecodableBytesShowAsReplacementAndLeaveTheRestIntact)
+{
+    // A lone lead byte at the end of a text.
+    EXPECT_EQ(sjis::decode(bytes({'a', 'b', 0x82})), u(u"ab\uFFFD"));
+    // A lead byte followed by a byte that cannot trail: the second byte is
+    // still read as itself.
+    EXPECT_EQ(sjis::decode(bytes({0x82, 0x20, 'x'})), u(u"\uFFFD x"));
+    // Bytes that are never characters.
+    EXPECT_EQ(sjis::decode(bytes({0x80, 0xA0, 0xFD, 0xFF})), u(u"\uFFFD\uFFFD\uFFFD\uFFFD"));
+    // An unassigned pair.
+    EXPECT_EQ(sjis::decode(bytes({0x85, 0x40, 'z'})), u(u"\uFFFD\uFFFDz"));
+    // The ASCII range, backslash and tilde included, is itself.
+    EXPECT_EQ(sjis::decode("\\~\r\n"), QStringLiteral("\\~\r\n"));
+    EXPECT_EQ(sjis::encode(QStringLiteral("\\~")), "\\~");
+}
+
+TEST(Sjis, NulBytesAndEmptyTexts)
+{
+    EXPECT_EQ(sjis::decode(""), QString());
+    EXPECT_EQ(sjis::encode(QString()), "");
+    EXPECT_EQ(sjis::decode(std::string("a\0b", 3)).size(), 3);
+}
+
+} // namespace
