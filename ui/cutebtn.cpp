@@ -1,0 +1,242 @@
+#include "cutebtn.h"
+
+#include "sjis.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QShortcutEvent>
+
+TCuteButton::TCuteButton(QWidget* parent) : QWidget(parent)
+{
+    // A button holds no child controls; its rest look is a raised inner ring.
+    FBevelOuter = bvNone;
+    FBevelInner = bvRaised;
+    resize(75, 25);
+    setFocusPolicy(Qt::StrongFocus);
+    FColor = palette().color(QPalette::Button);
+    setAttribute(Qt::WA_Hover, false);
+}
+
+void TCuteButton::Click()
+{
+    if (OnClick)
+        OnClick(this);
+    emit clicked();
+}
+
+void TCuteButton::Invalidate()
+{
+    ++FRepaintRequests;
+    update();
+}
+
+void TCuteButton::SetBevelOuter(TBevelCut value)
+{
+    FBevelOuter = value;
+    Invalidate();
+}
+
+void TCuteButton::SetBevelInner(TBevelCut value)
+{
+    FBevelInner = value;
+    Invalidate();
+}
+
+void TCuteButton::SetBevelWidth(int value)
+{
+    FBevelWidth = value;
+    Invalidate();
+}
+
+void TCuteButton::SetFlat(bool value)
+{
+    if (value == FFlat)
+        return;
+    FFlat = value;
+    SetBevelInner(value ? bvNone : bvRaised);
+}
+
+std::string TCuteButton::Caption() const
+{
+    return sjis::encode(FCaption);
+}
+
+void TCuteButton::SetCaption(const std::string& cp932)
+{
+    const QString text = sjis::decode(cp932);
+    if (text == FCaption)
+        return;
+    if (FShortcutId)
+        releaseShortcut(FShortcutId);
+    FShortcutId = 0;
+    FCaption = text;
+    if (!Mnemonic().isNull())
+        FShortcutId = grabShortcut(QKeySequence::mnemonic(FCaption), Qt::WindowShortcut);
+    Invalidate();
+}
+
+void TCuteButton::SetColor(const QColor& value)
+{
+    FColor = value;
+    Invalidate();
+}
+
+void TCuteButton::SetAlignment(Qt::Alignment value)
+{
+    FAlignment = value;
+    Invalidate();
+}
+
+// The character after the caption's first "&", unless that "&" ends it.
+QChar TCuteButton::Mnemonic() const
+{
+    const int amp = FCaption.indexOf(QLatin1Char('&'));
+    if (amp < 0 || amp + 1 >= FCaption.size())
+        return QChar();
+    return FCaption.at(amp + 1);
+}
+
+void TCuteButton::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const QColor light = palette().color(QPalette::Light);
+    const QColor shadow = palette().color(QPalette::Dark);
+    QRect r = rect();
+
+    // One ring of FBevelWidth pixels: highlight on top/left when raised,
+    // shadow there when lowered; then shrink the rectangle past it.
+    auto ring = [&](TBevelCut cut) {
+        if (cut == bvNone)
+            return;
+        const QColor tl = cut == bvRaised ? light : shadow;
+        const QColor br = cut == bvRaised ? shadow : light;
+        for (int i = 0; i < FBevelWidth; ++i) {
+            p.setPen(tl);
+            p.drawLine(r.left(), r.top(), r.right(), r.top());
+            p.drawLine(r.left(), r.top(), r.left(), r.bottom());
+            p.setPen(br);
+            p.drawLine(r.right(), r.top(), r.right(), r.bottom());
+            p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+            r.adjust(1, 1, -1, -1);
+        }
+    };
+    ring(FBevelOuter);
+    ring(FBevelInner);
+    p.fillRect(r, FColor);
+
+    if (!FCaption.isEmpty()) {
+        p.setFont(font());
+        p.setPen(isEnabled() ? palette().color(QPalette::ButtonText)
+                             : palette().color(QPalette::Disabled, QPalette::ButtonText));
+        p.drawText(r, int(FAlignment | Qt::AlignVCenter) | Qt::TextShowMnemonic | Qt::TextExpandTabs
+                          | Qt::TextSingleLine,
+                   FCaption);
+    }
+}
+
+void TCuteButton::enterEvent(QEnterEvent* e)
+{
+    QWidget::enterEvent(e);
+    if (OnMouseEnter)
+        OnMouseEnter(this);
+    // Dragging onto the button with the left button held shows it pressed.
+    SetBevelOuter((QGuiApplication::mouseButtons() & Qt::LeftButton) ? bvLowered : bvRaised);
+}
+
+void TCuteButton::leaveEvent(QEvent* e)
+{
+    QWidget::leaveEvent(e);
+    if (OnMouseLeave)
+        OnMouseLeave(this);
+    SetBevelOuter(bvNone);
+}
+
+void TCuteButton::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton) {
+        FClickArmed = true;
+        SetBevelOuter(bvLowered);
+    }
+    if (OnMouseDown)
+        OnMouseDown(this, e->button(), e->position().toPoint());
+}
+
+// Qt delivers the second press of a double click as a press followed by a
+// double-click event; the latter disarms the click, so a quick double click
+// clicks once.
+void TCuteButton::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton) {
+        FClickArmed = false;
+        SetBevelOuter(bvLowered);
+    }
+}
+
+void TCuteButton::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton) {
+        const bool click = FClickArmed && rect().contains(e->position().toPoint());
+        FClickArmed = false;
+        // The click comes first, so a modal dialog opened by it sees the
+        // button still lowered.
+        if (click)
+            Click();
+        SetBevelOuter(bvNone);
+    }
+    if (OnMouseUp)
+        OnMouseUp(this, e->button(), e->position().toPoint());
+}
+
+void TCuteButton::focusInEvent(QFocusEvent* e)
+{
+    SetBevelOuter(bvRaised);
+    QWidget::focusInEvent(e);
+    if (OnEnter)
+        OnEnter(this);
+}
+
+void TCuteButton::focusOutEvent(QFocusEvent* e)
+{
+    QWidget::focusOutEvent(e);
+    if (OnExit)
+        OnExit(this);
+    SetBevelOuter(bvNone);
+}
+
+void TCuteButton::keyPressEvent(QKeyEvent* e)
+{
+    int key = e->key();
+    if (OnKeyDown)
+        OnKeyDown(this, key, e->modifiers());
+    if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) && isEnabled()) {
+        SetBevelOuter(bvLowered);
+        Click();
+        SetBevelOuter(bvRaised);
+        return;
+    }
+    // Anything else (Escape, Tab, ...) goes on to the window.
+    e->ignore();
+}
+
+void TCuteButton::keyReleaseEvent(QKeyEvent* e)
+{
+    int key = e->key();
+    if (OnKeyUp)
+        OnKeyUp(this, key, e->modifiers());
+    e->ignore();
+}
+
+bool TCuteButton::event(QEvent* e)
+{
+    if (e->type() == QEvent::Shortcut) {
+        // The caption's mnemonic (Alt+letter); only while the parent shows.
+        if (isEnabled() && (!parentWidget() || parentWidget()->isVisible()))
+            Click();
+        return true;
+    }
+    return QWidget::event(e);
+}

@@ -1,0 +1,110 @@
+#pragma once
+// TCuteButton: the flat push button of every dialog and the main window's
+// send button.
+//
+// Not a native push button: a focusable panel whose whole look is two bevel
+// rings around a flat face. The outer ring tells the interaction state (none
+// at rest, raised on hover or focus, lowered while pressed), the inner ring
+// the resting look (raised unless Flat). A left press followed by a release
+// inside clicks; Space or Enter on the focused button clicks; the second
+// press of a double click does not click.
+//
+// Use:
+//   auto* b = new TCuteButton(parent);
+//   b->SetCaption(txt::kSendCaption);          // CP932 bytes
+//   b->SetColor(QColor(240, 240, 240));
+//   b->setGeometry(x, y, 41, 21);
+//   b->OnClick = [this](TCuteButton*) { SendButtonClick(); };
+//   // or: connect(b, &TCuteButton::clicked, ...)
+
+#include <QColor>
+#include <QWidget>
+#include <functional>
+#include <string>
+
+enum TBevelCut { bvNone, bvLowered, bvRaised };
+
+class TCuteButton : public QWidget {
+    Q_OBJECT
+public:
+    using TNotifyEvent = std::function<void(TCuteButton* Sender)>;
+    // Key is the Qt key code; a handler may replace it (0 = swallowed), so
+    // that Space or Enter no longer click.
+    using TKeyEvent = std::function<void(TCuteButton* Sender, int& Key, Qt::KeyboardModifiers Shift)>;
+    using TMouseEvent = std::function<void(TCuteButton* Sender, Qt::MouseButton Button, QPoint Pos)>;
+
+    explicit TCuteButton(QWidget* parent = nullptr);
+
+    // Raises OnClick, then emits clicked(). Public so that a dialog's hidden
+    // default button can click this one, as Enter does.
+    virtual void Click();
+
+    bool Flat() const { return FFlat; }
+    void SetFlat(bool value);
+
+    TBevelCut BevelOuter() const { return FBevelOuter; }
+    TBevelCut BevelInner() const { return FBevelInner; }
+    // Every write repaints, also of the value the ring already has.
+    void SetBevelOuter(TBevelCut value);
+    void SetBevelInner(TBevelCut value);
+    int BevelWidth() const { return FBevelWidth; }
+    void SetBevelWidth(int value);
+
+    // Caption as CP932 bytes. A "&" marks the next character as mnemonic.
+    std::string Caption() const;
+    void SetCaption(const std::string& cp932);
+    QString CaptionText() const { return FCaption; }
+
+    QColor Color() const { return FColor; }
+    void SetColor(const QColor& value);
+    Qt::Alignment Alignment() const { return FAlignment; }
+    void SetAlignment(Qt::Alignment value);
+
+    // Repaints requested so far (bevel writes, captions, colours); lets
+    // tests see that SetFlat with the current value asks for no repaint.
+    int RepaintRequests() const { return FRepaintRequests; }
+
+    TNotifyEvent OnClick;
+    TNotifyEvent OnMouseEnter;
+    TNotifyEvent OnMouseLeave;
+    TNotifyEvent OnEnter;
+    TNotifyEvent OnExit;
+    TKeyEvent OnKeyDown;
+    TKeyEvent OnKeyUp;
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+
+    QSize sizeHint() const override { return QSize(75, 25); }
+
+signals:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void enterEvent(QEnterEvent*) override;
+    void leaveEvent(QEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseDoubleClickEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void focusInEvent(QFocusEvent*) override;
+    void focusOutEvent(QFocusEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    void keyReleaseEvent(QKeyEvent*) override;
+    bool event(QEvent*) override;
+
+private:
+    void Invalidate();
+    QChar Mnemonic() const;
+
+    bool FFlat = false;
+    TBevelCut FBevelOuter = bvNone;
+    TBevelCut FBevelInner = bvRaised;
+    int FBevelWidth = 1;
+    QString FCaption;
+    QColor FColor;
+    Qt::Alignment FAlignment = Qt::AlignHCenter;
+    // A left press armed a click; the double-click message disarms it.
+    bool FClickArmed = false;
+    int FRepaintRequests = 0;
+    int FShortcutId = 0;
+};

@@ -1,0 +1,78 @@
+#include "dialog1.h"
+
+#include "cutebtn.h"
+#include "sjis.h"
+#include "texts.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+
+TDialog::TDialog(QWidget* parent) : TModalDialog(parent)
+{
+    setObjectName(QStringLiteral("Dialog"));
+    // An ordinary window with title-bar buttons, not resizable.
+    SetupWindow(txt::kQuestionCaption, 241, 115, false);
+    SetDesignedPosition(315, 194);
+
+    Panel1 = MakePanel(this, 7, 10, 226, 71);
+
+    Image1 = new QLabel(Panel1);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(8, 17, 37, 37);
+    Image1->setPixmap(DialogPicture());
+
+    Memo1 = new QPlainTextEdit(Panel1);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(56, 11, 161, 49);
+    Memo1->setFrameShape(QFrame::NoFrame);
+    Memo1->setReadOnly(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->setFocusPolicy(Qt::ClickFocus);  // skipped by Tab
+    Memo1->document()->setDocumentMargin(0);
+    Add(txt::kQuestionDesign);
+
+    CuteButton1 = new TCuteButton(this);
+    CuteButton1->setObjectName(QStringLiteral("CuteButton1"));
+    CuteButton1->setGeometry(65, 87, 42, 22);
+    CuteButton1->SetCaption(txt::kDlgYes);
+    CuteButton1->SetColor(QColor(240, 240, 240));
+    CuteButton1->OnClick = [this](TCuteButton*) { CuteButton1Click(); };
+
+    CuteButton2 = new TCuteButton(this);
+    CuteButton2->setObjectName(QStringLiteral("CuteButton2"));
+    CuteButton2->setGeometry(121, 87, 42, 22);
+    CuteButton2->SetCaption(txt::kDlgNo);
+    CuteButton2->SetColor(QColor(240, 240, 240));
+    CuteButton2->OnClick = [this](TCuteButton*) { CuteButton2Click(); };
+}
+
+void TDialog::Clear()
+{
+    Memo1->clear();
+}
+
+void TDialog::Add(const std::string& cp932)
+{
+    QString text = sjis::decode(cp932);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    Memo1->appendPlainText(text);
+}
+
+std::string TDialog::Text() const
+{
+    QString text = Memo1->toPlainText();
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return sjis::encode(text);
+}
+
+void TDialog::CuteButton1Click()
+{
+    SetModalResult(mrOk);
+}
+
+void TDialog::CuteButton2Click()
+{
+    SetModalResult(mrNo);
+}

@@ -1,0 +1,88 @@
+#pragma once
+// TModalDialog: what the six dialogs share.
+//
+// - ShowModal() runs the dialog in a nested event loop and returns its modal
+//   result: mrOk (1), mrCancel (2, also the title-bar close box) or mrNo (7).
+//   Socket events keep being delivered while it is open.
+// - SetModalResult(r) ends it with r, as a button does.
+// - A dialog may name a hidden default button (Enter anywhere in the dialog,
+//   whichever control has the focus) and a hidden cancel button (Escape).
+//   Without a cancel button Escape does nothing.
+// - Each showing starts with the focus on the first control of the tab order.
+//
+// Test hook: when TModalDialog::Answerer is set, ShowModal() does not run a
+// nested loop. It shows the dialog (not modal), focuses its first control
+// and calls Answerer(dialog) once; the answerer may drive the dialog (press
+// its buttons with QTest, type, run pending socket events, ...) and returns
+// a result. If the dialog was ended by its own buttons meanwhile, that
+// result wins; otherwise the answerer's value is taken, and 0 or less means
+// the close box (mrCancel). ShowModal() hides the dialog before returning.
+// Answerers see nested dialogs too (the connect dialog's error box).
+
+#include <QDialog>
+#include <QFont>
+#include <functional>
+#include <string>
+
+class QLabel;
+class QPushButton;
+class QFrame;
+
+enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrNo = 7 };
+
+class TModalDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit TModalDialog(QWidget* parent = nullptr);
+
+    int ShowModal();
+    int ModalResult() const { return FModalResult; }
+    void SetModalResult(int value);
+
+    // See the header comment; empty in production.
+    static std::function<int(QDialog*)> Answerer;
+
+    void done(int r) override;
+    void reject() override;
+
+protected:
+    // Fixed dialog border or, for the question dialog, a plain window frame
+    // that cannot be resized; client size in pixels.
+    void SetupWindow(const std::string& caption, int clientWidth, int clientHeight, bool dialogBorder = true);
+    // Where the window opens: a designed screen position, or centred.
+    void SetDesignedPosition(int left, int top);
+    void SetCentred() { FCentred = true; }
+    void SetDefaultButton(QPushButton* b) { FDefaultButton = b; }
+    void SetCancelButton(QPushButton* b) { FCancelButton = b; }
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void PlaceAndFocus();
+
+    int FModalResult = mrNone;
+    bool FCentred = false;
+    QPushButton* FDefaultButton = nullptr;
+    QPushButton* FCancelButton = nullptr;
+};
+
+// The dialogs' font: "ＭＳ Ｐゴシック" when present, else a proportional
+// Japanese Gothic, at the given pixel height.
+QFont PelmoraFont(int pixelSize, bool bold = false);
+
+// The light-cyan panel without bevel that holds a dialog's controls.
+QFrame* MakePanel(QWidget* parent, int x, int y, int w, int h);
+// An auto-sized label at (x, y) showing the CP932 text.
+QLabel* MakeLabel(QWidget* parent, int x, int y, const std::string& cp932, int pixelSize = 12);
+
+// CP932 texts in and out of labels.
+void SetCaption(QLabel* label, const std::string& cp932);
+std::string Caption(const QLabel* label);
+
+// The pictures drawn for this program (resources): the 37 x 37 face of the
+// error and question dialogs, the about box's program picture, and the
+// window icon.
+QPixmap DialogPicture();
+QPixmap ProgramPicture();
+QIcon ProgramIcon();

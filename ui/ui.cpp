@@ -1,1 +1,0 @@
-// Controls and dialogs: filled in by the ui layer.

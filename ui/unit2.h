@@ -1,0 +1,30 @@
+#pragma once
+// Tver: the about box. No inputs; shown modally, result ignored:
+//   ver->ShowModal();
+// OK, Enter or Space on it give mrOk, the close box mrCancel; Escape does
+// nothing.
+
+#include "dlgbase.h"
+
+class TCuteButton;
+
+class Tver : public TModalDialog {
+    Q_OBJECT
+public:
+    explicit Tver(QWidget* parent = nullptr);
+
+    QFrame* Panel1;
+    QLabel* ProgramIcon;
+    QLabel* Label2;   // "なまえ"
+    QLabel* label1;   // the program's name
+    QLabel* Version;  // "Ver.2.0"
+    QLabel* Label7;   // "さくしゃ"
+    QLabel* Label3;   // the author
+    QLabel* Label4;   // "ひとこと"
+    QLabel* Label5;   // the remark
+    QLabel* Label6;   // where to read more
+    TCuteButton* CuteButton1;  // "OK"
+
+private:
+    void CuteButton1Click();
+};
