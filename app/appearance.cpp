@@ -1,22 +1,9 @@
 #include "appearance.h"
 
-#include "sjis.h"
-#include "texts.h"
-
 #include <QPainter>
 #include <QPainterPath>
 
 namespace look {
-
-QFont JapaneseFont(int pixelSize)
-{
-    QFont f;
-    f.setFamilies({sjis::decode(txt::kFontPGothic), QStringLiteral("IPAPGothic"),
-                   QStringLiteral("VL PGothic"), QStringLiteral("Noto Sans CJK JP"),
-                   QStringLiteral("IPAGothic")});
-    f.setPixelSize(pixelSize);
-    return f;
-}
 
 namespace {
 
@@ -45,15 +32,6 @@ void paintBubbles(QPainter& p, const QRectF& r)
 }
 
 } // namespace
-
-QIcon AppIcon()
-{
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    paintBubbles(p, QRectF(0, 0, 16, 16));
-    return QIcon(pm);
-}
 
 QPixmap StatusPicture()
 {

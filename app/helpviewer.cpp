@@ -1,6 +1,6 @@
 #include "helpviewer.h"
 
-#include "appearance.h"
+#include "dlgbase.h"
 #include "sjis.h"
 #include "texts.h"
 
@@ -12,12 +12,12 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(sjis::decode(txt::kHelpTitle));
-    setWindowIcon(look::AppIcon());
+    setWindowIcon(ProgramIcon());
     resize(520, 480);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     FBrowser = new QTextBrowser(this);
-    FBrowser->setFont(look::JapaneseFont(14));
+    FBrowser->setFont(PelmoraFont(14));
     FBrowser->setOpenExternalLinks(false);
     layout->addWidget(FBrowser);
 }

@@ -1,7 +1,10 @@
 // Program start: the main window first (it becomes the main window because
-// it is created first), then the six dialogs, then the event loop.
+// it is created first), then the six dialogs, then the event loop. The
+// window shows itself last, which opens the listener.
 #include "application.h"
+#include "dialogs.h"
 #include "exception.h"
+#include "justone.h"
 #include "twschat1.h"
 
 TTWSChatForm* TWSChatForm = nullptr;
@@ -11,11 +14,15 @@ int main(int argc, char** argv)
     TApplication app(argc, argv);
     try {
         TTWSChatForm form(QCoreApplication::arguments().value(1));
+        // Another instance of this executable runs: its guard has posted the
+        // quit request; end quietly without showing anything.
+        if (!form.JustOne1->MutexCreated)
+            return 0;
         TWSChatForm = &form;
+        CreateDialogs(&form, form.SirSock1);
         form.show();
-        const int rc = app.exec();
+        app.exec();
         TWSChatForm = nullptr;
-        (void)rc;
     } catch (const Exception& e) {
         TApplication::ShowException(e.Message());
     }

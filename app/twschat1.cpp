@@ -1,6 +1,12 @@
 #include "twschat1.h"
 
 #include "appearance.h"
+#include "cutebtn.h"
+#include "dialogs.h"
+#include "dlgbase.h"
+#include "sirsock.h"
+#include "unit2.h"
+#include "unit3.h"
 #include "exception.h"
 #include "helpviewer.h"
 #include "application.h"
@@ -60,7 +66,7 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent) : QMai
 {
     setObjectName(QStringLiteral("TWSChatForm"));
     setWindowTitle(q(txt::kAppCaption));
-    setWindowIcon(look::AppIcon());
+    setWindowIcon(ProgramIcon());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, look::kWindow);
     setPalette(pal);
@@ -71,6 +77,7 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent) : QMai
     BuildControls();
     BuildMenu();
     JustOne1 = new TJustOne(this);
+    SirSock1 = new TSirSock(this);
 
     if (!firstArgument.isEmpty()) {
         // The join itself is started by the chat once it is wired in.
@@ -89,7 +96,7 @@ void TTWSChatForm::BuildControls()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    const QFont gothic = look::JapaneseFont(13);
+    const QFont gothic = PelmoraFont(13);
 
     Panel1 = panel(central, "Panel1");
     Panel1->setFixedHeight(27);
@@ -149,12 +156,14 @@ void TTWSChatForm::BuildControls()
     MessageEdit->installEventFilter(this);
     Panel3 = panel(Panel2, "Panel3");
     new RightAligned(Panel2, Panel3, 105);
-    SendButton = new QPushButton(q(txt::kSendCaption), Panel3);
+    SendButton = new TCuteButton(Panel3);
     SendButton->setObjectName(QStringLiteral("SendButton"));
     SendButton->setFont(gothic);
+    SendButton->SetCaption(txt::kSendCaption);
+    SendButton->SetColor(look::kButtonFace);
+    SendButton->SetFlat(false);
     SendButton->setGeometry(8, 10, 41, 21);
-    SendButton->setFocusPolicy(Qt::TabFocus);
-    connect(SendButton, &QPushButton::clicked, this, [this] { Guarded([this] { SendButtonClick(); }); });
+    SendButton->OnClick = [this](TCuteButton*) { Guarded([this] { SendButtonClick(); }); };
     Image1 = new QLabel(Panel3);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(look::StatusPicture());
@@ -244,7 +253,7 @@ void TTWSChatForm::DisplayMemoChange()
 
 void TTWSChatForm::Button1Click()
 {
-    SendButton->click();
+    SendButton->Click();
 }
 
 bool TTWSChatForm::FormCloseQuery()
@@ -323,11 +332,21 @@ void TTWSChatForm::K10Click()
 }
 
 void TTWSChatForm::SendButtonClick() {}
-void TTWSChatForm::K4Click() {}
+void TTWSChatForm::K4Click()
+{
+    Form3->SetName(Name);
+    if (Form3->ShowModal() == mrOk) {
+        Name = Form3->Name();
+        NameLabel->setText(q(Name));
+    }
+}
 void TTWSChatForm::K8Click() {}
 void TTWSChatForm::K9Click() {}
 void TTWSChatForm::KIP1Click() {}
-void TTWSChatForm::Label2Click() {}
+void TTWSChatForm::Label2Click()
+{
+    ver->ShowModal();
+}
 
 void TTWSChatForm::K6Click()
 {

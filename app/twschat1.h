@@ -17,7 +17,9 @@
 
 class QAction;
 class QMenu;
+class TCuteButton;
 class TJustOne;
+class TSirSock;
 class THelpViewer;
 
 class TTWSChatForm : public QMainWindow {
@@ -53,7 +55,7 @@ public:
     QWidget* Panel5 = nullptr;
     QPlainTextEdit* DisplayMemo = nullptr;
     QLineEdit* MessageEdit = nullptr;
-    QPushButton* SendButton = nullptr;
+    TCuteButton* SendButton = nullptr;
     QLabel* Image1 = nullptr;
     QPushButton* Button1 = nullptr;
 
@@ -71,6 +73,7 @@ public:
     QAction* K3 = nullptr;
 
     TJustOne* JustOne1 = nullptr;
+    TSirSock* SirSock1 = nullptr;
 
     // Event handlers under their names.
     void FormCreate();
