@@ -1,0 +1,125 @@
+#pragma once
+// The chat core: the hub's nine seats, relay and roster, the next-candidate
+// choice, and the peer link to a hub. It owns every chat socket and the
+// reconnect timer; the main window owns one TChatCore, implements TChatView
+// for it, and calls the command handlers below from its menu and buttons.
+//
+// All texts are CP932 byte strings. The state is kept in plain public
+// members under the names the rest of the program knows them by, so the
+// window's status command and the tests can read it; only the core writes
+// it (apart from Name, the nick name, which the window sets).
+
+#include "chatview.h"
+#include "linebuffer.h"
+
+#include <QTimer>
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class TWSocket;
+
+class TChatCore {
+public:
+    static constexpr int kSeats = 9;
+
+    // listenAddr/port: where StartServer listens and which port joins call
+    // ("0.0.0.0", "2200" normally). ownAddr: this machine's own address
+    // (SelfIPAddress, or PELMORA_ADDRESS when set); it decides whether an
+    // announced next candidate is this instance. When listenAddr is a
+    // specific address (not 0.0.0.0), outgoing connections are bound to it
+    // too, so a hub sees this instance under that address.
+    explicit TChatCore(TChatView* view, std::string listenAddr = "0.0.0.0",
+                       std::string port = "2200", std::string ownAddr = std::string());
+    ~TChatCore();
+    TChatCore(const TChatCore&) = delete;
+    TChatCore& operator=(const TChatCore&) = delete;
+
+    // --- commands of the window -------------------------------------------
+    // Open the listener; call on every showing of the window, acts once.
+    void StartServer();
+    // Connect command (menu K8): runs the connect dialog, then joins.
+    void K8Click();
+    // Disconnect command (menu K9), peer and hub forms.
+    void K9Click();
+    // Send command (send button, Enter).
+    void SendButtonClick();
+    // The command-line join: call from the window's constructor, before the
+    // window is first shown, when the first argument is not empty.
+    void CommandLineJoin(const std::string& target);
+    // Close question of the window: true when the window may close (asks
+    // kCloseHubQuestion when this is a hub with two or more named peers).
+    bool CloseQuery();
+    // The window is closing: forget a pending hub-loss regroup.
+    void FormClose();
+    // Tick of the one-shot reconnect timer (public for tests).
+    void Timer1Timer();
+
+    // --- status command ---------------------------------------------------
+    // "connected to": "あなたがサーバです。", the hub's name, or "なし".
+    std::string StatusConnectedText() const;
+    // "next candidate": NextName, "あなたです。" or "なし".
+    std::string StatusNextText() const;
+    const std::string& OwnAddress() const { return FOwnAddr; }
+    // The peer link is connected (CliWSocket's state is wsConnected).
+    bool LinkConnected() const;
+    // The listener is open.
+    bool Initialized() const { return FInitialized; }
+
+    // --- chat state -------------------------------------------------------
+    bool rbServer = true;  // this instance seats callers (a hub)
+    int nuser = 0;         // names in the roster, counted by NameList
+    int Nextnumber = 0;    // seat of the next candidate (hub)
+    std::string NextIPd;   // address of the next candidate as chosen (hub)
+    std::string NextName;  // nick of the next candidate
+    bool ChangeIP = false; // a redirect was accepted
+    bool NextServer = false; // a next-candidate address was announced
+    int DT = 0;            // reconnect timer ticks
+    std::string Name;      // own nick name
+    std::string IPName;    // the target of the peer link
+    std::string NextIP;    // the announced next-candidate address
+    std::array<std::string, kSeats> lbName; // lbName1..lbName9 captions
+    bool MessageEditEnabled = false; // mirrors MessageEdit's enabled state
+
+    // --- sockets ----------------------------------------------------------
+    std::unique_ptr<TWSocket> SrvWSocket;  // listener
+    std::unique_ptr<TWSocket> TmpWSocket;  // answers callers not seated
+    std::unique_ptr<TWSocket> CliWSocket;  // the peer link
+    std::array<std::unique_ptr<TWSocket>, kSeats> CliNWSocket; // seats 1..9 at [0..8]
+    TWSocket& Cli(int k) { return *CliNWSocket[k - 1]; }
+    bool SeatConnected(int k) const;
+
+    // --- hub operations (also used by the peer link) ----------------------
+    void Sendall(int notuser, std::string_view text);
+    void NameList();
+    void ChooseIP(int notuser);
+
+    // --- socket event handlers --------------------------------------------
+    void SrvWSocketSessionAvailable(int error);
+    void CliNWSocketDataAvailable(int k, int error);
+    void CliNWSocketSessionClosed(int k, int error);
+    void CliWSocketDnsLookupDone(int error);
+    void CliWSocketSessionConnected(int error);
+    void CliWSocketSessionClosed(int error);
+    void CliWSocketDataAvailable(int error);
+
+private:
+    void JoinStart();
+    void SeatLine(int k, std::string_view line);
+    void PeerLine(std::string_view line);
+    void SeatDeparture(int k);
+    void SeatSend(int k, std::string_view bytes);
+    void SetMessageEdit(bool enabled);
+    void LookUp(const std::string& target);
+
+    TChatView* FView;
+    std::string FListenAddr;
+    std::string FPort;
+    std::string FOwnAddr;
+    bool FInitialized = false;
+    QTimer FTimer1;
+    TLineBuffer RcvBuf;                         // the peer link
+    std::array<TLineBuffer, kSeats> RcvBufN;    // seats 1..9 at [0..8]
+    std::array<bool, kSeats> FSeated = {};      // departure not yet handled
+};
