@@ -192,9 +192,9 @@ void TCuteButton::mousePressEvent(QMouseEvent* e)
         OnMouseDown(this, e->button(), e->position().toPoint());
 }
 
-// Qt delivers the second press of a double click as a press followed by a
-// double-click event; the latter disarms the click, so a quick double click
-// clicks once.
+// The second press of a double click arrives as a double-click event (on
+// some platforms after a plain press): it lowers the ring like a press but
+// leaves the click disarmed, so a quick double click clicks once.
 void TCuteButton::mouseDoubleClickEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton) {
