@@ -138,25 +138,52 @@ void TCuteButton::paintEvent(QPaintEvent*)
     }
 }
 
-void TCuteButton::enterEvent(QEnterEvent* e)
+void TCuteButton::DoMouseEnter(bool leftDown)
 {
-    QWidget::enterEvent(e);
+    FMouseInside = true;
     if (OnMouseEnter)
         OnMouseEnter(this);
     // Dragging onto the button with the left button held shows it pressed.
-    SetBevelOuter((QGuiApplication::mouseButtons() & Qt::LeftButton) ? bvLowered : bvRaised);
+    SetBevelOuter(leftDown ? bvLowered : bvRaised);
 }
 
-void TCuteButton::leaveEvent(QEvent* e)
+void TCuteButton::DoMouseLeave()
 {
-    QWidget::leaveEvent(e);
+    FMouseInside = false;
     if (OnMouseLeave)
         OnMouseLeave(this);
     SetBevelOuter(bvNone);
 }
 
+void TCuteButton::enterEvent(QEnterEvent* e)
+{
+    QWidget::enterEvent(e);
+    if (!FMouseInside)
+        DoMouseEnter(QGuiApplication::mouseButtons() & Qt::LeftButton);
+}
+
+void TCuteButton::leaveEvent(QEvent* e)
+{
+    QWidget::leaveEvent(e);
+    if (FMouseInside)
+        DoMouseLeave();
+}
+
+void TCuteButton::mouseMoveEvent(QMouseEvent* e)
+{
+    if (e->buttons() & Qt::LeftButton) {
+        const bool inside = rect().contains(e->position().toPoint());
+        if (inside && !FMouseInside)
+            DoMouseEnter(true);
+        else if (!inside && FMouseInside)
+            DoMouseLeave();
+    }
+    QWidget::mouseMoveEvent(e);
+}
+
 void TCuteButton::mousePressEvent(QMouseEvent* e)
 {
+    FMouseInside = true;  // a press is always on the button
     if (e->button() == Qt::LeftButton) {
         FClickArmed = true;
         SetBevelOuter(bvLowered);
@@ -165,9 +192,9 @@ void TCuteButton::mousePressEvent(QMouseEvent* e)
         OnMouseDown(this, e->button(), e->position().toPoint());
 }
 
-// Qt delivers the second press of a double click as a press followed by a
-// double-click event; the latter disarms the click, so a quick double click
-// clicks once.
+// The second press of a double click arrives as a double-click event (on
+// some platforms after a plain press): it lowers the ring like a press but
+// leaves the click disarmed, so a quick double click clicks once.
 void TCuteButton::mouseDoubleClickEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton) {

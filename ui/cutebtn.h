@@ -86,6 +86,7 @@ protected:
     void mousePressEvent(QMouseEvent*) override;
     void mouseDoubleClickEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
     void focusInEvent(QFocusEvent*) override;
     void focusOutEvent(QFocusEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
@@ -94,6 +95,8 @@ protected:
 
 private:
     void Invalidate();
+    void DoMouseEnter(bool leftDown);
+    void DoMouseLeave();
     QChar Mnemonic() const;
 
     bool FFlat = false;
@@ -105,6 +108,10 @@ private:
     Qt::Alignment FAlignment = Qt::AlignHCenter;
     // A left press armed a click; the double-click message disarms it.
     bool FClickArmed = false;
+    // Whether the pointer is over the button as far as the rings know. Qt
+    // holds back enter and leave while the mouse is grabbed by a press; the
+    // moves of the grab stand in for them.
+    bool FMouseInside = false;
     int FRepaintRequests = 0;
     int FShortcutId = 0;
 };

@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 
 TDialog::TDialog(QWidget* parent) : TModalDialog(parent)
 {
@@ -58,6 +59,8 @@ void TDialog::Add(const std::string& cp932)
     QString text = sjis::decode(cp932);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     Memo1->appendPlainText(text);
+    // Read from the first line: the question starts there.
+    Memo1->moveCursor(QTextCursor::Start);
 }
 
 std::string TDialog::Text() const

@@ -84,7 +84,6 @@ int TModalDialog::ShowModal()
         const auto answerer = Answerer;
         show();
         PlaceAndFocus();
-        raise();
         activateWindow();
         const int answer = answerer(this);
         if (FModalResult == mrNone)

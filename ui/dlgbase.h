@@ -18,6 +18,13 @@
 // result wins; otherwise the answerer's value is taken, and 0 or less means
 // the close box (mrCancel). ShowModal() hides the dialog before returning.
 // Answerers see nested dialogs too (the connect dialog's error box).
+//
+//   TModalDialog::Answerer = [](QDialog* d) {
+//       QCoreApplication::processEvents();   // let pending socket events run
+//       return qobject_cast<TDialog*>(d) ? int(mrNo) : int(mrOk);
+//   };
+//   ...
+//   TModalDialog::Answerer = nullptr;        // back to the real modal loop
 
 #include <QDialog>
 #include <QFont>
