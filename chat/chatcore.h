@@ -115,6 +115,7 @@ private:
     void SeatDeparture(int k);
     void SeatLost(int k);
     void SeatSend(int k, std::string_view bytes);
+    void SendToSeats(int notuser, std::string_view bytes);
     void DrainTmp();
     void SetMessageEdit(bool enabled);
     void LookUp(const std::string& target);

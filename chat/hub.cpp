@@ -39,6 +39,9 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
     while (k <= kSeats && CliNWSocket[k - 1]->State() == wsConnected)
         ++k;
     if (k <= kSeats) {
+        // Should the last occupant have gone without any event, its
+        // departure is owed to the others before the seat is reused.
+        SeatLost(k);
         RcvBufN[k - 1].Clear();
         Cli(k).Dup(h);
         FSeated[k - 1] = true;
@@ -97,9 +100,14 @@ void TChatCore::Sendall(int notuser, std::string_view text)
     line.reserve(text.size() + 1);
     line += text;
     line += '\n';
+    SendToSeats(notuser, line);
+}
+
+void TChatCore::SendToSeats(int notuser, std::string_view bytes)
+{
     for (int k = 1; k <= kSeats; ++k)
         if (k != notuser && SeatConnected(k))
-            SeatSend(k, line);
+            SeatSend(k, bytes);
 }
 
 void TChatCore::CliNWSocketDataAvailable(int k, int /*error*/)
@@ -127,10 +135,14 @@ void TChatCore::SeatLine(int k, std::string_view line)
             Sendall(k, "r" + name);
         break;
     }
-    case '1':
+    case '1': {
+        // The relayed line equals the received one; its LF still follows
+        // it in the buffer, so it goes out without being copied here.
+        const std::string_view withLf(line.data(), line.size() + 1);
         FView->AddLine(std::string(field));
-        Sendall(k, line); // the relayed line equals the received one
+        SendToSeats(k, withLf);
         break;
+    }
     default:
         break; // a hub acts on nothing else
     }

@@ -260,3 +260,31 @@ TEST(PeerLink, LeavingOnPurposeIsNoHubLoss)
     for (const auto& n : p.core.lbName)
         EXPECT_EQ(n, "");
 }
+
+TEST(PeerLink, CommandLineJoinBeforeListeningAndIdleStatus)
+{
+    RawServer hub;
+    ASSERT_TRUE(hub.Listen("127.20.3.81", 2200));
+    FakeView view;
+    TChatCore core(&view, "127.20.3.82", "2200", "127.20.3.82");
+    core.Name = "Cli";
+    EXPECT_EQ(core.StatusConnectedText(), txt::kNone);
+    EXPECT_EQ(core.StatusNextText(), txt::kNone);
+    core.CommandLineJoin(""); // no argument: nothing
+    EXPECT_TRUE(view.lines.empty());
+    // The window's constructor joins before its first showing listens.
+    core.CommandLineJoin("127.20.3.81");
+    EXPECT_FALSE(core.Initialized());
+    ASSERT_EQ(view.lines.size(), 1u);
+    EXPECT_EQ(view.lines[0], "127.20.3.81" + txt::kSearching);
+    core.StartServer();
+    ASSERT_TRUE(hub.WaitConns(1));
+    ASSERT_TRUE(hub.conns[0]->WaitFor("uCli\n"));
+    EXPECT_TRUE(core.Initialized());
+    ASSERT_TRUE(waitFor([&] { return !core.rbServer; }));
+    hub.conns[0]->Send("uHub\nuX\nn127.20.3.82\nrCli\n");
+    ASSERT_TRUE(waitFor([&] { return core.NextName == "Cli"; }));
+    // The candidate peer sees itself named.
+    EXPECT_EQ(core.StatusNextText(), txt::kItsYou);
+    EXPECT_EQ(core.StatusConnectedText(), "Hub");
+}
