@@ -1,1 +1,170 @@
-// Chat core: filled in by the chat layer.
+// The chat core's construction, the window's commands that are not tied to
+// one role, and the status texts.
+#include "chatcore.h"
+
+#include "texts.h"
+#include "wsocket.h"
+
+TChatCore::TChatCore(TChatView* view, std::string listenAddr, std::string port, std::string ownAddr)
+    : FView(view),
+      FListenAddr(std::move(listenAddr)),
+      FPort(std::move(port)),
+      FOwnAddr(std::move(ownAddr))
+{
+    SrvWSocket = std::make_unique<TWSocket>();
+    TmpWSocket = std::make_unique<TWSocket>();
+    CliWSocket = std::make_unique<TWSocket>();
+    SrvWSocket->SetFlushTimeout(30);
+    TmpWSocket->SetFlushTimeout(30);
+    CliWSocket->SetFlushTimeout(45);
+
+    SrvWSocket->OnSessionAvailable = [this](TCustomWSocket*, uint16_t e) { SrvWSocketSessionAvailable(e); };
+    // A caller answered through TmpWSocket may talk before it hangs up (a
+    // joining instance sends its name line at once). Its bytes are read and
+    // dropped, so they neither keep the socket readable nor turn the full
+    // hub's close into a reset that could destroy the full line in flight.
+    TmpWSocket->OnDataAvailable = [this](TCustomWSocket*, uint16_t) { DrainTmp(); };
+
+    for (int k = 1; k <= kSeats; ++k) {
+        CliNWSocket[k - 1] = std::make_unique<TWSocket>();
+        TWSocket& s = Cli(k);
+        s.SetFlushTimeout(30);
+        s.OnDataAvailable = [this, k](TCustomWSocket*, uint16_t e) { CliNWSocketDataAvailable(k, e); };
+        s.OnSessionClosed = [this, k](TCustomWSocket*, uint16_t e) { CliNWSocketSessionClosed(k, e); };
+    }
+
+    CliWSocket->OnDnsLookupDone = [this](TCustomWSocket*, uint16_t e) { CliWSocketDnsLookupDone(e); };
+    CliWSocket->OnSessionConnected = [this](TCustomWSocket*, uint16_t e) { CliWSocketSessionConnected(e); };
+    CliWSocket->OnSessionClosed = [this](TCustomWSocket*, uint16_t e) { CliWSocketSessionClosed(e); };
+    CliWSocket->OnDataAvailable = [this](TCustomWSocket*, uint16_t e) { CliWSocketDataAvailable(e); };
+    // An instance that listens on one address of the machine speaks from it
+    // too, so its hub announces that address as a next candidate.
+    if (!FListenAddr.empty() && FListenAddr != "0.0.0.0")
+        CliWSocket->SetLocalAddr(FListenAddr);
+
+    FTimer1.setSingleShot(true);
+    FTimer1.setInterval(200);
+    QObject::connect(&FTimer1, &QTimer::timeout, &FTimer1, [this] {
+        // Nothing may leave a timer handler through the event loop.
+        try {
+            Timer1Timer();
+        } catch (const std::exception& e) {
+            FView->ShowError(e.what());
+        }
+    });
+}
+
+TChatCore::~TChatCore()
+{
+    FTimer1.stop();
+    // Destroying the sockets ends their connections without any chat
+    // handling: unbind every handler first.
+    auto unbind = [](TWSocket& s) {
+        s.OnDataAvailable = nullptr;
+        s.OnSessionClosed = nullptr;
+        s.OnSessionAvailable = nullptr;
+        s.OnSessionConnected = nullptr;
+        s.OnDnsLookupDone = nullptr;
+    };
+    unbind(*SrvWSocket);
+    unbind(*TmpWSocket);
+    unbind(*CliWSocket);
+    for (int k = 1; k <= kSeats; ++k)
+        unbind(Cli(k));
+}
+
+void TChatCore::StartServer()
+{
+    if (FInitialized)
+        return;
+    FInitialized = true;
+    SrvWSocket->SetPort(FPort);
+    SrvWSocket->SetProto("tcp");
+    SrvWSocket->SetAddr(FListenAddr);
+    SrvWSocket->Listen();
+}
+
+bool TChatCore::LinkConnected() const
+{
+    return CliWSocket->State() == wsConnected;
+}
+
+bool TChatCore::CloseQuery()
+{
+    if (rbServer && nuser > 1)
+        return FView->AskQuestion(txt::kCloseHubQuestion) == 1;
+    return true;
+}
+
+void TChatCore::FormClose()
+{
+    NextServer = false;
+    FTimer1.stop();
+}
+
+std::string TChatCore::StatusConnectedText() const
+{
+    if (rbServer && nuser != 0)
+        return txt::kYouAreHub;
+    if (LinkConnected())
+        return lbName[0];
+    return txt::kNone;
+}
+
+std::string TChatCore::StatusNextText() const
+{
+    if (!NextIP.empty() && nuser > 1)
+        return NextIP != FOwnAddr ? NextName : txt::kItsYou;
+    return txt::kNone;
+}
+
+void TChatCore::NameList()
+{
+    nuser = 0;
+    for (const std::string& n : lbName)
+        if (!n.empty())
+            ++nuser;
+    FView->ShowRoster(lbName, nuser == 0 ? txt::kNoFriends : txt::kFriends);
+    if (nuser == 0) {
+        FView->SetConnectEnabled(true);
+        FView->SetDisconnectEnabled(false);
+        rbServer = true;
+        SetMessageEdit(false);
+    } else {
+        FView->SetConnectEnabled(false);
+        FView->SetDisconnectEnabled(true);
+        SetMessageEdit(true);
+    }
+}
+
+void TChatCore::SetMessageEdit(bool enabled)
+{
+    MessageEditEnabled = enabled;
+    FView->SetMessageEditEnabled(enabled);
+}
+
+void TChatCore::SendButtonClick()
+{
+    if (!MessageEditEnabled) {
+        FView->ShowError(txt::kNotConnected);
+        return;
+    }
+    const std::string text = FView->MessageText();
+    std::string line;
+    line.reserve(Name.size() + text.size() + 5);
+    line += '1';
+    line += Name;
+    line += "> ";
+    line += text;
+    line += "\r\n";
+    if (rbServer) {
+        // The hub's own lines go to its seats directly.
+        for (int k = 1; k <= kSeats; ++k)
+            if (SeatConnected(k))
+                SeatSend(k, line);
+    } else {
+        CliWSocket->SendStr(line);
+    }
+    FView->AddLine(Name + "> " + text);
+    FView->ClearMessageText();
+}

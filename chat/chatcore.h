@@ -53,7 +53,11 @@ public:
     bool CloseQuery();
     // The window is closing: forget a pending hub-loss regroup.
     void FormClose();
-    // Tick of the one-shot reconnect timer (public for tests).
+    // Arm the one-shot 200 ms reconnect timer (Timer1); arming it again
+    // before it ticks still gives one tick.
+    void EnableTimer1();
+    bool Timer1Enabled() const { return FTimer1.isActive(); }
+    // Tick of the reconnect timer (public for tests).
     void Timer1Timer();
 
     // --- status command ---------------------------------------------------
@@ -106,10 +110,13 @@ public:
 
 private:
     void JoinStart();
-    void SeatLine(int k, std::string_view line);
     void PeerLine(std::string_view line);
+    void SeatLine(int k, std::string_view line);
     void SeatDeparture(int k);
+    void SeatLost(int k);
     void SeatSend(int k, std::string_view bytes);
+    void SendToSeats(int notuser, std::string_view bytes);
+    void DrainTmp();
     void SetMessageEdit(bool enabled);
     void LookUp(const std::string& target);
 

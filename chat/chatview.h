@@ -18,7 +18,9 @@ public:
     // Append text to the conversation pane (DisplayMemo) as a new entry.
     // A "\r\n" inside the text starts a further display line; a text that
     // ends with "\r\n" leaves an empty line after it. A lone CR at the end of
-    // a chat line is part of the stored text but is not shown.
+    // a chat line is part of the stored text but is not shown. Called for
+    // every relayed line: it must be cheap and must not run an event loop
+    // (batch the widget update to the end of the event-loop turn).
     virtual void AddLine(const std::string& text) = 0;
 
     // Show the roster strip. names[0..8] are the captions of lbName1..lbName9

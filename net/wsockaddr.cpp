@@ -246,7 +246,12 @@ std::string TCustomWSocket::GetPeerAddr()
     sockaddr_in peer{};
     socklen_t len = sizeof peer;
     if (::getpeername(FHSocket, reinterpret_cast<sockaddr*>(&peer), &len) != 0) {
-        WSocketSaveErrno();
+        int code = WSocketSaveErrno();
+        // A connection that has just ended (its close notification still on
+        // the way) must not be closed here without an event: the owner would
+        // never see the departure. Its close notification will follow.
+        if (code == WSAENOTCONN || code == WSAECONNRESET)
+            return "error";
         SocketError("GetPeerName");
     }
     return Dotted(peer.sin_addr.s_addr);

@@ -2,8 +2,12 @@
 // Helpers shared by the socket tests: bounded waits on the real event loop
 // and a listener/caller pair on a loopback address of the test's own.
 #include "wsocket.h"
+#include "wsockshim.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
+#include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -18,9 +22,18 @@
 namespace nettest {
 
 // Turn the event loop until cond() holds; false after timeoutMs.
+// Sleeps in the event loop between events; a timer bounds the wait.
 inline bool waitFor(const std::function<bool()>& cond, int timeoutMs = 5000)
 {
-    return QTest::qWaitFor(cond, timeoutMs);
+    QDeadlineTimer deadline(timeoutMs);
+    QTimer wake;
+    wake.start(timeoutMs);
+    while (!cond()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }
 
 // Let already posted notifications run (no sleeping involved).
@@ -99,5 +112,49 @@ inline TDataAvailable collectInto(std::string& out)
             out.append(buf, static_cast<size_t>(n));
     };
 }
+
+} // namespace nettest
+
+namespace nettest {
+
+// A wait control without a window: counts down the caption's seconds on a
+// timer and records what the component asked of it.
+struct FakeWait : TWaitControl {
+    std::string caption;
+    int shown = 0, hidden = 0, started = 0, stopped = 0;
+    bool running = false;
+    int result = 0;
+
+    void SetCaption(const std::string& c) override { caption = c; }
+    void Show() override { ++shown; }
+    void Hide() override { ++hidden; }
+    void Start() override
+    {
+        ++started;
+        running = true;
+    }
+    void Stop() override
+    {
+        ++stopped;
+        running = false;
+        result = 1;
+    }
+    bool Running() const override { return running; }
+    int StartModal() override
+    {
+        result = 0;
+        Start();
+        QDeadlineTimer deadline(std::stoi(caption) * 1000);
+        QTimer wake;
+        wake.start(std::stoi(caption) * 1000);
+        while (running && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (running) {
+            running = false;
+            result = 2;
+        }
+        return result;
+    }
+};
 
 } // namespace nettest

@@ -1,0 +1,201 @@
+// The hub: admission to the nine seats, relay, departures and the choice of
+// the next candidate.
+//
+// A seat is occupied while its socket is connected and its departure has not
+// been handled yet (FSeated). The extra flag matters only when handlers nest:
+// a seat whose departure is running is no longer sent to or chosen, even
+// while its socket still counts as connected, and a departure runs once per
+// connection, also when the socket layer drops a connection without an event.
+#include "chatcore.h"
+
+#include "texts.h"
+#include "wsocket.h"
+
+bool TChatCore::SeatConnected(int k) const
+{
+    return FSeated[k - 1] && CliNWSocket[k - 1]->State() == wsConnected;
+}
+
+void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
+{
+    TSocket h;
+    try {
+        h = SrvWSocket->Accept();
+    } catch (const ESocketException&) {
+        return; // the caller gave up before it was taken: nobody to answer
+    }
+
+    if (!rbServer) {
+        // A peer seats nobody: it tells the caller where its hub is.
+        TmpWSocket->Dup(h);
+        try {
+            TmpWSocket->SendStr("s" + IPName + "\r\n");
+        } catch (const ESocketException&) {
+        }
+        return;
+    }
+
+    int k = 1;
+    while (k <= kSeats && CliNWSocket[k - 1]->State() == wsConnected)
+        ++k;
+    if (k <= kSeats) {
+        // Should the last occupant have gone without any event, its
+        // departure is owed to the others before the seat is reused.
+        SeatLost(k);
+        RcvBufN[k - 1].Clear();
+        Cli(k).Dup(h);
+        FSeated[k - 1] = true;
+        SeatSend(k, "u" + Name + "\n");
+        for (int j = 1; j <= kSeats; ++j)
+            if (j != k && SeatConnected(j))
+                SeatSend(k, "u" + lbName[j - 1] + "\n");
+        if (k == 1 && FSeated[0]) {
+            SetMessageEdit(true);
+            FView->FocusMessageEdit();
+            FView->SetConnectEnabled(false);
+            FView->SetDisconnectEnabled(true);
+        }
+    } else {
+        TmpWSocket->Dup(h);
+        try {
+            TmpWSocket->SendStr("1" + txt::kHubFull + "\r\n");
+            DrainTmp();
+            TmpWSocket->Close();
+        } catch (const ESocketException&) {
+        }
+    }
+    ChooseIP(0);
+}
+
+void TChatCore::DrainTmp()
+{
+    char sink[1024];
+    for (int i = 0; i < 64 && TmpWSocket->State() == wsConnected; ++i)
+        if (TmpWSocket->Receive(sink, sizeof sink) <= 0)
+            break;
+}
+
+void TChatCore::SeatSend(int k, std::string_view bytes)
+{
+    if (!SeatConnected(k))
+        return;
+    try {
+        Cli(k).Send(bytes.data(), static_cast<int>(bytes.size()));
+    } catch (const ESocketException&) {
+        // The connection broke under the send and the socket dropped it
+        // without an event: handle the departure here.
+        SeatLost(k);
+    }
+}
+
+void TChatCore::SeatLost(int k)
+{
+    if (FSeated[k - 1] && CliNWSocket[k - 1]->State() != wsConnected)
+        SeatDeparture(k);
+}
+
+void TChatCore::Sendall(int notuser, std::string_view text)
+{
+    std::string line;
+    line.reserve(text.size() + 1);
+    line += text;
+    line += '\n';
+    SendToSeats(notuser, line);
+}
+
+void TChatCore::SendToSeats(int notuser, std::string_view bytes)
+{
+    for (int k = 1; k <= kSeats; ++k)
+        if (k != notuser && SeatConnected(k))
+            SeatSend(k, bytes);
+}
+
+void TChatCore::CliNWSocketDataAvailable(int k, int /*error*/)
+{
+    TLineBuffer& b = RcvBufN[k - 1];
+    const int n = Cli(k).Receive(b.Tail(), b.Room());
+    if (n <= 0)
+        return;
+    b.Commit(n, [this, k](std::string_view line) { SeatLine(k, line); });
+}
+
+void TChatCore::SeatLine(int k, std::string_view line)
+{
+    if (line.empty())
+        return;
+    const std::string_view field = line.substr(1);
+    switch (line[0]) {
+    case 'u': {
+        lbName[k - 1] = std::string(field);
+        const std::string name = lbName[k - 1]; // line's bytes may move on
+        FView->AddLine("\r\n" + name + txt::kArrived);
+        NameList();
+        Sendall(k, "u" + name);
+        if (Nextnumber == k)
+            Sendall(k, "r" + name);
+        break;
+    }
+    case '1': {
+        // The relayed line equals the received one; its LF still follows
+        // it in the buffer, so it goes out without being copied here.
+        const std::string_view withLf(line.data(), line.size() + 1);
+        FView->AddLine(std::string(field));
+        SendToSeats(k, withLf);
+        break;
+    }
+    default:
+        break; // a hub acts on nothing else
+    }
+}
+
+void TChatCore::CliNWSocketSessionClosed(int k, int /*error*/)
+{
+    SeatDeparture(k);
+}
+
+void TChatCore::SeatDeparture(int k)
+{
+    if (!FSeated[k - 1])
+        return;
+    FSeated[k - 1] = false;
+    RcvBufN[k - 1].Clear(); // no stale partial line for the next occupant
+    const std::string name = lbName[k - 1];
+    FView->AddLine(name + txt::kHubLeft);
+    Sendall(k, "c" + name);
+    lbName[k - 1].clear();
+    NameList();
+    ChooseIP(k);
+}
+
+void TChatCore::ChooseIP(int notuser)
+{
+    int lost[kSeats];
+    int nlost = 0;
+    for (int k = 1; k <= kSeats; ++k) {
+        if (k == notuser || !SeatConnected(k))
+            continue;
+        std::string addr;
+        try {
+            addr = Cli(k).GetPeerAddr();
+        } catch (const ESocketException&) {
+            // The caller vanished (connected and reset at once): it is
+            // no candidate; its departure follows once the choice is out.
+            lost[nlost++] = k;
+            continue;
+        }
+        if (Cli(k).State() != wsConnected) {
+            lost[nlost++] = k;
+            continue;
+        }
+        NextIPd = addr;
+        Nextnumber = k;
+        NextName = lbName[k - 1];
+        break;
+    }
+    NextIP = NextIPd;
+    Sendall(notuser, "n" + NextIPd);
+    if (!NextName.empty())
+        Sendall(notuser, "r" + NextName);
+    for (int i = 0; i < nlost; ++i)
+        SeatLost(lost[i]);
+}

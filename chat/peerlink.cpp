@@ -1,0 +1,227 @@
+// The peer link: joining a hub, the lines it sends us, leaving it, and
+// regrouping around the announced next candidate when it goes away.
+#include "chatcore.h"
+
+#include "texts.h"
+#include "wsocket.h"
+
+void TChatCore::K8Click()
+{
+    std::string target;
+    if (FView->RunConnectDialog(target) != 1)
+        return;
+    IPName = target;
+    JoinStart();
+}
+
+void TChatCore::CommandLineJoin(const std::string& target)
+{
+    if (target.empty())
+        return;
+    IPName = target;
+    JoinStart();
+}
+
+void TChatCore::JoinStart()
+{
+    FView->AddLine(IPName + txt::kSearching);
+    FView->SetConnectEnabled(false);
+    FView->SetDisconnectEnabled(true);
+    LookUp(IPName);
+}
+
+void TChatCore::LookUp(const std::string& target)
+{
+    try {
+        // A dotted address completes inside this call, and the connection
+        // request with it.
+        CliWSocket->DnsLookup(target);
+    } catch (...) {
+        // No join is under way: offer the connect command again.
+        FView->SetConnectEnabled(true);
+        FView->SetDisconnectEnabled(false);
+        throw;
+    }
+}
+
+void TChatCore::EnableTimer1()
+{
+    FTimer1.start();
+}
+
+void TChatCore::Timer1Timer()
+{
+    ++DT;
+    if (DT != 1)
+        return;
+    DT = 0;
+    FTimer1.stop();
+    ChangeIP = false;
+    NextServer = false;
+    FView->SetConnectEnabled(false);
+    FView->SetDisconnectEnabled(true);
+    LookUp(IPName);
+}
+
+void TChatCore::CliWSocketDnsLookupDone(int error)
+{
+    if (error != 0) {
+        FView->AddLine(txt::kLookupFailed);
+        FView->SetConnectEnabled(true);
+        FView->SetDisconnectEnabled(false);
+        return;
+    }
+    CliWSocket->SetAddr(CliWSocket->DnsResult());
+    CliWSocket->SetPort(FPort);
+    CliWSocket->SetProto("tcp");
+    CliWSocket->Connect();
+}
+
+void TChatCore::CliWSocketSessionConnected(int error)
+{
+    if (error == WSAECONNREFUSED) {
+        FView->AddLine(txt::kRefused);
+        FView->SetConnectEnabled(true);
+        FView->SetDisconnectEnabled(false);
+        return;
+    }
+    if (error != 0) {
+        FView->AddLine(txt::kConnectFailed + std::to_string(error));
+        FView->SetConnectEnabled(true);
+        FView->SetDisconnectEnabled(false);
+        return;
+    }
+    RcvBuf.Clear(); // a new link starts with no stale partial line
+    try {
+        CliWSocket->SendStr("u" + Name + "\n");
+    } catch (const ESocketException&) {
+    }
+    // Only a link that survived its first send makes this instance a peer;
+    // a link that broke under it has already been handled as closed.
+    if (LinkConnected())
+        rbServer = false;
+}
+
+void TChatCore::K9Click()
+{
+    SetMessageEdit(false);
+    if (!rbServer) {
+        NextServer = false; // leaving on purpose is no hub loss
+        CliWSocket->Close();
+        return;
+    }
+    if (nuser > 1 && FView->AskQuestion(txt::kDisconnectHubQuestion) != 1) {
+        // The group goes on: give the input box back.
+        for (int k = 1; k <= kSeats; ++k)
+            if (SeatConnected(k)) {
+                SetMessageEdit(true);
+                break;
+            }
+        return;
+    }
+    for (int k = 1; k <= kSeats; ++k)
+        Cli(k).Close();
+}
+
+void TChatCore::CliWSocketSessionClosed(int /*error*/)
+{
+    RcvBuf.Clear(); // what is left of this link's input is dropped with it
+    // The timer is armed once, after both questions: while a question is
+    // open other events run, and an early tick would start a join to the
+    // redirect target before a yes to the hub-loss question could replace it.
+    bool rejoin = false;
+    if (!ChangeIP) {
+        FView->AddLine(txt::kDisconnected);
+    } else if (FView->AskQuestion(txt::kRedirectQuestion) == 1) {
+        rejoin = true;
+    } else {
+        FView->AddLine(txt::kDisconnected);
+    }
+    if (NextServer && nuser > 1) {
+        if (NextIP != FOwnAddr) {
+            if (FView->AskQuestion(txt::kHubLostQuestion) == 1) {
+                IPName = NextIP;
+                rejoin = true;
+            }
+        } else {
+            FView->AddLine(txt::kHubLostWait);
+        }
+    }
+    if (rejoin) {
+        EnableTimer1();
+    } else {
+        // A no consumes the flags: they must not bring a question back on a
+        // later, unrelated closure.
+        ChangeIP = false;
+        NextServer = false;
+    }
+    for (std::string& n : lbName)
+        n.clear();
+    NameList();
+}
+
+void TChatCore::CliWSocketDataAvailable(int /*error*/)
+{
+    const int n = CliWSocket->Receive(RcvBuf.Tail(), RcvBuf.Room());
+    if (n <= 0)
+        return;
+    RcvBuf.Commit(n, [this](std::string_view line) { PeerLine(line); });
+}
+
+void TChatCore::PeerLine(std::string_view line)
+{
+    if (line.empty())
+        return;
+    const std::string_view field = line.substr(1);
+    switch (line[0]) {
+    case 's': {
+        std::string addr(field);
+        if (!addr.empty() && addr.back() == '\r')
+            addr.pop_back();
+        if (addr != IPName) {
+            IPName = addr;
+            FView->SetConnectEnabled(false);
+            FView->SetDisconnectEnabled(true);
+            ChangeIP = true;
+        } else {
+            FView->AddLine(txt::kSelfCall);
+        }
+        CliWSocket->Close(); // the closure handling runs inside
+        break;
+    }
+    case 'u': {
+        const std::string name(field);
+        for (std::string& l : lbName)
+            if (l.empty()) {
+                l = name;
+                break;
+            }
+        FView->AddLine("\r\n" + name + txt::kArrived);
+        NameList();
+        break;
+    }
+    case 'c': {
+        const std::string name(field);
+        FView->AddLine("\r\n" + name + txt::kPeerLeft);
+        for (std::string& l : lbName)
+            if (l == name) {
+                l.clear();
+                break;
+            }
+        NameList();
+        break;
+    }
+    case 'n':
+        NextIP = std::string(field);
+        NextServer = true;
+        break;
+    case 'r':
+        NextName = std::string(field);
+        break;
+    case '1':
+        FView->AddLine(std::string(field));
+        break;
+    default:
+        break;
+    }
+}

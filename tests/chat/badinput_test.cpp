@@ -1,0 +1,152 @@
+// What a hostile or broken peer can send the hub, on 127.20.2.0/24: an
+// overlong line, NUL bytes, invalid Shift-JIS, a burst of 10 000 lines, a
+// peer that never reads, and a thousand callers that connect and reset.
+#include "chattest.h"
+
+#include "texts.h"
+#include "wsocket.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+const char* kHub = "127.20.2.1";
+
+std::string arrived(const std::string& n) { return "\r\n" + n + txt::kArrived; }
+
+std::unique_ptr<RawClient> join(Node& hub, int host, const std::string& name)
+{
+    auto c = std::make_unique<RawClient>();
+    const std::string from = "127.20.2." + std::to_string(host);
+    EXPECT_TRUE(c->Connect(kHub, 2200, from.c_str()));
+    c->Send("u" + name + "\n");
+    EXPECT_TRUE(waitFor([&] { return hub.view.hasLine(arrived(name)); }));
+    c->Take();
+    return c;
+}
+
+long residentKiB()
+{
+    std::ifstream f("/proc/self/statm");
+    long size = 0, resident = 0;
+    f >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+} // namespace
+
+TEST(BadInput, OverlongLineIsDroppedToItsLineFeed)
+{
+    Node hub(kHub, "Hub");
+    auto a = join(hub, 11, "A");
+    auto b = join(hub, 12, "B");
+    b->Take();
+    // 1023 bytes with no LF, then a tail that would look like a name line.
+    a->Send("1" + std::string(1022, 'x'));
+    a->Send("uEvil\n1A> ok\r\n");
+    ASSERT_TRUE(b->WaitFor("1A> ok\r\n"));
+    EXPECT_EQ(hub.core.lbName[0], "A");
+    EXPECT_FALSE(hub.view.hasLine(arrived("Evil")));
+    // The longest allowed line still passes whole.
+    b->Take();
+    const std::string longest = "1" + std::string(1021, 'y');
+    a->Send(longest + "\n");
+    ASSERT_TRUE(b->WaitFor(longest + "\n"));
+    // A megabyte without a line feed does not wedge the seat.
+    b->Take();
+    a->Send(std::string(1 << 20, 'z') + "\n1A> still here\n");
+    ASSERT_TRUE(b->WaitFor("1A> still here\n", 10000));
+}
+
+TEST(BadInput, NulBytesAndInvalidShiftJis)
+{
+    Node hub(kHub, "Hub");
+    auto a = join(hub, 21, "A");
+    auto b = join(hub, 22, "B");
+    a->Send(std::string("1A> a\0b\0\n", 9));
+    ASSERT_TRUE(b->WaitFor("1A> ab\n"));
+    EXPECT_TRUE(hub.view.hasLine("A> ab"));
+    // Bytes that are not Shift-JIS are carried unchanged.
+    b->Take();
+    const std::string junk = "1\x81\xFF\xFE\x80\xA0\x82";
+    a->Send(junk + "\n");
+    ASSERT_TRUE(b->WaitFor(junk + "\n"));
+    EXPECT_TRUE(hub.view.hasLine(junk.substr(1)));
+    // An invalid name is stored and matched byte for byte at departure.
+    auto c = join(hub, 23, "\x83\xFF");
+    b->Take();
+    c->Close();
+    ASSERT_TRUE(waitFor([&] { return b->received.find("c\x83\xFF\n") == 0; }));
+}
+
+TEST(BadInput, BurstOfTenThousandLines)
+{
+    Node hub(kHub, "Hub");
+    auto a = join(hub, 31, "A");
+    auto b = join(hub, 32, "B");
+    hub.view.keepLines = false;
+    std::string burst;
+    for (int i = 0; i < 10000; ++i)
+        burst += "1A> line " + std::to_string(i) + "\r\n";
+    const size_t shown = hub.view.lineCount;
+    a->Send(burst);
+    ASSERT_TRUE(waitFor([&] { return b->received.size() >= burst.size(); }, 20000));
+    EXPECT_EQ(b->received, burst);
+    EXPECT_EQ(hub.view.lineCount - shown, 10000u);
+}
+
+TEST(BadInput, PeerThatNeverReadsDoesNotStopTheOthers)
+{
+    Node hub(kHub, "Hub");
+    auto a = join(hub, 41, "A");
+    auto b = join(hub, 42, "B");
+    auto lazy = join(hub, 43, "Lazy");
+    lazy->StopReading();
+    a->Take();
+    b->Take();
+    // Far more than any socket buffer: the hub must keep relaying to B.
+    std::string chunk;
+    for (int i = 0; i < 1000; ++i)
+        chunk += "1A> " + std::string(200, 'q') + "\r\n";
+    for (int round = 0; round < 20; ++round) {
+        a->Send(chunk);
+        ASSERT_TRUE(waitFor([&] { return b->received.size() >= chunk.size() * (round + 1); }, 20000))
+            << "round " << round;
+    }
+    // Either the hub still holds the lazy seat or dropped it as gone; it
+    // never blocks, and it still seats a newcomer.
+    auto c = join(hub, 44, "C");
+    EXPECT_TRUE(c->Open());
+    const size_t queued = hub.core.SeatConnected(3) ? hub.core.Cli(3).SendQueueSize() : 0;
+    EXPECT_LE(queued, hub.core.Cli(3).MaxSendQueue() + 64 * 1024);
+}
+
+TEST(BadInput, ThousandCallersConnectAndReset)
+{
+    Node hub(kHub, "Hub");
+    hub.view.keepLines = false;
+    long atHalf = 0;
+    for (int i = 0; i < 1000; ++i) {
+        RawClient c;
+        ASSERT_TRUE(c.Connect(kHub, 2200, "127.20.2.60"));
+        const size_t before = hub.view.lineCount;
+        c.Reset();
+        // Each one is seated and, once its reset is seen, leaves again.
+        ASSERT_TRUE(waitFor([&] { return hub.view.lineCount > before && hub.seated() == 0; }, 5000))
+            << "caller " << i;
+        if (i == 499)
+            atHalf = residentKiB();
+    }
+    const long atEnd = residentKiB();
+    EXPECT_LT(atEnd - atHalf, 4096) << "resident KiB grew from " << atHalf << " to " << atEnd;
+    EXPECT_EQ(hub.core.nuser, 0);
+    EXPECT_TRUE(hub.core.rbServer);
+
+    // A well-behaved caller is still seated in seat 1 and greeted first.
+    RawClient good;
+    ASSERT_TRUE(good.Connect(kHub, 2200, "127.20.2.61"));
+    ASSERT_TRUE(good.WaitFor("uHub\nn127.20.2.61\n"));
+    EXPECT_TRUE(hub.core.SeatConnected(1));
+}

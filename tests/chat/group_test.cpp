@@ -1,0 +1,182 @@
+// Whole groups of chat cores on 127.20.4.0/24: join, talk, leave, lose the
+// hub and regroup around the announced candidate.
+#include "chattest.h"
+
+#include "texts.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+// The names in a roster, sorted: who is there, whatever the order of arrival.
+std::string members(const Node& n)
+{
+    std::vector<std::string> v;
+    for (const auto& l : n.core.lbName)
+        if (!l.empty())
+            v.push_back(l);
+    std::sort(v.begin(), v.end());
+    std::string r;
+    for (const auto& s : v)
+        r += s + ",";
+    return r;
+}
+
+void joinCore(Node& peer, const std::string& target)
+{
+    peer.view.connectTarget = target;
+    peer.core.K8Click();
+}
+
+} // namespace
+
+TEST(Group, FormsTalksLosesItsHubAndRegroups)
+{
+    auto hub = std::make_unique<Node>("127.20.4.1", "Hana");
+    Node p1("127.20.4.2", "Ichi");
+    Node p2("127.20.4.3", "Ni");
+    Node p3("127.20.4.4", "San");
+
+    joinCore(p1, "127.20.4.1");
+    ASSERT_TRUE(waitFor([&] { return hub->core.lbName[0] == "Ichi"; }));
+    joinCore(p2, "127.20.4.1");
+    ASSERT_TRUE(waitFor([&] { return hub->core.lbName[1] == "Ni"; }));
+    joinCore(p3, "127.20.4.1");
+    ASSERT_TRUE(waitFor([&] { return hub->core.lbName[2] == "San" && p2.core.nuser == 3; }));
+
+    // Rosters: on a peer the hub comes first, the peer itself is missing.
+    EXPECT_EQ(p1.core.lbName[0], "Hana");
+    EXPECT_EQ(p1.core.lbName[1], "Ni");
+    EXPECT_EQ(p1.core.lbName[2], "San");
+    EXPECT_EQ(p3.core.lbName[0], "Hana");
+    EXPECT_EQ(p3.core.lbName[1], "Ichi");
+    EXPECT_EQ(p3.core.lbName[2], "Ni");
+    for (Node* p : {&p1, &p2, &p3}) {
+        EXPECT_EQ(p->core.NextIP, "127.20.4.2");
+        EXPECT_EQ(p->core.NextName, "Ichi");
+    }
+    EXPECT_EQ(p1.core.StatusNextText(), txt::kItsYou);
+    EXPECT_EQ(p2.core.StatusNextText(), "Ichi");
+    EXPECT_EQ(p2.core.StatusConnectedText(), "Hana");
+    EXPECT_EQ(hub->core.StatusConnectedText(), txt::kYouAreHub);
+    EXPECT_EQ(hub->core.StatusNextText(), "Ichi");
+
+    // Talk: a peer's line reaches the hub and the others, not itself.
+    p2.view.message = "\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD"; // こんにちは
+    p2.core.SendButtonClick();
+    const std::string shown = "Ni> \x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD\r";
+    ASSERT_TRUE(waitFor([&] { return p1.view.hasLine(shown) && p3.view.hasLine(shown); }));
+    EXPECT_TRUE(hub->view.hasLine(shown));
+    EXPECT_FALSE(p2.view.hasLine(shown));
+    EXPECT_EQ(p2.view.lines.back(), "Ni> \x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD");
+
+    // The hub goes away (its window closes: no leave lines). The candidate
+    // waits; the others are asked (socket events run while they are asked)
+    // and rejoin the candidate 200 ms later.
+    p2.view.answers = {1};
+    p3.view.answers = {1};
+    p3.view.whileAsking = [] { QTest::qWait(50); };
+    hub.reset();
+    ASSERT_TRUE(waitFor([&] { return p1.view.hasLine(txt::kHubLostWait); }));
+    EXPECT_TRUE(p1.view.questions.empty());
+    ASSERT_TRUE(waitFor([&] { return p1.core.nuser == 2 && p2.core.nuser == 2 && p3.core.nuser == 2; }));
+    ASSERT_EQ(p2.view.questions.size(), 1u);
+    EXPECT_EQ(p2.view.questions[0], txt::kHubLostQuestion);
+    EXPECT_TRUE(p1.core.rbServer);
+    EXPECT_FALSE(p2.core.rbServer);
+    EXPECT_EQ(p2.core.IPName, "127.20.4.2");
+    EXPECT_EQ(members(p1), "Ni,San,");
+    EXPECT_EQ(members(p2), "Ichi,San,");
+    EXPECT_EQ(members(p3), "Ichi,Ni,");
+    EXPECT_EQ(p2.core.lbName[0], "Ichi");
+
+    // The regrouped hub relays as before, and names its own candidate.
+    p3.view.message = "again";
+    p3.core.SendButtonClick();
+    ASSERT_TRUE(waitFor([&] { return p2.view.hasLine("San> again\r"); }));
+    EXPECT_TRUE(p1.view.hasLine("San> again\r"));
+    EXPECT_EQ(p2.core.NextIP, p1.core.NextIPd);
+}
+
+TEST(Group, HubDisconnectCommandEndsTheGroup)
+{
+    // The hub's disconnect closes its seats one after another; each later
+    // seat first hears of the earlier departures and the new candidate.
+    Node hub("127.20.4.31", "Hana");
+    Node p1("127.20.4.32", "Ichi");
+    Node p2("127.20.4.33", "Ni");
+    joinCore(p1, "127.20.4.31");
+    ASSERT_TRUE(waitFor([&] { return hub.core.lbName[0] == "Ichi"; }));
+    joinCore(p2, "127.20.4.31");
+    ASSERT_TRUE(waitFor([&] { return p2.core.nuser == 2 && p1.core.nuser == 2; }));
+    hub.view.answers = {1};
+    hub.core.K9Click();
+    EXPECT_EQ(hub.view.questions.size(), 1u);
+    ASSERT_TRUE(waitFor([&] { return p1.core.rbServer && p2.core.rbServer; }));
+    EXPECT_TRUE(p1.view.hasLine(txt::kHubLostWait));
+    // Seat 2 heard "Ichi" leave, so only the hub was left in its roster.
+    EXPECT_TRUE(p2.view.questions.empty());
+    EXPECT_TRUE(p2.view.hasLine("\r\nIchi" + txt::kPeerLeft));
+    EXPECT_EQ(hub.core.nuser, 0);
+}
+
+TEST(Group, AnsweringNoLeavesTheFlagsClear)
+{
+    auto hub = std::make_unique<Node>("127.20.4.11", "Hana");
+    Node p1("127.20.4.12", "Ichi");
+    Node p2("127.20.4.13", "Ni");
+    joinCore(p1, "127.20.4.11");
+    ASSERT_TRUE(waitFor([&] { return hub->core.lbName[0] == "Ichi"; }));
+    joinCore(p2, "127.20.4.11");
+    ASSERT_TRUE(waitFor([&] { return p2.core.nuser == 2 && p1.core.nuser == 2; }));
+
+    p2.view.answers = {7};
+    hub.reset();
+    ASSERT_TRUE(waitFor([&] { return p2.view.questions.size() == 1 && p2.core.rbServer; }));
+    EXPECT_TRUE(p2.view.hasLine(txt::kDisconnected));
+    EXPECT_FALSE(p2.core.NextServer);
+    EXPECT_FALSE(p2.core.Timer1Enabled());
+    EXPECT_EQ(p2.core.IPName, "127.20.4.11");
+
+    // A later link to a hub that announces no candidate ends: no stale
+    // hub-loss question comes back.
+    RawServer quiet;
+    ASSERT_TRUE(quiet.Listen("127.20.4.14", 2200));
+    joinCore(p2, "127.20.4.14");
+    ASSERT_TRUE(quiet.WaitConns(1));
+    ASSERT_TRUE(quiet.conns[0]->WaitFor("uNi\n"));
+    quiet.conns[0]->Send("uQ\nuR\n");
+    ASSERT_TRUE(waitFor([&] { return p2.core.nuser == 2; }));
+    quiet.conns[0]->Close();
+    ASSERT_TRUE(waitFor([&] { return p2.core.rbServer; }));
+    EXPECT_EQ(p2.view.questions.size(), 1u);
+}
+
+TEST(Group, RedirectThenHubLossAsksBothAndJoinsTheCandidate)
+{
+    // A peer whose link ends while both flags are set: redirect question
+    // first, then the hub-loss one; a yes to the second wins the target,
+    // and one join follows.
+    RawServer notHub;
+    ASSERT_TRUE(notHub.Listen("127.20.4.21", 2200));
+    Node cand("127.20.4.22", "Cand");
+    Node p("127.20.4.23", "Pat");
+    p.view.connectTarget = "127.20.4.21";
+    p.core.K8Click();
+    ASSERT_TRUE(notHub.WaitConns(1));
+    RawClient& h = *notHub.conns[0];
+    ASSERT_TRUE(h.WaitFor("uPat\n"));
+    p.view.answers = {1, 1};
+    p.view.whileAsking = [] { QTest::qWait(250); }; // longer than the timer
+    h.Send("uHub\nuOther\nn127.20.4.22\nrCand\ns127.20.4.99\r\n");
+    ASSERT_TRUE(waitFor([&] { return cand.seated() == 1; }));
+    ASSERT_EQ(p.view.questions.size(), 2u);
+    EXPECT_EQ(p.view.questions[0], txt::kRedirectQuestion);
+    EXPECT_EQ(p.view.questions[1], txt::kHubLostQuestion);
+    EXPECT_EQ(p.core.IPName, "127.20.4.22");
+    ASSERT_TRUE(waitFor([&] { return p.core.lbName[0] == "Cand"; }));
+    QTest::qWait(300);
+    EXPECT_EQ(cand.seated(), 1);
+}

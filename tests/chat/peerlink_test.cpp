@@ -1,0 +1,290 @@
+// The peer link on 127.20.3.0/24: what a peer does with each kind of line
+// from a raw hub, joining and its failures, redirects, and speaking.
+#include "chattest.h"
+
+#include "texts.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string arrived(const std::string& n) { return "\r\n" + n + txt::kArrived; }
+std::string left(const std::string& n) { return "\r\n" + n + txt::kPeerLeft; }
+
+// A peer core joined to a raw hub; returns the hub side of the link.
+RawClient& joinRaw(Node& peer, RawServer& hub, const std::string& hubAddr)
+{
+    peer.view.connectTarget = hubAddr;
+    const size_t n = hub.conns.size();
+    peer.core.K8Click();
+    EXPECT_TRUE(hub.WaitConns(n + 1));
+    RawClient& h = *hub.conns[n];
+    EXPECT_TRUE(h.WaitFor("u" + peer.core.Name + "\n"));
+    EXPECT_TRUE(waitFor([&] { return !peer.core.rbServer; }));
+    h.Take();
+    return h;
+}
+
+} // namespace
+
+TEST(PeerLink, JoinByDottedAddressAndTheSixKinds)
+{
+    RawServer hub;
+    ASSERT_TRUE(hub.Listen("127.20.3.1", 2200));
+    Node p("127.20.3.2", "Pat");
+    p.view.connectTarget = "127.20.3.1";
+    p.core.K8Click();
+    // The lookup of a dotted address ends inside the join start.
+    ASSERT_EQ(p.view.lines.size(), 1u);
+    EXPECT_EQ(p.view.lines[0], "127.20.3.1" + txt::kSearching);
+    EXPECT_FALSE(p.view.k8);
+    EXPECT_TRUE(p.view.k9);
+    ASSERT_TRUE(hub.WaitConns(1));
+    RawClient& h = *hub.conns[0];
+    ASSERT_TRUE(h.WaitFor("uPat\n"));
+    EXPECT_FALSE(p.core.rbServer);
+    EXPECT_TRUE(p.core.LinkConnected());
+
+    // The roster as a hub sends it: its own name first, then two peers.
+    h.Send("uHub\nuAnn\nu\nn127.20.3.9\nrAnn\n");
+    ASSERT_TRUE(waitFor([&] { return p.core.NextName == "Ann"; }));
+    EXPECT_EQ(p.core.lbName[0], "Hub");
+    EXPECT_EQ(p.core.lbName[1], "Ann");
+    EXPECT_EQ(p.core.nuser, 2);
+    EXPECT_TRUE(p.core.NextServer);
+    EXPECT_EQ(p.core.NextIP, "127.20.3.9");
+    EXPECT_TRUE(p.view.hasLine(arrived("Hub")));
+    EXPECT_TRUE(p.view.hasLine(arrived("")));
+    EXPECT_EQ(p.view.caption, txt::kFriends);
+    EXPECT_TRUE(p.view.edit);
+    EXPECT_EQ(p.core.StatusConnectedText(), "Hub");
+    EXPECT_EQ(p.core.StatusNextText(), "Ann");
+
+    // A chat line keeps its CR in the stored text; unknown kinds and empty
+    // lines are dropped; a line in two pieces is handled once.
+    const size_t before = p.view.lines.size();
+    h.Send("1Ann> hi\r\n\nxjunk\n1Ann> tw");
+    ASSERT_TRUE(waitFor([&] { return p.view.lines.size() == before + 1; }));
+    h.Send("o\n");
+    ASSERT_TRUE(waitFor([&] { return p.view.lines.size() == before + 2; }));
+    EXPECT_EQ(p.view.lines[before], "Ann> hi\r");
+    EXPECT_EQ(p.view.lines[before + 1], "Ann> two");
+
+    // Leave lines: an unknown name changes nothing; a name shown twice
+    // clears only the first label holding it.
+    h.Send("uAnn\ncNobody\ncAnn\n");
+    ASSERT_TRUE(waitFor([&] { return p.view.hasLine(left("Ann")); }));
+    EXPECT_TRUE(p.view.hasLine(left("Nobody")));
+    EXPECT_EQ(p.core.lbName[1], "");
+    EXPECT_EQ(p.core.lbName[2], "Ann");
+    EXPECT_EQ(p.view.roster[2], "Ann");
+
+    // A tenth name with all nine labels taken: shown, no label changes.
+    h.Send("u4\nu5\nu6\nu7\nu8\nu9\nu10\nuTenth\n");
+    ASSERT_TRUE(waitFor([&] { return p.view.hasLine(arrived("Tenth")); }));
+    EXPECT_EQ(p.core.nuser, 9);
+    EXPECT_EQ(p.core.lbName[1], "4");
+    EXPECT_EQ(p.core.lbName[8], "10");
+}
+
+TEST(PeerLink, SpeakingOnAPeer)
+{
+    RawServer hub;
+    ASSERT_TRUE(hub.Listen("127.20.3.11", 2200));
+    Node p("127.20.3.12", "Pat");
+    // Not in a group: the error box, nothing sent.
+    p.view.message = "hello";
+    p.core.SendButtonClick();
+    ASSERT_EQ(p.view.errors.size(), 1u);
+    EXPECT_EQ(p.view.errors[0], txt::kNotConnected);
+    EXPECT_EQ(p.view.message, "hello");
+
+    RawClient& h = joinRaw(p, hub, "127.20.3.11");
+    h.Send("uHub\n");
+    ASSERT_TRUE(waitFor([&] { return p.core.nuser == 1; }));
+    p.core.SendButtonClick();
+    ASSERT_TRUE(h.WaitFor("1Pat> hello\r\n"));
+    EXPECT_EQ(p.view.lines.back(), "Pat> hello");
+    EXPECT_EQ(p.view.message, "");
+    // An empty input sends the nick and "> ".
+    h.Take();
+    p.core.SendButtonClick();
+    ASSERT_TRUE(h.WaitFor("1Pat> \r\n"));
+    EXPECT_EQ(p.view.lines.back(), "Pat> ");
+}
+
+TEST(PeerLink, LookupAndConnectFailures)
+{
+    Node p("127.20.3.21", "Pat", "2299");
+    // Refused: the text, and the connect command is offered again.
+    p.view.connectTarget = "127.20.3.29";
+    p.core.K8Click();
+    ASSERT_TRUE(waitFor([&] { return p.view.hasLine(txt::kRefused); }));
+    EXPECT_TRUE(p.view.k8);
+    EXPECT_FALSE(p.view.k9);
+    EXPECT_TRUE(p.core.rbServer);
+
+    // Cancelled connect dialog: nothing happens.
+    p.view.lines.clear();
+    p.view.connectResult = 2;
+    p.core.K8Click();
+    EXPECT_TRUE(p.view.lines.empty());
+
+    // A host name goes through the asynchronous lookup; the disconnect
+    // command while it runs acts as the hub's and does not cancel the join.
+    p.view.connectResult = 1;
+    p.view.connectTarget = "localhost";
+    p.core.K8Click();
+    ASSERT_EQ(p.view.lines.size(), 1u);
+    EXPECT_EQ(p.view.lines[0], "localhost" + txt::kSearching);
+    p.core.K9Click();
+    EXPECT_TRUE(p.view.questions.empty());
+    EXPECT_FALSE(p.view.edit);
+    ASSERT_TRUE(waitFor([&] {
+        return p.view.hasLine(txt::kRefused) || p.view.hasLine(txt::kLookupFailed);
+    }));
+    EXPECT_TRUE(p.view.k8);
+}
+
+TEST(PeerLink, RedirectFollowedIgnoredOrSelfCall)
+{
+    RawServer hub;
+    ASSERT_TRUE(hub.Listen("127.20.3.31", 2200));
+    // A raw instance that is a peer: it answers every caller with its hub.
+    RawServer notHub;
+    ASSERT_TRUE(notHub.Listen("127.20.3.32", 2200));
+    notHub.onAccept = [](RawClient& c) { c.Send("s127.20.3.31\r\n"); };
+
+    Node q("127.20.3.33", "Quin");
+    // No: stays idle, the flag does not survive.
+    q.view.connectTarget = "127.20.3.32";
+    q.view.answers = {7};
+    q.core.K8Click();
+    ASSERT_TRUE(waitFor([&] { return q.view.questions.size() == 1; }));
+    EXPECT_EQ(q.view.questions[0], txt::kRedirectQuestion);
+    ASSERT_TRUE(waitFor([&] { return q.view.hasLine(txt::kDisconnected); }));
+    EXPECT_FALSE(q.core.ChangeIP);
+    EXPECT_EQ(q.core.IPName, "127.20.3.31");
+    EXPECT_TRUE(q.core.rbServer);
+    EXPECT_FALSE(q.core.Timer1Enabled());
+
+    // Yes: 200 ms later the join goes to the hub named by the redirect.
+    q.view.answers = {1};
+    q.view.connectTarget = "127.20.3.32";
+    q.core.K8Click();
+    ASSERT_TRUE(hub.WaitConns(1));
+    ASSERT_TRUE(hub.conns[0]->WaitFor("uQuin\n"));
+    EXPECT_EQ(q.view.questions.size(), 2u);
+    EXPECT_FALSE(q.core.ChangeIP);
+
+    // A redirect naming the very address just tried: the self-call note,
+    // no question, only the plain closure note.
+    RawServer selfish;
+    ASSERT_TRUE(selfish.Listen("127.20.3.34", 2200));
+    selfish.onAccept = [](RawClient& c) { c.Send("s127.20.3.34\r\n"); };
+    Node r("127.20.3.35", "Rex");
+    r.view.connectTarget = "127.20.3.34";
+    r.core.K8Click();
+    ASSERT_TRUE(waitFor([&] { return r.view.hasLine(txt::kDisconnected); }));
+    EXPECT_TRUE(r.view.hasLine(txt::kSelfCall));
+    EXPECT_TRUE(r.view.questions.empty());
+    EXPECT_TRUE(r.view.k8);
+}
+
+TEST(PeerLink, PeerAnswersCallersWithItsHub)
+{
+    RawServer hub;
+    ASSERT_TRUE(hub.Listen("127.20.3.41", 2200));
+    Node p("127.20.3.42", "Pat");
+    joinRaw(p, hub, "127.20.3.41");
+    RawClient caller;
+    ASSERT_TRUE(caller.Connect("127.20.3.42", 2200, "127.20.3.43"));
+    caller.Send("uCaller\n");
+    ASSERT_TRUE(caller.WaitFor("s127.20.3.41\r\n"));
+    EXPECT_EQ(p.seated(), 0);
+    EXPECT_FALSE(p.view.hasLine(arrived("Caller")));
+}
+
+TEST(PeerLink, TimerActsOnceWhenEnabledTwice)
+{
+    RawServer hub;
+    ASSERT_TRUE(hub.Listen("127.20.3.51", 2200));
+    Node p("127.20.3.52", "Pat");
+    p.core.IPName = "127.20.3.51";
+    p.core.ChangeIP = true;
+    p.core.NextServer = true;
+    p.core.EnableTimer1();
+    p.core.EnableTimer1();
+    ASSERT_TRUE(hub.WaitConns(1));
+    ASSERT_TRUE(hub.conns[0]->WaitFor("uPat\n"));
+    QTest::qWait(400);
+    EXPECT_EQ(hub.conns.size(), 1u);
+    EXPECT_FALSE(p.core.ChangeIP);
+    EXPECT_FALSE(p.core.NextServer);
+    EXPECT_EQ(p.core.DT, 0);
+    // The timer path adds no "searching" line.
+    EXPECT_TRUE(p.view.lines.empty());
+}
+
+TEST(PeerLink, OnlyTheHubInTheRosterGivesThePlainNote)
+{
+    RawServer hub;
+    ASSERT_TRUE(hub.Listen("127.20.3.61", 2200));
+    Node p("127.20.3.62", "Pat");
+    RawClient& h = joinRaw(p, hub, "127.20.3.61");
+    h.Send("uHub\nn127.20.3.62\n");
+    ASSERT_TRUE(waitFor([&] { return p.core.NextServer; }));
+    h.Close();
+    ASSERT_TRUE(waitFor([&] { return p.core.rbServer; }));
+    EXPECT_TRUE(p.view.questions.empty());
+    EXPECT_TRUE(p.view.hasLine(txt::kDisconnected));
+    EXPECT_FALSE(p.view.hasLine(txt::kHubLostWait));
+    EXPECT_EQ(p.view.caption, txt::kNoFriends);
+    EXPECT_FALSE(p.core.NextServer);
+}
+
+TEST(PeerLink, LeavingOnPurposeIsNoHubLoss)
+{
+    RawServer hub;
+    ASSERT_TRUE(hub.Listen("127.20.3.71", 2200));
+    Node p("127.20.3.72", "Pat");
+    RawClient& h = joinRaw(p, hub, "127.20.3.71");
+    h.Send("uHub\nuAnn\nn127.20.3.99\nrAnn\n");
+    ASSERT_TRUE(waitFor([&] { return p.core.NextName == "Ann"; }));
+    p.core.K9Click();
+    EXPECT_TRUE(p.view.questions.empty());
+    EXPECT_TRUE(p.view.hasLine(txt::kDisconnected));
+    EXPECT_TRUE(h.WaitEof());
+    EXPECT_TRUE(p.core.rbServer);
+    EXPECT_EQ(p.core.nuser, 0);
+    for (const auto& n : p.core.lbName)
+        EXPECT_EQ(n, "");
+}
+
+TEST(PeerLink, CommandLineJoinBeforeListeningAndIdleStatus)
+{
+    RawServer hub;
+    ASSERT_TRUE(hub.Listen("127.20.3.81", 2200));
+    FakeView view;
+    TChatCore core(&view, "127.20.3.82", "2200", "127.20.3.82");
+    core.Name = "Cli";
+    EXPECT_EQ(core.StatusConnectedText(), txt::kNone);
+    EXPECT_EQ(core.StatusNextText(), txt::kNone);
+    core.CommandLineJoin(""); // no argument: nothing
+    EXPECT_TRUE(view.lines.empty());
+    // The window's constructor joins before its first showing listens.
+    core.CommandLineJoin("127.20.3.81");
+    EXPECT_FALSE(core.Initialized());
+    ASSERT_EQ(view.lines.size(), 1u);
+    EXPECT_EQ(view.lines[0], "127.20.3.81" + txt::kSearching);
+    core.StartServer();
+    ASSERT_TRUE(hub.WaitConns(1));
+    ASSERT_TRUE(hub.conns[0]->WaitFor("uCli\n"));
+    EXPECT_TRUE(core.Initialized());
+    ASSERT_TRUE(waitFor([&] { return !core.rbServer; }));
+    hub.conns[0]->Send("uHub\nuX\nn127.20.3.82\nrCli\n");
+    ASSERT_TRUE(waitFor([&] { return core.NextName == "Cli"; }));
+    // The candidate peer sees itself named.
+    EXPECT_EQ(core.StatusNextText(), txt::kItsYou);
+    EXPECT_EQ(core.StatusConnectedText(), "Hub");
+}
