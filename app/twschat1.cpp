@@ -1,12 +1,16 @@
 #include "twschat1.h"
 
 #include "appearance.h"
+#include "connect.h"
 #include "cutebtn.h"
+#include "dialog1.h"
 #include "dialogs.h"
 #include "dlgbase.h"
 #include "sirsock.h"
+#include "status.h"
 #include "unit2.h"
 #include "unit3.h"
+#include "unit4.h"
 #include "exception.h"
 #include "helpviewer.h"
 #include "application.h"
@@ -62,7 +66,23 @@ private:
 
 } // namespace
 
-TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent) : QMainWindow(parent)
+TChatPlace TChatPlace::FromEnvironment()
+{
+    TChatPlace p;
+    const QByteArray addr = qgetenv("PELMORA_ADDRESS").trimmed();
+    if (!addr.isEmpty()) {
+        p.listenAddr = addr.toStdString();
+        p.ownAddr = p.listenAddr;
+    }
+    bool ok = false;
+    const int port = qEnvironmentVariable("PELMORA_PORT").trimmed().toInt(&ok);
+    if (ok && port > 0 && port < 65536)
+        p.port = std::to_string(port);
+    return p;
+}
+
+TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const TChatPlace& place)
+    : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("TWSChatForm"));
     setWindowTitle(q(txt::kAppCaption));
@@ -78,14 +98,22 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent) : QMai
     BuildMenu();
     JustOne1 = new TJustOne(this);
     SirSock1 = new TSirSock(this);
+    Chat = std::make_unique<TChatCore>(this, place.listenAddr, place.port,
+                                       place.ownAddr.empty() ? SirSock1->SelfIPAddress() : place.ownAddr);
 
-    if (!firstArgument.isEmpty()) {
-        // The join itself is started by the chat once it is wired in.
-    }
+    // A second instance ends before it does anything.
+    if (!JustOne1->MutexCreated)
+        return;
+    if (!firstArgument.isEmpty())
+        Guarded([&] { Chat->CommandLineJoin(sjis::encode(firstArgument)); });
     FormCreate();
 }
 
-TTWSChatForm::~TTWSChatForm() = default;
+TTWSChatForm::~TTWSChatForm()
+{
+    // The sockets go first, while the widgets they might talk to still exist.
+    Chat.reset();
+}
 
 void TTWSChatForm::BuildControls()
 {
@@ -229,16 +257,15 @@ void TTWSChatForm::FormCreate()
     const QRect r = FitOnScreen(s.bounds);
     move(r.topLeft());
     resize(r.size());
-    Name = s.name;
-    NameLabel->setText(q(Name));
+    Chat->Name = s.name;
+    NameLabel->setText(q(Chat->Name));
 }
 
 void TTWSChatForm::FormShow()
 {
-    if (Initialized)
-        return;
-    Initialized = true;
-    // The listener opens here once the chat is wired in.
+    // The chat opens the listener on the first showing only; a failure (the
+    // port is taken) is shown and the window stays up without a listener.
+    Guarded([this] { Chat->StartServer(); });
 }
 
 void TTWSChatForm::FormResize()
@@ -258,14 +285,15 @@ void TTWSChatForm::Button1Click()
 
 bool TTWSChatForm::FormCloseQuery()
 {
-    return true;
+    return Chat->CloseQuery();
 }
 
 void TTWSChatForm::FormClose()
 {
+    Chat->FormClose();
     TWindowSettings s;
     s.bounds = QRect(pos(), size());
-    s.name = Name;
+    s.name = Chat->Name;
     if (!s.Write())
         TApplication::ShowException(txt::kSettingsNotSaved);
 }
@@ -331,18 +359,77 @@ void TTWSChatForm::K10Click()
     FHelp->ShowContents(THelpViewer::HelpFile());
 }
 
-void TTWSChatForm::SendButtonClick() {}
+void TTWSChatForm::SendButtonClick()
+{
+    Chat->SendButtonClick();
+}
+
+void TTWSChatForm::KIP1Click()
+{
+    fmStatus->SetOwnAddress(SirSock1->SelfIPAddress());
+    fmStatus->SetConnectedTo(Chat->StatusConnectedText());
+    fmStatus->SetNextCandidate(Chat->StatusNextText());
+    fmStatus->ShowModal();
+}
+
+void TTWSChatForm::ShowRoster(const std::array<std::string, 9>& names, const std::string& caption)
+{
+    // Named participants in label order from 84 pixels, 12 apart; free
+    // places wait outside the strip.
+    int left = 84;
+    for (int i = 0; i < 9; ++i) {
+        QLabel* l = lbName[static_cast<size_t>(i)];
+        l->setText(q(names[static_cast<size_t>(i)]));
+        l->adjustSize();
+        if (names[static_cast<size_t>(i)].empty()) {
+            l->move(-10, 7);
+        } else {
+            l->move(left, 7);
+            left += l->width() + 12;
+        }
+    }
+    Label1->setText(q(caption));
+    Label1->adjustSize();
+}
+
+void TTWSChatForm::SetConnectEnabled(bool enabled) { K8->setEnabled(enabled); }
+void TTWSChatForm::SetDisconnectEnabled(bool enabled) { K9->setEnabled(enabled); }
+void TTWSChatForm::SetMessageEditEnabled(bool enabled) { MessageEdit->setEnabled(enabled); }
+void TTWSChatForm::FocusMessageEdit() { MessageEdit->setFocus(); }
+
+int TTWSChatForm::AskQuestion(const std::string& text)
+{
+    Dialog->Clear();
+    Dialog->Add(text);
+    return Dialog->ShowModal();
+}
+
+void TTWSChatForm::ShowError(const std::string& text)
+{
+    Form4->SetMessage(text);
+    Form4->ShowModal();
+}
+
+int TTWSChatForm::RunConnectDialog(std::string& target)
+{
+    const int result = fmConnect->ShowModal();
+    if (result == mrOk)
+        target = fmConnect->Text();
+    return result;
+}
+
+std::string TTWSChatForm::MessageText() { return sjis::encode(MessageEdit->text()); }
+void TTWSChatForm::ClearMessageText() { MessageEdit->clear(); }
 void TTWSChatForm::K4Click()
 {
-    Form3->SetName(Name);
+    Form3->SetName(Chat->Name);
     if (Form3->ShowModal() == mrOk) {
-        Name = Form3->Name();
-        NameLabel->setText(q(Name));
+        Chat->Name = Form3->Name();
+        NameLabel->setText(q(Chat->Name));
     }
 }
-void TTWSChatForm::K8Click() {}
-void TTWSChatForm::K9Click() {}
-void TTWSChatForm::KIP1Click() {}
+void TTWSChatForm::K8Click() { Chat->K8Click(); }
+void TTWSChatForm::K9Click() { Chat->K9Click(); }
 void TTWSChatForm::Label2Click()
 {
     ver->ShowModal();

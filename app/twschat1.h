@@ -8,10 +8,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "chatcore.h"
+#include "chatview.h"
 #include "logfile.h"
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,25 +25,49 @@ class TJustOne;
 class TSirSock;
 class THelpViewer;
 
-class TTWSChatForm : public QMainWindow {
+// Where this instance listens and who it says it is.
+struct TChatPlace {
+    std::string listenAddr = "0.0.0.0";
+    std::string port = "2200";
+    // Empty: the own-address component's SelfIPAddress.
+    std::string ownAddr;
+
+    // PELMORA_ADDRESS=127.0.0.N listens on, reports and connects from that
+    // address; PELMORA_PORT=P replaces port 2200. Unset, nothing changes.
+    static TChatPlace FromEnvironment();
+};
+
+class TTWSChatForm : public QMainWindow, public TChatView {
     Q_OBJECT
 public:
     // Builds the window; a non-empty first argument (the address to join)
     // starts a join before the listener opens.
-    explicit TTWSChatForm(const QString& firstArgument = QString(), QWidget* parent = nullptr);
+    explicit TTWSChatForm(const QString& firstArgument = QString(), QWidget* parent = nullptr,
+                          const TChatPlace& place = TChatPlace::FromEnvironment());
     ~TTWSChatForm() override;
 
     // Conversation pane. Lines are kept as the CP932 bytes they arrived as
     // (the log is written from them) and shown decoded; a "\r\n" inside a
     // text starts a further line. Lines added during one turn of the event
     // loop reach the widget in one insertion.
-    void AddLine(const std::string& text);
+    void AddLine(const std::string& text) override;
     void FlushPane();
     const std::vector<std::string>& PaneLines() const { return FLines; }
 
-    // Own nick name (CP932).
-    std::string Name;
-    bool Initialized = false;
+    // What the chat asks of the screen.
+    void ShowRoster(const std::array<std::string, 9>& names, const std::string& caption) override;
+    void SetConnectEnabled(bool enabled) override;
+    void SetDisconnectEnabled(bool enabled) override;
+    void SetMessageEditEnabled(bool enabled) override;
+    void FocusMessageEdit() override;
+    int AskQuestion(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+    int RunConnectDialog(std::string& target) override;
+    std::string MessageText() override;
+    void ClearMessageText() override;
+
+    // The chat: state, sockets and handlers. Its Name is the own nick name.
+    std::unique_ptr<TChatCore> Chat;
 
     // Controls under their names.
     QWidget* Panel1 = nullptr;

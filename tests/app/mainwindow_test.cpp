@@ -37,15 +37,23 @@ protected:
         QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
         return s.value(key).toString();
     }
+    // Every window of this file listens on its own loopback address.
+    static TChatPlace Place()
+    {
+        static int n = 0;
+        TChatPlace p;
+        p.listenAddr = p.ownAddr = "127.40.1." + std::to_string(++n);
+        return p;
+    }
     QTemporaryDir FDir;
 };
 
 TEST_F(MainWindow, FirstRunUsesTheDefaultsAndWritesThemAtClose)
 {
     {
-        TTWSChatForm w;
+        TTWSChatForm w(QString(), nullptr, Place());
         EXPECT_EQ(w.geometry(), QRect(100, 100, 490, 369));
-        EXPECT_EQ(w.Name, txt::kDefaultNick);
+        EXPECT_EQ(w.Chat->Name, txt::kDefaultNick);
         EXPECT_EQ(w.windowTitle(), sjis::decode(txt::kAppCaption));
         EXPECT_EQ(w.Label1->text(), sjis::decode(txt::kNoFriends));
         EXPECT_FALSE(w.MessageEdit->isEnabled());
@@ -67,9 +75,9 @@ TEST_F(MainWindow, StoredBoundsAndNickAreRestoredAndAnEmptyNickStaysEmpty)
     Store(QStringLiteral("position"), QStringLiteral("Width"), QStringLiteral("600"));
     Store(QStringLiteral("position"), QStringLiteral("Height"), QStringLiteral("400"));
     Store(QStringLiteral("user"), QStringLiteral("name"), QString());
-    TTWSChatForm w;
+    TTWSChatForm w(QString(), nullptr, Place());
     EXPECT_EQ(w.geometry(), QRect(120, 130, 600, 400));
-    EXPECT_EQ(w.Name, "");
+    EXPECT_EQ(w.Chat->Name, "");
 }
 
 TEST_F(MainWindow, GarbageSettingsGiveDefaultsOrAWindowStillOnScreen)
@@ -78,7 +86,7 @@ TEST_F(MainWindow, GarbageSettingsGiveDefaultsOrAWindowStillOnScreen)
     Store(QStringLiteral("position"), QStringLiteral("Top"), QStringLiteral("-999999"));
     Store(QStringLiteral("position"), QStringLiteral("Width"), QStringLiteral("99999999999999"));
     Store(QStringLiteral("position"), QStringLiteral("Height"), QStringLiteral("-5"));
-    TTWSChatForm w;
+    TTWSChatForm w(QString(), nullptr, Place());
     const QRect g = w.geometry();
     EXPECT_EQ(g.topLeft(), QPoint(100, 100)); // off screen: brought back
     EXPECT_EQ(g.width(), 490);                // not a 32-bit number: the default
@@ -87,7 +95,7 @@ TEST_F(MainWindow, GarbageSettingsGiveDefaultsOrAWindowStillOnScreen)
 
 TEST_F(MainWindow, InputBoxFollowsTheWindowWidth)
 {
-    TTWSChatForm w;
+    TTWSChatForm w(QString(), nullptr, Place());
     w.show();
     w.resize(490, 369);
     EXPECT_EQ(w.MessageEdit->width(), 365);
@@ -97,7 +105,7 @@ TEST_F(MainWindow, InputBoxFollowsTheWindowWidth)
 
 TEST_F(MainWindow, PaneKeepsBytesSplitsCrLfAndEnablesSaving)
 {
-    TTWSChatForm w;
+    TTWSChatForm w(QString(), nullptr, Place());
     const std::string odd("\x82", 1); // a lone lead byte survives in the kept lines
     w.AddLine(txt::kDefaultNick + "> a\r\nb" + odd);
     EXPECT_TRUE(w.K5->isEnabled());
@@ -111,7 +119,7 @@ TEST_F(MainWindow, PaneKeepsBytesSplitsCrLfAndEnablesSaving)
 
 TEST_F(MainWindow, ManyLinesInOneTurnReachThePaneInOneInsertion)
 {
-    TTWSChatForm w;
+    TTWSChatForm w(QString(), nullptr, Place());
     for (int i = 0; i < 5000; ++i)
         w.AddLine("line " + std::to_string(i));
     EXPECT_EQ(w.DisplayMemo->blockCount(), 1); // nothing inserted yet this turn
@@ -125,7 +133,7 @@ TEST_F(MainWindow, UnwritableSettingsAreReportedAtClose)
     std::vector<std::string> reported;
     TApplication::ExceptionReporter = [&](const std::string& m) { reported.push_back(m); };
     {
-        TTWSChatForm w;
+        TTWSChatForm w(QString(), nullptr, Place());
         w.show();
         // A file stands where the settings folder should be: even root
         // cannot write the settings then.
@@ -146,7 +154,7 @@ TEST_F(MainWindow, SavingTheLogWritesThePaneAndDisablesTheCommandUntilTheNextLin
     std::vector<std::string> reported;
     TApplication::ExceptionReporter = [&](const std::string& m) { reported.push_back(m); };
 
-    TTWSChatForm w;
+    TTWSChatForm w(QString(), nullptr, Place());
     w.AddLine("abc");
     w.K5->trigger();
     EXPECT_FALSE(w.K5->isEnabled());
@@ -172,7 +180,7 @@ TEST_F(MainWindow, SavingTheLogWritesThePaneAndDisablesTheCommandUntilTheNextLin
 
 TEST_F(MainWindow, RendersForReview)
 {
-    TTWSChatForm w;
+    TTWSChatForm w(QString(), nullptr, Place());
     w.show();
     w.AddLine(txt::kDefaultNick + "> " + txt::kMessageEditInitial);
     w.FlushPane();
