@@ -304,7 +304,11 @@ void TTWSChatForm::AddLine(const std::string& text)
     size_t start = 0;
     for (;;) {
         const size_t end = text.find("\r\n", start);
-        const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        // A chat line keeps the CR its sender put before the line feed; it
+        // is not shown, and the log ends every line with its own CR LF.
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         FLines.push_back(line);
         if (!FPending.isNull())
             FPending += QLatin1Char('\n');

@@ -1,0 +1,201 @@
+// Three real windows in one process: a hub and two peers chat, one leaves,
+// the hub closes and the two regroup around the announced candidate.
+#include "application.h"
+#include "connect.h"
+#include "cutebtn.h"
+#include "dialog1.h"
+#include "dialogs.h"
+#include "dlgbase.h"
+#include "sjis.h"
+#include "status.h"
+#include "texts.h"
+#include "twschat1.h"
+#include "unit3.h"
+#include "unit4.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include "qtprint.h"
+
+#include <memory>
+
+namespace {
+
+constexpr int kWait = 5000;
+
+TChatPlace At(const std::string& addr)
+{
+    TChatPlace p;
+    p.listenAddr = p.ownAddr = addr;
+    return p;
+}
+
+bool PaneHas(TTWSChatForm& w, const std::string& line)
+{
+    for (const auto& l : w.PaneLines())
+        if (l == line)
+            return true;
+    return false;
+}
+
+class WindowGroup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FDir.path());
+        CreateDialogs(&FOwner, nullptr);
+        fmConnect->SetSelfIPAddress("192.0.2.1");
+        // Dialogs are answered from here: the connect dialog with the next
+        // target, every question with yes, the error box by recording it.
+        TModalDialog::Answerer = [this](QDialog* d) -> int {
+            if (auto* c = qobject_cast<TfmConnect*>(d)) {
+                c->SetText(FTarget);
+                c->CuteButton1->Click();
+                return 0;
+            }
+            if (auto* q = qobject_cast<TDialog*>(d)) {
+                FQuestions.push_back(q->Text());
+                return mrOk;
+            }
+            if (auto* e = qobject_cast<TForm4*>(d)) {
+                FErrors.push_back(e->Message());
+                return mrOk;
+            }
+            if (auto* s = qobject_cast<TfmStatus*>(d)) {
+                FStatus = {Caption(s->Label1), Caption(s->Label4), Caption(s->Label6)};
+                return mrOk;
+            }
+            if (auto* n = qobject_cast<TForm3*>(d)) {
+                n->SetName(FNewName);
+                return mrOk;
+            }
+            return mrOk;
+        };
+    }
+    void TearDown() override { TModalDialog::Answerer = nullptr; }
+
+    std::unique_ptr<TTWSChatForm> Window(const std::string& addr, const std::string& nick)
+    {
+        auto w = std::make_unique<TTWSChatForm>(QString(), nullptr, At(addr));
+        w->Chat->Name = nick;
+        w->show();
+        return w;
+    }
+
+    void Join(TTWSChatForm& w, const std::string& target)
+    {
+        FTarget = target;
+        w.K8->trigger();
+    }
+
+    QTemporaryDir FDir;
+    QWidget FOwner;
+    std::string FTarget;
+    std::string FNewName;
+    std::vector<std::string> FQuestions;
+    std::vector<std::string> FErrors;
+    std::array<std::string, 3> FStatus;
+};
+
+TEST_F(WindowGroup, ChatLeaveAndRegroupAfterTheHubCloses)
+{
+    auto hub = Window("127.40.2.1", "hub");
+    auto a = Window("127.40.2.2", "aki");
+    auto b = Window("127.40.2.3", "ben");
+
+    Join(*a, "127.40.2.1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hub->lbName[0]->text() == QStringLiteral("aki"); }, kWait));
+    Join(*b, "127.40.2.1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hub->lbName[1]->text() == QStringLiteral("ben"); }, kWait));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b->lbName[1]->text() == QStringLiteral("aki"); }, kWait));
+    EXPECT_EQ(b->lbName[0]->text(), QStringLiteral("hub"));
+    EXPECT_TRUE(a->MessageEdit->isEnabled());
+    EXPECT_FALSE(a->K8->isEnabled());
+    EXPECT_TRUE(a->K9->isEnabled());
+    EXPECT_EQ(hub->Label1->text(), sjis::decode(txt::kFriends));
+    // The roster strip: from 84 pixels, 12 apart.
+    EXPECT_EQ(hub->lbName[0]->x(), 84);
+    EXPECT_EQ(hub->lbName[1]->x(), 84 + hub->lbName[0]->width() + 12);
+    EXPECT_EQ(hub->lbName[2]->x(), -10);
+
+    // Enter in the input box sends; everyone else sees the line.
+    a->MessageEdit->setText(QStringLiteral("こんにちは"));
+    QTest::keyClick(a->MessageEdit, Qt::Key_Return);
+    const std::string line = "aki> " + sjis::encode(QStringLiteral("こんにちは"));
+    EXPECT_TRUE(a->MessageEdit->text().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PaneHas(*b, line) && PaneHas(*hub, line); }, kWait));
+    EXPECT_TRUE(PaneHas(*a, line)); // the echo
+
+    // The candidate (seat 1) sees itself as next in the status dialog.
+    a->KIP1->trigger();
+    EXPECT_EQ(FStatus[1], "hub");
+    EXPECT_EQ(FStatus[2], sjis::encode(sjis::decode(txt::kItsYou)));
+    hub->KIP1->trigger();
+    EXPECT_EQ(FStatus[1], txt::kYouAreHub);
+    EXPECT_EQ(FStatus[2], "aki");
+
+    // The hub closes: it asks first (two named peers), then its links end.
+    hub->close();
+    ASSERT_EQ(FQuestions.size(), 1u);
+    EXPECT_EQ(FQuestions[0], txt::kCloseHubQuestion);
+    EXPECT_FALSE(hub->isVisible());
+    hub.reset();
+
+    // aki waits as the new hub; ben is asked and rejoins aki 200 ms later.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a->lbName[0]->text() == QStringLiteral("ben"); }, kWait));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b->lbName[0]->text() == QStringLiteral("aki"); }, kWait));
+    EXPECT_TRUE(a->Chat->rbServer);
+    EXPECT_FALSE(b->Chat->rbServer);
+
+    b->MessageEdit->setText(QStringLiteral("again"));
+    b->SendButton->Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PaneHas(*a, "ben> again"); }, kWait));
+
+    // ben leaves; aki is alone and idle again.
+    b->K9->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a->lbName[0]->text().isEmpty(); }, kWait));
+    EXPECT_EQ(a->Label1->text(), sjis::decode(txt::kNoFriends));
+    EXPECT_TRUE(a->K8->isEnabled());
+    EXPECT_FALSE(a->MessageEdit->isEnabled());
+    EXPECT_TRUE(FErrors.empty());
+}
+
+TEST_F(WindowGroup, SendingWhileIdleShowsTheErrorBoxAndRenamingTakesTheNewNick)
+{
+    auto w = Window("127.40.3.1", "solo");
+    w->Button1Click();
+    ASSERT_EQ(FErrors.size(), 1u);
+    EXPECT_EQ(FErrors[0], txt::kNotConnected);
+
+    FNewName = "renamed";
+    w->K4->trigger();
+    EXPECT_EQ(w->Chat->Name, "renamed");
+
+    w->KIP1->trigger();
+    EXPECT_EQ(FStatus[1], txt::kNone);
+    EXPECT_EQ(FStatus[2], txt::kNone);
+    EXPECT_FALSE(FStatus[0].empty());
+
+    // Showing the window again does not open the listener a second time.
+    w->hide();
+    w->show();
+    EXPECT_TRUE(FErrors.size() == 1u);
+}
+
+TEST_F(WindowGroup, APortInUseIsReportedAndTheWindowStaysUp)
+{
+    std::vector<std::string> reported;
+    TApplication::ExceptionReporter = [&](const std::string& m) { reported.push_back(m); };
+    auto first = Window("127.40.4.1", "one");
+    EXPECT_TRUE(reported.empty());
+    auto second = Window("127.40.4.1", "two"); // same address and port
+    TApplication::ExceptionReporter = nullptr;
+    EXPECT_TRUE(second->isVisible());
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_NE(reported[0].find("10048"), std::string::npos) << reported[0];
+}
+
+} // namespace
