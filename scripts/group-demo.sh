@@ -13,20 +13,21 @@ cd "$(dirname "$0")/.."
 demo=$(mktemp -d "${TMPDIR:-/tmp}/pelmora-demo.XXXXXX")
 trap 'kill $(jobs -p) 2>/dev/null || true' INT TERM
 
-start() { # start NAME ADDRESS NICK [JOIN]
-  local name=$1 addr=$2 nick=$3 join=${4:-}
+start() { # start NAME ADDRESS NICK LEFT [JOIN]
+  local name=$1 addr=$2 nick=$3 left=$4 join=${5:-}
   local home="$demo/$name"
   mkdir -p "$home/config/tovanit" "$home/logs"
   cp build/app/pelmora "$home/$name"
-  printf '[user]\nname=%s\n' "$nick" > "$home/config/tovanit/pelmora.conf"
+  printf '[position]\nLeft=%s\nTop=100\nWidth=420\nHeight=360\n\n[user]\nname=%s\n' \
+    "$left" "$nick" > "$home/config/tovanit/pelmora.conf"
   ( cd "$home/logs" && PELMORA_ADDRESS=$addr XDG_CONFIG_HOME="$home/config" \
       exec "$home/$name" ${join:+"$join"} ) &
   echo "started $name as $nick on $addr${join:+, joining $join}"
 }
 
-start pelmora-hub 127.0.0.2 "ハブ"
+start pelmora-hub 127.0.0.2 "ハブ" 20
 sleep 1   # let the hub open its listener before the others call it
-start pelmora-peer1 127.0.0.3 "いちろう" 127.0.0.2
-start pelmora-peer2 127.0.0.4 "はなこ" 127.0.0.2
+start pelmora-peer1 127.0.0.3 "いちろう" 460 127.0.0.2
+start pelmora-peer2 127.0.0.4 "はなこ" 900 127.0.0.2
 echo "logs and settings under $demo"
 wait
