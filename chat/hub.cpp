@@ -187,6 +187,8 @@ void TChatCore::ChooseIP(int notuser)
             lost[nlost++] = k;
             continue;
         }
+        if (addr == "error")
+            continue; // just ended: no candidate; its close event follows
         NextIPd = addr;
         Nextnumber = k;
         NextName = lbName[k - 1];
