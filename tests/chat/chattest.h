@@ -7,7 +7,11 @@
 #include "chatcore.h"
 #include "chatview.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QTest>
 
 #include <arpa/inet.h>
@@ -23,10 +27,20 @@
 #include <string>
 #include <vector>
 
-// Wait for a condition while the event loop runs; false on time-out.
+// Wait for a condition while the event loop runs; false on time-out. The
+// condition is checked after every batch of events (a guard tick makes
+// sure the wait wakes up to notice the time limit).
 inline bool waitFor(const std::function<bool()>& cond, int ms = 5000)
 {
-    return QTest::qWaitFor(cond, ms);
+    QDeadlineTimer deadline(ms);
+    QTimer guard;
+    guard.start(20);
+    while (!cond()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }
 
 class FakeView : public TChatView {
