@@ -3,6 +3,7 @@
 #include "chattest.h"
 
 #include "texts.h"
+#include "wsocket.h"
 
 #include <gtest/gtest.h>
 
@@ -287,4 +288,20 @@ TEST(PeerLink, CommandLineJoinBeforeListeningAndIdleStatus)
     // The candidate peer sees itself named.
     EXPECT_EQ(core.StatusNextText(), txt::kItsYou);
     EXPECT_EQ(core.StatusConnectedText(), "Hub");
+}
+
+TEST(PeerLink, ConnectThatCannotStartReleasesItsSocket)
+{
+    // An own address that is not this machine's: the bind before the
+    // connect fails. The error is raised to the command's caller, the
+    // half-made socket is released and the connect command offered again.
+    FakeView view;
+    TChatCore core(&view, "192.0.2.1", "2200", "192.0.2.1");
+    view.connectTarget = "127.20.3.92";
+    EXPECT_THROW(core.K8Click(), ESocketException);
+    EXPECT_EQ(core.CliWSocket->State(), wsClosed);
+    EXPECT_TRUE(view.k8);
+    EXPECT_FALSE(view.k9);
+    EXPECT_THROW(core.K8Click(), ESocketException); // the same again, not "in use"
+    EXPECT_EQ(core.CliWSocket->State(), wsClosed);
 }
