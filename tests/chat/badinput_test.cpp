@@ -20,7 +20,7 @@ std::unique_ptr<RawClient> join(Node& hub, int host, const std::string& name)
 {
     auto c = std::make_unique<RawClient>();
     const std::string from = "127.20.2." + std::to_string(host);
-    EXPECT_TRUE(c->Connect(kHub, 2200, from.c_str()));
+    EXPECT_TRUE(c->Connect(kHub, testPort(), from.c_str()));
     c->Send("u" + name + "\n");
     EXPECT_TRUE(waitFor([&] { return hub.view.hasLine(arrived(name)); }));
     c->Take();
@@ -142,8 +142,8 @@ TEST(BadInput, ThousandCallersConnectAndReset)
         if (i % 2 == 0) {
             // Reset before the hub has even taken them.
             RawClient c1, c2;
-            ASSERT_TRUE(c1.Connect(kHub, 2200, "127.20.2.60"));
-            ASSERT_TRUE(c2.Connect(kHub, 2200, "127.20.2.60"));
+            ASSERT_TRUE(c1.Connect(kHub, testPort(), "127.20.2.60"));
+            ASSERT_TRUE(c2.Connect(kHub, testPort(), "127.20.2.60"));
             c1.Reset();
             c2.Reset();
         } else {
@@ -151,10 +151,10 @@ TEST(BadInput, ThousandCallersConnectAndReset)
             // admission may choose the candidate while the first connection
             // has already ended but its close is still on the way.
             RawClient c1, c2;
-            ASSERT_TRUE(c1.Connect(kHub, 2200, "127.20.2.60"));
+            ASSERT_TRUE(c1.Connect(kHub, testPort(), "127.20.2.60"));
             ASSERT_TRUE(waitFor([&] { return hub.seated() == 2; })) << "pair " << i;
             c1.Reset();
-            ASSERT_TRUE(c2.Connect(kHub, 2200, "127.20.2.60"));
+            ASSERT_TRUE(c2.Connect(kHub, testPort(), "127.20.2.60"));
             c2.Reset();
         }
         callers += 2;
@@ -183,7 +183,7 @@ TEST(BadInput, ThousandCallersConnectAndReset)
     // departure still follows.
     {
         RawClient c;
-        ASSERT_TRUE(c.Connect(kHub, 2200, "127.20.2.62"));
+        ASSERT_TRUE(c.Connect(kHub, testPort(), "127.20.2.62"));
         ASSERT_TRUE(waitFor([&] { return hub.seated() == 2; }));
         ASSERT_TRUE(sync(hub.core, hub.view, {b.get(), &c}));
         c.Reset();
@@ -196,7 +196,7 @@ TEST(BadInput, ThousandCallersConnectAndReset)
 
     // A well-behaved caller is still seated in seat 1 and greeted first.
     RawClient good;
-    ASSERT_TRUE(good.Connect(kHub, 2200, "127.20.2.61"));
+    ASSERT_TRUE(good.Connect(kHub, testPort(), "127.20.2.61"));
     ASSERT_TRUE(good.Expect("uHub\nuB\nn127.20.2.61\n"));
     EXPECT_TRUE(hub.core.SeatConnected(1));
 }

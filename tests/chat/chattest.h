@@ -356,11 +356,32 @@ inline bool sync(TChatCore& hub, FakeView& view, const std::vector<RawClient*>& 
     return ok;
 }
 
+// The port every instance of this test process listens on and joins. The
+// system picks one that is free on every address, once per process, so
+// copies of the same test run in parallel (other build trees) never meet.
+inline int freePort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+inline int testPort()
+{
+    static const int port = freePort();
+    return port;
+}
+inline std::string testPortText() { return std::to_string(testPort()); }
+
 // A chat core with its fake view, listening on addr:port, own address addr.
 struct Node {
     FakeView view;
     TChatCore core;
-    Node(const std::string& addr, const std::string& name, const std::string& port = "2200")
+    Node(const std::string& addr, const std::string& name, const std::string& port = testPortText())
         : core(&view, addr, port, addr)
     {
         core.Name = name;

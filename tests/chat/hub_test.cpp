@@ -19,7 +19,7 @@ std::unique_ptr<RawClient> join(Node& hub, int host, const std::string& name = s
 {
     auto c = std::make_unique<RawClient>();
     const std::string from = "127.20.1." + std::to_string(host);
-    EXPECT_TRUE(c->Connect(kHub, 2200, from.c_str()));
+    EXPECT_TRUE(c->Connect(kHub, testPort(), from.c_str()));
     const int before = hub.seated();
     EXPECT_TRUE(waitFor([&] { return hub.seated() > before; }));
     if (sendName) {
@@ -166,7 +166,7 @@ TEST(Hub, TenthCallerGetsFullLineOnly)
     const size_t linesBefore = hub.view.lines.size();
 
     RawClient tenth;
-    ASSERT_TRUE(tenth.Connect(kHub, 2200, "127.20.1.50"));
+    ASSERT_TRUE(tenth.Connect(kHub, testPort(), "127.20.1.50"));
     ASSERT_TRUE(tenth.WaitEof());
     EXPECT_EQ(tenth.received, "1" + txt::kHubFull + "\r\n");
     // The seated ones hear the (unnamed) candidate again, nothing else.
@@ -178,7 +178,7 @@ TEST(Hub, TenthCallerGetsFullLineOnly)
     // A tenth caller that talks at once (as a joining instance does) still
     // gets the whole full line.
     RawClient eager;
-    ASSERT_TRUE(eager.Connect(kHub, 2200, "127.20.1.51"));
+    ASSERT_TRUE(eager.Connect(kHub, testPort(), "127.20.1.51"));
     eager.Send("uEager\n");
     ASSERT_TRUE(eager.WaitEof());
     EXPECT_EQ(eager.received, "1" + txt::kHubFull + "\r\n");
