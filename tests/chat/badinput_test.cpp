@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
 
 namespace {
 
@@ -199,4 +200,55 @@ TEST(BadInput, ThousandCallersConnectAndReset)
     ASSERT_TRUE(good.Connect(kHub, testPort(), "127.20.2.61"));
     ASSERT_TRUE(good.Expect("uHub\nuB\nn127.20.2.61\n"));
     EXPECT_TRUE(hub.core.SeatConnected(1));
+}
+
+// Random bytes, in random pieces, from seated peers into a hub and from a
+// hub into a peer: nothing breaks, and both still work afterwards.
+TEST(BadInput, RandomGarbageBothWays)
+{
+    std::mt19937 rng(2026);
+    auto garbage = [&](size_t n) {
+        static const char kinds[] = "uc1snr\n\r\0x";
+        std::string g;
+        for (size_t i = 0; i < n; ++i)
+            g += rng() % 4 == 0 ? kinds[rng() % (sizeof kinds - 1)] : char(rng());
+        return g;
+    };
+
+    Node hub(kHub, "Hub");
+    auto a = join(hub, 71, "A");
+    auto b = join(hub, 72, "B");
+    for (int i = 0; i < 200; ++i) {
+        (i % 2 ? a : b)->Send(garbage(rng() % 3000));
+        if (i % 20 == 0)
+            QTest::qWait(1);
+    }
+    // Still relaying: a clean line gets through whole once the garbage is
+    // cut off by a line feed.
+    a->Send("\n1A> clean\r\n");
+    ASSERT_TRUE(b->SkipThrough("1A> clean\r\n"));
+
+    RawServer rawHub;
+    ASSERT_TRUE(rawHub.Listen("127.20.2.73", testPort()));
+    Node p("127.20.2.74", "Pat");
+    p.view.connectTarget = "127.20.2.73";
+    p.core.K8Click();
+    ASSERT_TRUE(rawHub.WaitConns(1));
+    RawClient& h = *rawHub.conns[0];
+    ASSERT_TRUE(h.SkipThrough("uPat\n"));
+    std::string noRedirect;
+    for (int i = 0; i < 100; ++i) {
+        std::string g = garbage(rng() % 3000);
+        // A redirect would end the link; keep the link to feed it more.
+        for (char& c : g)
+            if (c == 's')
+                c = 'S';
+        h.Send(g);
+    }
+    h.Send("\nuHub\n1Hub> clean\n");
+    ASSERT_TRUE(waitFor([&] { return p.view.hasLine("Hub> clean"); }));
+    EXPECT_TRUE(p.core.LinkConnected());
+    EXPECT_LE(p.core.nuser, 9);
+    h.Close();
+    ASSERT_TRUE(waitFor([&] { return p.core.rbServer && !p.core.LinkConnected(); }));
 }
