@@ -10,8 +10,8 @@
 // it (apart from Name, the nick name, which the window sets).
 //
 // How the window drives it:
-//   constructor       core = TChatCore(view, listenAddr, port, ownAddr);
-//                     core.Name = saved nick; if argv[1]: CommandLineJoin(argv[1])
+//   constructor       Chat = std::make_unique<TChatCore>(this, listenAddr, port, ownAddr);
+//                     Chat->Name = saved nick; argv[1] given: CommandLineJoin(argv[1])
 //   every show        core.StartServer()          (listens once)
 //   menu / buttons    K8Click, K9Click, SendButtonClick
 //   status command    StatusConnectedText(), StatusNextText(), OwnAddress()

@@ -262,3 +262,21 @@ TEST(Hub, ListensOnlyOnce)
     auto a = join(hub, 81, "A");
     EXPECT_EQ(hub.core.lbName[0], "A");
 }
+
+TEST(Hub, PartialLineDoesNotOutliveItsConnection)
+{
+    Node hub(kHub, "Hub");
+    auto a = join(hub, 91, "A");
+    auto b = join(hub, 92, "B");
+    // Seat 2 leaves in the middle of a line.
+    b->Send("1B> half a li");
+    QTest::qWait(20);
+    b->Close();
+    ASSERT_TRUE(waitFor([&] { return hub.seated() == 1; }));
+    // The next occupant of seat 2 starts clean: its name line is its name.
+    auto c = join(hub, 93, "Carol");
+    EXPECT_EQ(hub.core.lbName[1], "Carol");
+    ASSERT_TRUE(a->SkipThrough("cB\n"));
+    ASSERT_TRUE(a->SkipThrough("uCarol\n"));
+    EXPECT_EQ(a->received.find("half"), std::string::npos);
+}

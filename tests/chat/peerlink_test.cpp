@@ -306,3 +306,29 @@ TEST(PeerLink, ConnectThatCannotStartReleasesItsSocket)
     EXPECT_THROW(core.K8Click(), ESocketException); // the same again, not "in use"
     EXPECT_EQ(core.CliWSocket->State(), wsClosed);
 }
+
+TEST(PeerLink, PartialLineAndFailureTexts)
+{
+    RawServer hub;
+    ASSERT_TRUE(hub.Listen("127.20.3.101", testPort()));
+    Node p("127.20.3.102", "Pat");
+    RawClient& h1 = joinRaw(p, hub, "127.20.3.101");
+    // The link ends in the middle of a line: the next link starts clean.
+    h1.Send("uHub\n1Hub> half a li");
+    ASSERT_TRUE(waitFor([&] { return p.core.nuser == 1; }));
+    QTest::qWait(20);
+    h1.Close();
+    ASSERT_TRUE(waitFor([&] { return p.core.rbServer; }));
+    RawClient& h2 = joinRaw(p, hub, "127.20.3.101");
+    h2.Send("uHub2\n");
+    ASSERT_TRUE(waitFor([&] { return p.core.nuser == 1; }));
+    EXPECT_EQ(p.core.lbName[0], "Hub2");
+
+    // A connection error other than a refusal shows its number.
+    p.view.lines.clear();
+    p.core.CliWSocketSessionConnected(10060);
+    ASSERT_EQ(p.view.lines.size(), 1u);
+    EXPECT_EQ(p.view.lines[0], txt::kConnectFailed + "10060");
+    EXPECT_TRUE(p.view.k8);
+    EXPECT_FALSE(p.view.k9);
+}
