@@ -8,6 +8,20 @@
 // members under the names the rest of the program knows them by, so the
 // window's status command and the tests can read it; only the core writes
 // it (apart from Name, the nick name, which the window sets).
+//
+// How the window drives it:
+//   constructor       Chat = std::make_unique<TChatCore>(this, listenAddr, port, ownAddr);
+//                     Chat->Name = saved nick; argv[1] given: CommandLineJoin(argv[1])
+//   every show        Chat->StartServer()         (listens once)
+//   menu / buttons    K8Click, K9Click, SendButtonClick
+//   status command    StatusConnectedText(), StatusNextText(), OwnAddress()
+//   close query       CanClose = Chat->CloseQuery(); on close: Chat->FormClose()
+// The core does not touch the view before the first command or event; the
+// window starts in the idle state by its own design (K8 on, K9 off, input
+// box off, "おともだち　なし"). Exceptions from the commands (a listen that
+// fails, a join that cannot start) reach the window's caller, as errors of
+// window handlers do; socket events never let one escape the core's own
+// handling of a vanished connection.
 
 #include "chatview.h"
 #include "linebuffer.h"
@@ -117,6 +131,7 @@ private:
     void SeatSend(int k, std::string_view bytes);
     void SendToSeats(int notuser, std::string_view bytes);
     void DrainTmp();
+    void TakeIntoTmp(int handle);
     void SetMessageEdit(bool enabled);
     void LookUp(const std::string& target);
 

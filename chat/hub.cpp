@@ -27,7 +27,7 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
 
     if (!rbServer) {
         // A peer seats nobody: it tells the caller where its hub is.
-        TmpWSocket->Dup(h);
+        TakeIntoTmp(h);
         try {
             TmpWSocket->SendStr("s" + IPName + "\r\n");
         } catch (const ESocketException&) {
@@ -56,7 +56,7 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
             FView->SetDisconnectEnabled(true);
         }
     } else {
-        TmpWSocket->Dup(h);
+        TakeIntoTmp(h);
         try {
             TmpWSocket->SendStr("1" + txt::kHubFull + "\r\n");
             DrainTmp();
@@ -65,6 +65,17 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
         }
     }
     ChooseIP(0);
+}
+
+void TChatCore::TakeIntoTmp(int h)
+{
+    // Taking over a handle keeps the send queue of the connection it
+    // replaces; bytes never delivered to an earlier caller must not reach
+    // this one, so an earlier connection is closed (and its queue dropped)
+    // first. TmpWSocket has no close handler: this raises nothing.
+    if (TmpWSocket->State() != wsClosed)
+        TmpWSocket->Close();
+    TmpWSocket->Dup(h);
 }
 
 void TChatCore::DrainTmp()
@@ -187,6 +198,8 @@ void TChatCore::ChooseIP(int notuser)
             lost[nlost++] = k;
             continue;
         }
+        if (addr == "error")
+            continue; // just ended: no candidate; its close event follows
         NextIPd = addr;
         Nextnumber = k;
         NextName = lbName[k - 1];

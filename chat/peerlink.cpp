@@ -71,10 +71,20 @@ void TChatCore::CliWSocketDnsLookupDone(int error)
         FView->SetDisconnectEnabled(false);
         return;
     }
-    CliWSocket->SetAddr(CliWSocket->DnsResult());
-    CliWSocket->SetPort(FPort);
-    CliWSocket->SetProto("tcp");
-    CliWSocket->Connect();
+    try {
+        CliWSocket->SetAddr(CliWSocket->DnsResult());
+        CliWSocket->SetPort(FPort);
+        CliWSocket->SetProto("tcp");
+        CliWSocket->Connect();
+    } catch (...) {
+        // A connection that failed to start leaves its socket half made:
+        // release it, so the next join can connect again.
+        if (CliWSocket->State() == wsOpened)
+            CliWSocket->Close();
+        FView->SetConnectEnabled(true);
+        FView->SetDisconnectEnabled(false);
+        throw; // reported by the caller's error handling
+    }
 }
 
 void TChatCore::CliWSocketSessionConnected(int error)

@@ -7,7 +7,11 @@
 #include "chatcore.h"
 #include "chatview.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QTest>
 
 #include <arpa/inet.h>
@@ -23,10 +27,20 @@
 #include <string>
 #include <vector>
 
-// Wait for a condition while the event loop runs; false on time-out.
+// Wait for a condition while the event loop runs; false on time-out. The
+// condition is checked after every batch of events (a guard tick makes
+// sure the wait wakes up to notice the time limit).
 inline bool waitFor(const std::function<bool()>& cond, int ms = 5000)
 {
-    return QTest::qWaitFor(cond, ms);
+    QDeadlineTimer deadline(ms);
+    QTimer guard;
+    guard.start(20);
+    while (!cond()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }
 
 class FakeView : public TChatView {
@@ -342,11 +356,32 @@ inline bool sync(TChatCore& hub, FakeView& view, const std::vector<RawClient*>& 
     return ok;
 }
 
+// The port every instance of this test process listens on and joins. The
+// system picks one that is free on every address, once per process, so
+// copies of the same test run in parallel (other build trees) never meet.
+inline int freePort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+inline int testPort()
+{
+    static const int port = freePort();
+    return port;
+}
+inline std::string testPortText() { return std::to_string(testPort()); }
+
 // A chat core with its fake view, listening on addr:port, own address addr.
 struct Node {
     FakeView view;
     TChatCore core;
-    Node(const std::string& addr, const std::string& name, const std::string& port = "2200")
+    Node(const std::string& addr, const std::string& name, const std::string& port = testPortText())
         : core(&view, addr, port, addr)
     {
         core.Name = name;

@@ -143,7 +143,7 @@ TEST(Group, AnsweringNoLeavesTheFlagsClear)
     // A later link to a hub that announces no candidate ends: no stale
     // hub-loss question comes back.
     RawServer quiet;
-    ASSERT_TRUE(quiet.Listen("127.20.4.14", 2200));
+    ASSERT_TRUE(quiet.Listen("127.20.4.14", testPort()));
     joinCore(p2, "127.20.4.14");
     ASSERT_TRUE(quiet.WaitConns(1));
     ASSERT_TRUE(quiet.conns[0]->WaitFor("uNi\n"));
@@ -160,7 +160,7 @@ TEST(Group, RedirectThenHubLossAsksBothAndJoinsTheCandidate)
     // first, then the hub-loss one; a yes to the second wins the target,
     // and one join follows.
     RawServer notHub;
-    ASSERT_TRUE(notHub.Listen("127.20.4.21", 2200));
+    ASSERT_TRUE(notHub.Listen("127.20.4.21", testPort()));
     Node cand("127.20.4.22", "Cand");
     Node p("127.20.4.23", "Pat");
     p.view.connectTarget = "127.20.4.21";

@@ -19,7 +19,7 @@ std::unique_ptr<RawClient> join(Node& hub, int host, const std::string& name = s
 {
     auto c = std::make_unique<RawClient>();
     const std::string from = "127.20.1." + std::to_string(host);
-    EXPECT_TRUE(c->Connect(kHub, 2200, from.c_str()));
+    EXPECT_TRUE(c->Connect(kHub, testPort(), from.c_str()));
     const int before = hub.seated();
     EXPECT_TRUE(waitFor([&] { return hub.seated() > before; }));
     if (sendName) {
@@ -166,7 +166,7 @@ TEST(Hub, TenthCallerGetsFullLineOnly)
     const size_t linesBefore = hub.view.lines.size();
 
     RawClient tenth;
-    ASSERT_TRUE(tenth.Connect(kHub, 2200, "127.20.1.50"));
+    ASSERT_TRUE(tenth.Connect(kHub, testPort(), "127.20.1.50"));
     ASSERT_TRUE(tenth.WaitEof());
     EXPECT_EQ(tenth.received, "1" + txt::kHubFull + "\r\n");
     // The seated ones hear the (unnamed) candidate again, nothing else.
@@ -178,7 +178,7 @@ TEST(Hub, TenthCallerGetsFullLineOnly)
     // A tenth caller that talks at once (as a joining instance does) still
     // gets the whole full line.
     RawClient eager;
-    ASSERT_TRUE(eager.Connect(kHub, 2200, "127.20.1.51"));
+    ASSERT_TRUE(eager.Connect(kHub, testPort(), "127.20.1.51"));
     eager.Send("uEager\n");
     ASSERT_TRUE(eager.WaitEof());
     EXPECT_EQ(eager.received, "1" + txt::kHubFull + "\r\n");
@@ -261,4 +261,22 @@ TEST(Hub, ListensOnlyOnce)
     hub.core.StartServer(); // a second showing: no second listen, no throw
     auto a = join(hub, 81, "A");
     EXPECT_EQ(hub.core.lbName[0], "A");
+}
+
+TEST(Hub, PartialLineDoesNotOutliveItsConnection)
+{
+    Node hub(kHub, "Hub");
+    auto a = join(hub, 91, "A");
+    auto b = join(hub, 92, "B");
+    // Seat 2 leaves in the middle of a line.
+    b->Send("1B> half a li");
+    QTest::qWait(20);
+    b->Close();
+    ASSERT_TRUE(waitFor([&] { return hub.seated() == 1; }));
+    // The next occupant of seat 2 starts clean: its name line is its name.
+    auto c = join(hub, 93, "Carol");
+    EXPECT_EQ(hub.core.lbName[1], "Carol");
+    ASSERT_TRUE(a->SkipThrough("cB\n"));
+    ASSERT_TRUE(a->SkipThrough("uCarol\n"));
+    EXPECT_EQ(a->received.find("half"), std::string::npos);
 }

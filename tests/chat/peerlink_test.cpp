@@ -3,6 +3,7 @@
 #include "chattest.h"
 
 #include "texts.h"
+#include "wsocket.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ RawClient& joinRaw(Node& peer, RawServer& hub, const std::string& hubAddr)
 TEST(PeerLink, JoinByDottedAddressAndTheSixKinds)
 {
     RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.1", 2200));
+    ASSERT_TRUE(hub.Listen("127.20.3.1", testPort()));
     Node p("127.20.3.2", "Pat");
     p.view.connectTarget = "127.20.3.1";
     p.core.K8Click();
@@ -90,7 +91,7 @@ TEST(PeerLink, JoinByDottedAddressAndTheSixKinds)
 TEST(PeerLink, SpeakingOnAPeer)
 {
     RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.11", 2200));
+    ASSERT_TRUE(hub.Listen("127.20.3.11", testPort()));
     Node p("127.20.3.12", "Pat");
     // Not in a group: the error box, nothing sent.
     p.view.message = "hello";
@@ -115,7 +116,8 @@ TEST(PeerLink, SpeakingOnAPeer)
 
 TEST(PeerLink, LookupAndConnectFailures)
 {
-    Node p("127.20.3.21", "Pat", "2299");
+    const std::string elsewhere = std::to_string(freePort());
+    Node p("127.20.3.21", "Pat", elsewhere);
     // Refused: the text, and the connect command is offered again.
     p.view.connectTarget = "127.20.3.29";
     p.core.K8Click();
@@ -149,10 +151,10 @@ TEST(PeerLink, LookupAndConnectFailures)
 TEST(PeerLink, RedirectFollowedIgnoredOrSelfCall)
 {
     RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.31", 2200));
+    ASSERT_TRUE(hub.Listen("127.20.3.31", testPort()));
     // A raw instance that is a peer: it answers every caller with its hub.
     RawServer notHub;
-    ASSERT_TRUE(notHub.Listen("127.20.3.32", 2200));
+    ASSERT_TRUE(notHub.Listen("127.20.3.32", testPort()));
     notHub.onAccept = [](RawClient& c) { c.Send("s127.20.3.31\r\n"); };
 
     Node q("127.20.3.33", "Quin");
@@ -180,7 +182,7 @@ TEST(PeerLink, RedirectFollowedIgnoredOrSelfCall)
     // A redirect naming the very address just tried: the self-call note,
     // no question, only the plain closure note.
     RawServer selfish;
-    ASSERT_TRUE(selfish.Listen("127.20.3.34", 2200));
+    ASSERT_TRUE(selfish.Listen("127.20.3.34", testPort()));
     selfish.onAccept = [](RawClient& c) { c.Send("s127.20.3.34\r\n"); };
     Node r("127.20.3.35", "Rex");
     r.view.connectTarget = "127.20.3.34";
@@ -194,11 +196,11 @@ TEST(PeerLink, RedirectFollowedIgnoredOrSelfCall)
 TEST(PeerLink, PeerAnswersCallersWithItsHub)
 {
     RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.41", 2200));
+    ASSERT_TRUE(hub.Listen("127.20.3.41", testPort()));
     Node p("127.20.3.42", "Pat");
     joinRaw(p, hub, "127.20.3.41");
     RawClient caller;
-    ASSERT_TRUE(caller.Connect("127.20.3.42", 2200, "127.20.3.43"));
+    ASSERT_TRUE(caller.Connect("127.20.3.42", testPort(), "127.20.3.43"));
     caller.Send("uCaller\n");
     ASSERT_TRUE(caller.WaitFor("s127.20.3.41\r\n"));
     EXPECT_EQ(p.seated(), 0);
@@ -208,7 +210,7 @@ TEST(PeerLink, PeerAnswersCallersWithItsHub)
 TEST(PeerLink, TimerActsOnceWhenEnabledTwice)
 {
     RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.51", 2200));
+    ASSERT_TRUE(hub.Listen("127.20.3.51", testPort()));
     Node p("127.20.3.52", "Pat");
     p.core.IPName = "127.20.3.51";
     p.core.ChangeIP = true;
@@ -229,7 +231,7 @@ TEST(PeerLink, TimerActsOnceWhenEnabledTwice)
 TEST(PeerLink, OnlyTheHubInTheRosterGivesThePlainNote)
 {
     RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.61", 2200));
+    ASSERT_TRUE(hub.Listen("127.20.3.61", testPort()));
     Node p("127.20.3.62", "Pat");
     RawClient& h = joinRaw(p, hub, "127.20.3.61");
     h.Send("uHub\nn127.20.3.62\n");
@@ -246,7 +248,7 @@ TEST(PeerLink, OnlyTheHubInTheRosterGivesThePlainNote)
 TEST(PeerLink, LeavingOnPurposeIsNoHubLoss)
 {
     RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.71", 2200));
+    ASSERT_TRUE(hub.Listen("127.20.3.71", testPort()));
     Node p("127.20.3.72", "Pat");
     RawClient& h = joinRaw(p, hub, "127.20.3.71");
     h.Send("uHub\nuAnn\nn127.20.3.99\nrAnn\n");
@@ -264,9 +266,9 @@ TEST(PeerLink, LeavingOnPurposeIsNoHubLoss)
 TEST(PeerLink, CommandLineJoinBeforeListeningAndIdleStatus)
 {
     RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.81", 2200));
+    ASSERT_TRUE(hub.Listen("127.20.3.81", testPort()));
     FakeView view;
-    TChatCore core(&view, "127.20.3.82", "2200", "127.20.3.82");
+    TChatCore core(&view, "127.20.3.82", testPortText(), "127.20.3.82");
     core.Name = "Cli";
     EXPECT_EQ(core.StatusConnectedText(), txt::kNone);
     EXPECT_EQ(core.StatusNextText(), txt::kNone);
@@ -287,4 +289,46 @@ TEST(PeerLink, CommandLineJoinBeforeListeningAndIdleStatus)
     // The candidate peer sees itself named.
     EXPECT_EQ(core.StatusNextText(), txt::kItsYou);
     EXPECT_EQ(core.StatusConnectedText(), "Hub");
+}
+
+TEST(PeerLink, ConnectThatCannotStartReleasesItsSocket)
+{
+    // An own address that is not this machine's: the bind before the
+    // connect fails. The error is raised to the command's caller, the
+    // half-made socket is released and the connect command offered again.
+    FakeView view;
+    TChatCore core(&view, "192.0.2.1", testPortText(), "192.0.2.1");
+    view.connectTarget = "127.20.3.92";
+    EXPECT_THROW(core.K8Click(), ESocketException);
+    EXPECT_EQ(core.CliWSocket->State(), wsClosed);
+    EXPECT_TRUE(view.k8);
+    EXPECT_FALSE(view.k9);
+    EXPECT_THROW(core.K8Click(), ESocketException); // the same again, not "in use"
+    EXPECT_EQ(core.CliWSocket->State(), wsClosed);
+}
+
+TEST(PeerLink, PartialLineAndFailureTexts)
+{
+    RawServer hub;
+    ASSERT_TRUE(hub.Listen("127.20.3.101", testPort()));
+    Node p("127.20.3.102", "Pat");
+    RawClient& h1 = joinRaw(p, hub, "127.20.3.101");
+    // The link ends in the middle of a line: the next link starts clean.
+    h1.Send("uHub\n1Hub> half a li");
+    ASSERT_TRUE(waitFor([&] { return p.core.nuser == 1; }));
+    QTest::qWait(20);
+    h1.Close();
+    ASSERT_TRUE(waitFor([&] { return p.core.rbServer; }));
+    RawClient& h2 = joinRaw(p, hub, "127.20.3.101");
+    h2.Send("uHub2\n");
+    ASSERT_TRUE(waitFor([&] { return p.core.nuser == 1; }));
+    EXPECT_EQ(p.core.lbName[0], "Hub2");
+
+    // A connection error other than a refusal shows its number.
+    p.view.lines.clear();
+    p.core.CliWSocketSessionConnected(10060);
+    ASSERT_EQ(p.view.lines.size(), 1u);
+    EXPECT_EQ(p.view.lines[0], txt::kConnectFailed + "10060");
+    EXPECT_TRUE(p.view.k8);
+    EXPECT_FALSE(p.view.k9);
 }
