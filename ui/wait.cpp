@@ -7,7 +7,7 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QKeyEvent>
+#include <QInputMethodEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QTimer>
@@ -84,6 +84,7 @@ void TCustomWait::Start()
         FCaption = "15";
     }
     SetTimerEnabled(true);
+    update();
     if (OnWaitStart)
         OnWaitStart(this);
 }
@@ -110,6 +111,7 @@ void TCustomWait::Stop()
     FModalResult = 1;
     SetTimerEnabled(false);
     FCaption = std::to_string(FStartCount);
+    update(); // show the start count again, not the last count
     if (OnWaitStop)
         OnWaitStop(this);
 }
@@ -117,6 +119,7 @@ void TCustomWait::Stop()
 void TCustomWait::Restart()
 {
     FCaption = std::to_string(FStartCount);
+    update();
 }
 
 void TCustomWait::InstallInputFilter()
@@ -182,6 +185,12 @@ bool TCustomWait::AppMessage(QEvent* event)
         return true;
     case QEvent::ContextMenu:
         // Follows a discarded right press or the menu key: already beeped.
+        return true;
+    case QEvent::InputMethod:
+        // An input method takes the keys before they become key presses
+        // and delivers the typed text this way: discard it the same.
+        if (!static_cast<QInputMethodEvent*>(event)->commitString().isEmpty())
+            Beep();
         return true;
     default:
         return false;

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSocketNotifier>
@@ -108,6 +109,9 @@ TEST(WaitModalInput, KeysAndClicksDiscardedMovesPassOtherEventsRun)
         QTest::mouseClick(f.button, Qt::RightButton);
         QTest::mouseMove(f.button, QPoint(5, 5));
         QTest::mouseMove(f.button, QPoint(9, 7));
+        QInputMethodEvent ime(QString(), {});
+        ime.setCommitString(QStringLiteral("日本"));
+        QApplication::sendEvent(f.edit, &ime);
         (void)!::write(fds[1], "x", 1);
     });
     QTimer::singleShot(40, &f.window, [&] {
@@ -125,14 +129,18 @@ TEST(WaitModalInput, KeysAndClicksDiscardedMovesPassOtherEventsRun)
     EXPECT_EQ(previous.KeyPresses, 0);
     EXPECT_EQ(previous.MousePresses, 0);
     EXPECT_GE(onButton.MouseMoves, 1);
-    // Four keys, three presses of click / double click, one right press.
-    EXPECT_GE(f.wait->Beeps, 4 + 3 + 1);
+    // Four keys, three presses of click / double click, one right press,
+    // one text from an input method.
+    EXPECT_GE(f.wait->Beeps, 4 + 3 + 1 + 1);
 
     // Afterwards input flows again, through the earlier filter too.
     const int beeps = f.wait->Beeps;
     QTest::keyClicks(f.edit, QStringLiteral("ok"));
     QTest::mouseClick(f.button, Qt::LeftButton);
-    EXPECT_EQ(f.edit->text(), QStringLiteral("ok"));
+    QInputMethodEvent ime(QString(), {});
+    ime.setCommitString(QStringLiteral("日本"));
+    QApplication::sendEvent(f.edit, &ime);
+    EXPECT_EQ(f.edit->text(), QStringLiteral("ok日本"));
     EXPECT_EQ(f.clicks, 1);
     EXPECT_EQ(previous.KeyPresses, 2);
     EXPECT_GE(previous.MousePresses, 1);
