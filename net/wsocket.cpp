@@ -1,1 +1,283 @@
-// Socket component: filled in by the socket layer.
+// TCustomWSocket: construction, states, errors and the notification dispatch.
+#include "wsocket.h"
+#include "wsockshim.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QtGlobal>
+
+#include <unistd.h>
+
+std::function<void(const std::exception&)> WSocketExceptionHandler =
+    [](const std::exception& e) { qWarning("socket event: %s", e.what()); };
+
+TCustomWSocket::TCustomWSocket() : FAlive(std::make_shared<bool>(true))
+{
+    FWindowHandle = new TWSocketEndpoint(this);
+    AssignDefaultValue();
+}
+
+TCustomWSocket::~TCustomWSocket()
+{
+    // While being destroyed no event is raised: the owner is going away too.
+    FDestroying = true;
+    try {
+        CancelDnsLookup();
+        if (FState != wsClosed || FHSocket != INVALID_SOCKET)
+            Close();
+    } catch (...) {
+    }
+    if (FHSocket != INVALID_SOCKET)
+        ::close(FHSocket);
+    FAlive.reset();
+    FWindowHandle->Release();
+}
+
+void TCustomWSocket::AssignDefaultValue()
+{
+    FHSocket = INVALID_SOCKET;
+    FPortAssigned = false;
+    FAddrAssigned = false;
+    FProtoAssigned = true;
+    FProtoStr = "tcp";
+    FProto = IPPROTO_TCP;
+    FType = 1;
+    FAddrFormat = AF_INET;
+    FState = wsClosed;
+    FFlushTimeout = 60;
+    FStateWaited = wsInvalidState;
+    FPaused = false;
+    bAllSent = true;
+    ReadLineCount = 0;
+    ReadLineFlag = false;
+    FReadCount = 0;
+    FCloseInvoked = false;
+    sin.sin_family = AF_INET;
+}
+
+void TCustomWSocket::ChangeState(TSocketState newState)
+{
+    TSocketState oldState = FState;
+    FState = newState;
+    if (FDestroying)
+        return;
+    if (OnChangeState) {
+        auto alive = Alive();
+        OnChangeState(this, oldState, newState);
+        if (alive.expired())
+            return;
+    }
+    if (!FMultiThreaded && FWait &&
+        (newState == FStateWaited || (FStateWaited == wsConnected && newState == wsClosed)))
+        FWait->Stop();
+}
+
+void TCustomWSocket::SocketError(const std::string& function)
+{
+    int code = WSAGetLastError();
+    std::string message = "Error " + std::to_string(code) + " in function " + function + "\r\n" +
+                          WSocketErrorDesc(code);
+    if (code == WSAECONNRESET || code == WSAENOTCONN) {
+        if (FHSocket != INVALID_SOCKET)
+            ::close(FHSocket);
+        DropHandle();
+        ChangeState(wsClosed);
+    }
+    throw ESocketException(message);
+}
+
+void TCustomWSocket::NewHandle(TSocket socket)
+{
+    FHSocket = socket;
+    ++FGeneration;
+    FRearmPending = false;
+    // A new connection starts clean: nothing of the previous one may leak
+    // into it (its unsent bytes, its "closed already reported" mark).
+    DiscardSendQueue();
+    FCloseInvoked = false;
+    ReadLineFlag = false;
+    ReadLineCount = 0;
+}
+
+void TCustomWSocket::DropHandle()
+{
+    FHSocket = INVALID_SOCKET;
+    ++FGeneration; // whatever is still queued for the old handle is stale
+    FRearmPending = false;
+    FWindowHandle->Unwatch();
+    DiscardSendQueue();
+}
+
+void TCustomWSocket::AsyncSelect(uint16_t mask, int kind)
+{
+    using K = TWSocketEndpoint;
+    if (kind < 0) {
+        if (FState == wsConnecting)
+            kind = K::kConnecting;
+        else if (FType == 2)
+            kind = K::kDatagram;
+        else if (FState == wsListening)
+            kind = K::kListening;
+        else
+            kind = K::kStream;
+    }
+    FRearmPending = false;
+    FWindowHandle->Select(FHSocket, FGeneration, mask, static_cast<K::TKind>(kind));
+}
+
+void TCustomWSocket::RearmIfWaiting()
+{
+    if (FRearmPending) {
+        FRearmPending = false;
+        FWindowHandle->ArmRead();
+    }
+}
+
+void TCustomWSocket::AddReadCount(int n)
+{
+    FReadCount = static_cast<int>(static_cast<unsigned>(FReadCount) + static_cast<unsigned>(n));
+    FBytesIn += static_cast<uint64_t>(n);
+}
+
+void TCustomWSocket::WMASyncSelect(TSocket socket, uint32_t generation, uint16_t events,
+                                   uint16_t error)
+{
+    if (socket != FHSocket || generation != FGeneration || FPaused)
+        return;
+    auto alive = Alive();
+    // After every callback: is this still the object and connection the
+    // notification was for? A handler may have closed, replaced or deleted it.
+    auto same = [&] {
+        return !alive.expired() && FHSocket == socket && FGeneration == generation;
+    };
+
+    if (events & FD_CONNECT) {
+        ChangeState(wsConnected);
+        if (!same())
+            return;
+        if (OnSessionConnected) {
+            OnSessionConnected(this, error);
+            if (!same())
+                return;
+        }
+        if (error != 0 && FState != wsClosed) {
+            Close();
+            return;
+        }
+    }
+    if (events & FD_READ) {
+        bool progress = ASyncReceive(0);
+        if (!same())
+            return;
+        if (progress)
+            FWindowHandle->ArmRead();
+        else
+            FRearmPending = true;
+    }
+    if (events & FD_WRITE) {
+        TryToSend();
+        if (!same())
+            return;
+        if (bAllSent && OnDataSent) {
+            OnDataSent(this, error);
+            if (!same())
+                return;
+        }
+    }
+    if (events & FD_ACCEPT) {
+        FRearmPending = true; // re-armed by Accept, as Windows does
+        if (OnSessionAvailable) {
+            OnSessionAvailable(this, error);
+            if (!same())
+                return;
+        }
+    }
+    if ((events & FD_CLOSE) && FState != wsConnecting) {
+        ASyncReceive(error, true);
+        if (!same())
+            return;
+        if (ReadLineFlag) {
+            ReadLineFlag = false;
+            if (!FMultiThreaded && FWait)
+                FWait->Stop();
+        }
+        if (OnSessionClosed && !FCloseInvoked) {
+            FCloseInvoked = true;
+            OnSessionClosed(this, error);
+            if (!same())
+                return;
+        }
+        if (FState != wsClosed)
+            Close();
+    }
+}
+
+void TCustomWSocket::ProcessMessages()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void TCustomWSocket::WaitLoop(const std::function<bool()>& done, int64_t timeoutMs)
+{
+    // Sleeps in the event loop until something happens, rather than polling;
+    // the timer wakes it at the deadline.
+    QDeadlineTimer deadline(timeoutMs < 0 ? 0 : timeoutMs);
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(static_cast<int>(qMin<int64_t>(deadline.remainingTime(), 0x7FFFFFFF)));
+    auto alive = Alive();
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (alive.expired())
+            return;
+    }
+}
+
+void TCustomWSocket::WaitWithControl(int timeout)
+{
+    FWait->SetCaption(std::to_string(timeout));
+    FWait->Show();
+    struct Hider {
+        TWaitControl* w;
+        ~Hider() { w->Hide(); }
+    } hider{FWait};
+    FWait->StartModal();
+}
+
+TSocketSendFlags TCustomWSocket::SendFlags() const
+{
+    if (FSendFlags == 0)
+        return wsSendNormal;
+    if (FSendFlags == 1)
+        return wsSendUrgent;
+    throw ESocketException("Invalid internal SendFlags");
+}
+
+void TCustomWSocket::SetSendFlags(TSocketSendFlags flags)
+{
+    if (flags == wsSendNormal)
+        FSendFlags = 0;
+    else if (flags == wsSendUrgent)
+        FSendFlags = 1;
+    else
+        throw ESocketException("Invalid SendFlags");
+}
+
+bool TCustomWSocket::TimerIsSet(const TTimeVal& tvp) const
+{
+    return tvp.tv_sec != 0 || tvp.tv_usec != 0;
+}
+
+void TCustomWSocket::TimerClear(TTimeVal& tvp) const
+{
+    tvp.tv_sec = 0;
+    tvp.tv_usec = 0;
+}
+
+bool TCustomWSocket::TimerCmp(const TTimeVal& tvp, const TTimeVal& uvp, bool isEqual) const
+{
+    bool equal = tvp.tv_sec == uvp.tv_sec && tvp.tv_usec == uvp.tv_usec;
+    return isEqual ? equal : !equal;
+}

@@ -1,0 +1,313 @@
+#pragma once
+// TCustomWSocket / TWSocket: the event-driven TCP/UDP socket component.
+//
+// One object holds at most one socket handle. It never blocks the GUI thread
+// (apart from resolving a host name given to SetAddr and the optional waits):
+// socket readiness is turned into notifications posted to the object's own
+// endpoint (Handle()) on the thread that created it, and each notification
+// raises the events below, one at a time, between other events of the loop.
+//
+// How the owner uses it:
+//   TWSocket s;
+//   s.OnSessionConnected = [&](TCustomWSocket* sender, uint16_t error) { ... };
+//   s.OnDataAvailable = [&](TCustomWSocket* sender, uint16_t error) {
+//       char buf[1024]; int n = sender->Receive(buf, sizeof buf); ... };
+//   s.OnSessionClosed = [&](TCustomWSocket* sender, uint16_t error) { ... };
+//   s.SetAddr("127.0.0.1"); s.SetPort("2200"); s.SetProto("tcp");
+//   s.Connect();                       // completion arrives as OnSessionConnected
+//   s.SendStr(std::string("line\r\n")); // queued and pushed out at once
+//   s.Close();                         // OnSessionClosed(0) is raised inside
+//
+// Listening: SetAddr("0.0.0.0"), SetPort("2200"), Listen(); in
+// OnSessionAvailable hand the caller to another object with
+// seat.Dup(listener.Accept()).
+//
+// Every error is a Windows Sockets code (wsockerr.h): events carry it as
+// Error, LastError() holds the last one, ESocketException texts quote it.
+// Failures of operations raise ESocketException. An exception that escapes
+// an event handler is caught at the notification dispatch and handed to
+// WSocketExceptionHandler (it never crosses the Qt event loop); one escaping
+// OnDataAvailable is swallowed by the data-available loop.
+//
+// Events may call any operation of the object, Close included. Every close
+// forgets Addr and Port (set them again before the next Connect/Listen),
+// sets Proto back to "tcp" and FlushTimeout back to 60, and discards the
+// bytes still queued for the closed connection.
+
+#include "waitctrl.h"
+#include "wsockbuf.h"
+#include "wsockerr.h"
+
+#include <netinet/in.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TCustomWSocket;
+class TWSocketEndpoint;
+
+using TSocket = int;
+constexpr TSocket INVALID_SOCKET = -1;
+
+// Values are part of the interface (wsConnected = 4).
+enum TSocketState : uint8_t {
+    wsInvalidState = 0, // only means "no state awaited" for Wait
+    wsOpened = 1,
+    wsBound = 2,
+    wsConnecting = 3,
+    wsConnected = 4,
+    wsAccepting = 5, // never entered
+    wsListening = 6,
+    wsClosed = 7,
+};
+
+enum TSocketSendFlags : int { wsSendNormal = 0, wsSendUrgent = 1 };
+
+// Notification bits, as the socket library reports them.
+enum : uint16_t {
+    FD_READ = 0x01,
+    FD_WRITE = 0x02,
+    FD_OOB = 0x04,
+    FD_ACCEPT = 0x08,
+    FD_CONNECT = 0x10,
+    FD_CLOSE = 0x20,
+};
+
+// Event types: Sender and a 16-bit Windows Sockets error code, 0 = success.
+using TDataAvailable = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
+using TDataSent = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
+using TSessionClosed = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
+using TSessionAvailable = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
+using TSessionConnected = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
+using TDnsLookupDone = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
+using TChangeState =
+    std::function<void(TCustomWSocket* Sender, TSocketState OldState, TSocketState NewState)>;
+using TNotifyEvent = std::function<void(TCustomWSocket* Sender)>;
+
+// A (seconds, microseconds) pair for the timer helpers.
+struct TTimeVal {
+    long tv_sec = 0;
+    long tv_usec = 0;
+};
+
+// Where exceptions escaping an event handler go (the handler runs inside a
+// notification, so they cannot travel further). The application sets it to
+// show its error report; the default writes the text as a warning.
+extern std::function<void(const std::exception&)> WSocketExceptionHandler;
+
+// Resolve a dotted IPv4 address or a host name (blocking) to an address in
+// network byte order; raises "SetAddr: Cannot convert host address '...'".
+uint32_t WSocketResolveHost(const std::string& host);
+
+class TCustomWSocket {
+public:
+    TCustomWSocket();
+    virtual ~TCustomWSocket();
+    TCustomWSocket(const TCustomWSocket&) = delete;
+    TCustomWSocket& operator=(const TCustomWSocket&) = delete;
+
+    // ---- connecting, listening, closing ----------------------------------
+    // Start connecting to Addr:Port with Proto. Stream: wsOpened, then
+    // wsConnecting; completion (or refusal) arrives as OnSessionConnected.
+    // Datagram: connected at once, OnSessionConnected(0) inside the call.
+    virtual void Connect();
+    // Shut down both directions and close; raises OnSessionClosed(0) inside
+    // the call unless already raised for this connection.
+    virtual void Close();
+    // As Close, without the shutdown.
+    virtual void Abort();
+    // Wait until the send queue is empty, the connection is gone or
+    // FlushTimeout seconds have passed.
+    virtual void Flush();
+    // Stay in the event loop until the connection closes.
+    virtual void WaitForClose();
+    // Listen on Addr:Port with Proto; returns 0 (failures raise).
+    virtual int Listen();
+    // Accept one waiting caller; returns its handle for another object's Dup.
+    virtual TSocket Accept();
+    // Read at most len bytes that have arrived: count, 0 when the peer has
+    // closed, -1 on error (the error goes to LastError). Never waits.
+    virtual int Receive(void* buffer, int len);
+    // Datagram receive; from/fromLen receive the sender's address.
+    virtual int ReceiveFrom(void* buffer, int len, sockaddr_in& from, int& fromLen);
+    // Queue bytes and start sending at once; returns len. Raises error 10057
+    // "Send" when not connected.
+    virtual int Send(const void* data, int len);
+    virtual int SendStr(const std::string& str);
+    // Asynchronous name lookup; the result arrives as OnDnsLookupDone and in
+    // DnsResult/DnsResultList. A dotted address completes inside the call.
+    virtual void DnsLookup(const std::string& hostName);
+    // Cancel a pending lookup; raises OnDnsLookupDone(10004).
+    virtual void CancelDnsLookup();
+    // Remote address as dotted text, "error" unless connected.
+    virtual std::string GetPeerAddr();
+    virtual int GetPeerName(sockaddr_in& name, int nameLen);
+    // Local port as decimal text, "error" unless bound/connected/listening.
+    virtual std::string GetXPort();
+    bool TimerIsSet(const TTimeVal& tvp) const;
+    void TimerClear(TTimeVal& tvp) const;
+    bool TimerCmp(const TTimeVal& tvp, const TTimeVal& uvp, bool isEqual) const;
+    // Wait up to timeout seconds for the given state; false when already in
+    // it or when it was not reached. Needs MultiThreaded or a WaitCtrl.
+    virtual bool Wait(int timeout, TSocketState waitedState);
+    // Read one line (CR dropped, LF ends it, at most 254 bytes) within
+    // timeout seconds. Needs MultiThreaded or a WaitCtrl.
+    virtual void ReadLine(int timeout, std::string& buffer);
+    virtual int GetSockName(sockaddr_in& name, int& nameLen);
+    // Take over an accepted handle (closing the one held, without event).
+    virtual void Dup(TSocket newHSocket);
+    // 0 receive, 1 send, 2 both.
+    virtual void Shutdown(int how);
+    virtual void Pause();
+    virtual void Resume();
+    // Handle the events pending for this thread, then return.
+    static void ProcessMessages();
+
+    // ---- properties ------------------------------------------------------
+    const std::string& Addr() const { return FAddrStr; }
+    void SetAddr(const std::string& addr);
+    const std::string& Port() const { return FPortStr; }
+    void SetPort(const std::string& port);
+    const std::string& Proto() const { return FProtoStr; }
+    void SetProto(const std::string& proto);
+    // Local address that Connect binds to before connecting ("" = none, the
+    // system chooses). Kept across closes.
+    const std::string& LocalAddr() const { return FLocalAddrStr; }
+    void SetLocalAddr(const std::string& addr);
+
+    const std::string& DnsResult() const { return FDnsResult; }
+    const std::vector<std::string>& DnsResultList() const { return FDnsResultList; }
+    TSocketState State() const { return FState; }
+    int ReadCount() const { return FReadCount; }
+    // Bytes waiting in the socket (raises "ioctlSocket" on failure).
+    int RcvdCount();
+    int LastError() const { return FLastError; }
+    bool MultiThreaded() const { return FMultiThreaded; }
+    void SetMultiThreaded(bool value) { FMultiThreaded = value; }
+    TWaitControl* WaitCtrl() const { return FWait; }
+    void SetWaitCtrl(TWaitControl* wait) { FWait = wait; }
+    int FlushTimeout() const { return FFlushTimeout; }
+    void SetFlushTimeout(int seconds) { FFlushTimeout = seconds; }
+    TSocketSendFlags SendFlags() const;
+    void SetSendFlags(TSocketSendFlags flags);
+    int PortNum() const { return FPortNum; }
+    TWSocketEndpoint* Handle() const { return FWindowHandle; }
+    TSocket HSocket() const { return FHSocket; }
+    int LocalPort() const { return FLocalPort; }
+
+    // Guards against a peer that never reads and one that floods us.
+    // Unsent bytes above this limit end the connection as a reset would.
+    size_t MaxSendQueue() const { return FMaxSendQueue; }
+    void SetMaxSendQueue(size_t bytes) { FMaxSendQueue = bytes; }
+    // Bytes handled by one data-available notification before the rest is
+    // left for the next turn of the event loop.
+    int ReceiveBurst() const { return FReceiveBurst; }
+    void SetReceiveBurst(int bytes) { FReceiveBurst = bytes; }
+    // Bytes still queued for sending.
+    size_t SendQueueSize() const;
+    // Blocks in the send queue (for tests of the block split).
+    const std::deque<std::unique_ptr<TBuffer>>& SendBlocks() const { return FBufList; }
+
+    // ---- events ----------------------------------------------------------
+    TDataAvailable OnDataAvailable;
+    TDataSent OnDataSent;
+    TSessionClosed OnSessionClosed;
+    TSessionAvailable OnSessionAvailable;
+    TSessionConnected OnSessionConnected;
+    TChangeState OnChangeState;
+    TNotifyEvent OnLineTooLong;
+    TDnsLookupDone OnDnsLookupDone;
+
+    // ---- notification entry points (called by the endpoint) -------------
+    // A socket notification for handle `socket` of generation `generation`.
+    void WMASyncSelect(TSocket socket, uint32_t generation, uint16_t events, uint16_t error);
+    // Completion of lookup `request` with its addresses (dotted texts).
+    void WMAsyncGetHostByName(uint32_t request, uint16_t error,
+                              const std::vector<std::string>& addresses);
+    // Generation of the current handle; every new or closed handle gets a
+    // new one, so notifications queued for an earlier handle are dropped.
+    uint32_t Generation() const { return FGeneration; }
+
+protected:
+    [[noreturn]] void SocketError(const std::string& function);
+    void ChangeState(TSocketState newState);
+    void AssignDefaultValue();
+    void InternalClose(bool shutdownFirst);
+    void TryToSend();
+    // Returns whether any byte was consumed.
+    bool ASyncReceive(uint16_t error, bool atClose = false);
+    void ReadLineStart();
+    void ReadLineReceive();
+    void CheckFWait();
+    void BindSocket();
+    void DiscardSendQueue();
+    void NewHandle(TSocket socket);
+    void DropHandle();
+    // Register readiness notifications for FHSocket with a Windows mask;
+    // kind -1 derives how readiness is read from the state.
+    void AsyncSelect(uint16_t mask, int kind = -1);
+    // A read or accept notification found nothing consumed: the next
+    // Receive/Accept re-arms it (the Windows re-enabling rule).
+    void RearmIfWaiting();
+    void AddReadCount(int n);
+    std::weak_ptr<bool> Alive() const { return FAlive; }
+    // Keep the event loop turning until done() or timeoutMs have passed.
+    void WaitLoop(const std::function<bool()>& done, int64_t timeoutMs);
+    void WaitWithControl(int timeout);
+
+    TSocket FHSocket = INVALID_SOCKET;
+    bool FPortAssigned = false;
+    bool FAddrAssigned = false;
+    bool FProtoAssigned = true;
+    std::string FProtoStr = "tcp";
+    std::string FAddrStr;
+    std::string FPortStr;
+    int FPortNum = 0;
+    int FLocalPort = 0;
+    int FProto = IPPROTO_TCP;
+    int FType = 1; // 1 stream, 2 datagram
+    std::string FDnsResult;
+    std::vector<std::string> FDnsResultList;
+    int FAddrFormat = AF_INET;
+    TSocket FASocket = INVALID_SOCKET;
+    TSocketState FState = wsClosed;
+    int FFlushTimeout = 60;
+    std::deque<std::unique_ptr<TBuffer>> FBufList;
+    int FSendFlags = 0;
+    bool FMultiThreaded = false;
+    TWaitControl* FWait = nullptr;
+    TSocketState FStateWaited = wsInvalidState;
+    int FLastError = 0;
+    bool FPaused = false;
+    bool bAllSent = true;
+    std::string ReadLineBuffer;
+    int ReadLineCount = 0;
+    bool ReadLineFlag = false;
+    int FReadCount = 0;
+    bool FCloseInvoked = false;
+    TWSocketEndpoint* FWindowHandle = nullptr;
+    uint32_t FDnsLookupHandle = 0;
+    sockaddr_in sin{};
+
+    std::string FLocalAddrStr;
+    uint32_t FLocalAddr = 0;
+    bool FDestroying = false;
+    uint32_t FGeneration = 0;
+    size_t FMaxSendQueue = 1024 * 1024;
+    int FReceiveBurst = 64 * 1024;
+    size_t FQueued = 0; // unsent bytes in FBufList
+    bool FRearmPending = false;
+    uint64_t FBytesIn = 0; // for progress checks; never reset
+    std::shared_ptr<bool> FAlive;
+};
+
+// The component as the owners use it; adds nothing.
+class TWSocket : public TCustomWSocket {
+public:
+    using TCustomWSocket::TCustomWSocket;
+};

@@ -1,0 +1,195 @@
+// TCustomWSocket: receiving, the data-available loop and line mode.
+#include "wsocket.h"
+#include "wsockshim.h"
+
+#include <cerrno>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
+namespace {
+constexpr int kMaxLine = 254;
+}
+
+int TCustomWSocket::Receive(void* buffer, int len)
+{
+    RearmIfWaiting();
+    if (len < 0 || (len > 0 && buffer == nullptr)) {
+        FLastError = WSAEFAULT;
+        return -1;
+    }
+    ssize_t n;
+    do {
+        n = ::recv(FHSocket, buffer, static_cast<size_t>(len), 0);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        FLastError = WSocketSaveErrno();
+        return -1;
+    }
+    AddReadCount(static_cast<int>(n));
+    return static_cast<int>(n);
+}
+
+int TCustomWSocket::ReceiveFrom(void* buffer, int len, sockaddr_in& from, int& fromLen)
+{
+    RearmIfWaiting();
+    if (len < 0 || (len > 0 && buffer == nullptr)) {
+        FLastError = WSAEFAULT;
+        return -1;
+    }
+    socklen_t addrLen = fromLen < 0 ? 0 : static_cast<socklen_t>(fromLen);
+    if (addrLen > sizeof from)
+        addrLen = sizeof from;
+    ssize_t n;
+    do {
+        n = ::recvfrom(FHSocket, buffer, static_cast<size_t>(len), 0,
+                       reinterpret_cast<sockaddr*>(&from), &addrLen);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        FLastError = WSocketSaveErrno();
+        return -1;
+    }
+    fromLen = static_cast<int>(addrLen);
+    AddReadCount(static_cast<int>(n));
+    return static_cast<int>(n);
+}
+
+int TCustomWSocket::RcvdCount()
+{
+    int count = 0;
+    if (::ioctl(FHSocket, FIONREAD, &count) != 0) {
+        WSocketSaveErrno();
+        SocketError("ioctlSocket");
+    }
+    return count;
+}
+
+bool TCustomWSocket::ASyncReceive(uint16_t error, bool atClose)
+{
+    auto alive = Alive();
+    TSocket socket = FHSocket;
+    uint32_t generation = FGeneration;
+    uint64_t start = FBytesIn;
+    for (;;) {
+        FLastError = 0;
+        uint64_t before = FBytesIn;
+        try {
+            if (ReadLineFlag)
+                ReadLineReceive();
+            else if (OnDataAvailable)
+                OnDataAvailable(this, error);
+            else
+                break;
+        } catch (...) {
+            // An exception from the handler ends the loop and goes no further.
+            if (alive.expired())
+                return false;
+            break;
+        }
+        if (alive.expired())
+            return false;
+        if (FHSocket != socket || FGeneration != generation || FLastError != 0)
+            break;
+        // A turn that read nothing would repeat for ever; and a peer that
+        // sends faster than we read must not keep the loop to itself: the
+        // rest waits for the next turn of the event loop.
+        if (FBytesIn == before || FBytesIn - start >= static_cast<uint64_t>(FReceiveBurst))
+            break;
+        int count = 0;
+        if (::ioctl(FHSocket, FIONREAD, &count) != 0) {
+            FLastError = WSocketSaveErrno();
+            break;
+        }
+        if (count <= 0)
+            break;
+    }
+    (void)atClose;
+    return FBytesIn != start;
+}
+
+void TCustomWSocket::CheckFWait()
+{
+    if (!FWait)
+        throw ESocketException("No wait object assigned");
+}
+
+void TCustomWSocket::ReadLineStart()
+{
+    if (!ReadLineFlag) {
+        ReadLineBuffer.clear();
+        ReadLineCount = 0;
+        ReadLineFlag = true;
+    }
+}
+
+void TCustomWSocket::ReadLineReceive()
+{
+    auto lineDone = [this] {
+        ReadLineFlag = false;
+        if (!FMultiThreaded && FWait)
+            FWait->Stop();
+    };
+    RearmIfWaiting();
+    auto alive = Alive();
+    for (;;) {
+        if (FHSocket == INVALID_SOCKET) {
+            lineDone();
+            return;
+        }
+        if (FState != wsConnected)
+            return;
+        int count = 0;
+        if (::ioctl(FHSocket, FIONREAD, &count) != 0) {
+            ReadLineFlag = false;
+            WSocketSaveErrno();
+            SocketError("ioctlSocket");
+        }
+        if (count <= 0)
+            return;
+        char c;
+        ssize_t n = ::recv(FHSocket, &c, 1, 0);
+        if (n == 1) {
+            AddReadCount(1);
+            if (c != '\n' && c != '\r') {
+                ++ReadLineCount;
+                ReadLineBuffer.push_back(c);
+            }
+            if (ReadLineCount >= kMaxLine) {
+                c = '\n';
+                if (OnLineTooLong) {
+                    OnLineTooLong(this);
+                    if (alive.expired())
+                        return;
+                }
+            }
+            if (c == '\n') {
+                lineDone();
+                return;
+            }
+            continue;
+        }
+        int err = n == 0 ? 0 : WSocketSaveErrno();
+        if (n == 0 || err == WSAECONNRESET) {
+            lineDone();
+            Close();
+            return;
+        }
+        if (err == WSAEWOULDBLOCK || err == WSAEINTR)
+            return; // nothing after all; the next notification continues
+        SocketError("ReadLine");
+    }
+}
+
+void TCustomWSocket::ReadLine(int timeout, std::string& buffer)
+{
+    if (!FMultiThreaded)
+        CheckFWait();
+    ReadLineStart();
+    ReadLineReceive();
+    if (ReadLineFlag) {
+        if (FMultiThreaded)
+            WaitLoop([this] { return !ReadLineFlag; }, static_cast<int64_t>(timeout) * 1000);
+        else
+            WaitWithControl(timeout);
+    }
+    buffer = ReadLineBuffer;
+}

@@ -1,0 +1,168 @@
+// TCustomWSocket: the send queue, its pump and Flush.
+#include "wsocket.h"
+#include "wsockshim.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cerrno>
+#include <sys/socket.h>
+
+int TCustomWSocket::Send(const void* data, int len)
+{
+    if (FState != wsConnected) {
+        WSASetLastError(WSAENOTCONN);
+        SocketError("Send");
+    }
+    if (len <= 0 || data == nullptr)
+        return 0;
+    bAllSent = false;
+    if (FBufList.empty())
+        FBufList.push_back(std::make_unique<TBuffer>());
+    const char* p = static_cast<const char*>(data);
+    int remaining = len;
+    int n = FBufList.back()->Write(p, remaining);
+    while (n < remaining) {
+        p += n;
+        remaining -= n;
+        FBufList.push_back(std::make_unique<TBuffer>());
+        n = FBufList.back()->Write(p, remaining);
+    }
+    FQueued += static_cast<size_t>(len);
+
+    auto alive = Alive();
+    TSocket socket = FHSocket;
+    uint32_t generation = FGeneration;
+    TryToSend();
+    if (alive.expired() || FHSocket != socket || FGeneration != generation)
+        return len; // the pump met a reset and closed the connection
+    if (FQueued > FMaxSendQueue) {
+        // The peer does not read: end the connection rather than let the
+        // queue grow without bound. Abortive, so the kernel frees it at once.
+        linger lg{1, 0};
+        ::setsockopt(FHSocket, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+        FLastError = WSAENOBUFS;
+        Abort();
+        return len;
+    }
+    if (bAllSent)
+        FWindowHandle->PostSelect(FHSocket, FGeneration, FD_WRITE, 0);
+    return len;
+}
+
+int TCustomWSocket::SendStr(const std::string& str)
+{
+    if (str.size() > 0x7FFFFFFF)
+        throw ESocketException("Send: text too long");
+    return Send(str.data(), static_cast<int>(str.size()));
+}
+
+void TCustomWSocket::TryToSend()
+{
+    if (FHSocket == INVALID_SOCKET || FBufList.empty())
+        return;
+    for (;;) {
+        TBuffer* block = FBufList.front().get();
+        int len = 0;
+        const char* p = block->Peek(len);
+        if (len <= 0) {
+            if (FBufList.size() == 1) {
+                bAllSent = true; // the emptied block stays for reuse
+                return;
+            }
+            FBufList.pop_front();
+            continue;
+        }
+        int flags = FSendFlags | MSG_NOSIGNAL;
+        ssize_t n;
+        do {
+            if (FType == 2)
+                n = ::sendto(FHSocket, p, static_cast<size_t>(len), flags,
+                             reinterpret_cast<sockaddr*>(&sin), sizeof sin);
+            else
+                n = ::send(FHSocket, p, static_cast<size_t>(len), flags);
+        } while (n < 0 && errno == EINTR);
+        if (n == 0)
+            return;
+        if (n < 0) {
+            int err = WSocketSaveErrno();
+            if (err == WSAECONNRESET || err == WSAENOTSOCK || err == WSAENOTCONN ||
+                err == WSAEINVAL) {
+                FLastError = err;
+                Close();
+            } else if (err == WSAEWOULDBLOCK) {
+                FWindowHandle->ArmWrite();
+            } else {
+                SocketError("TryToSend failed");
+            }
+            return;
+        }
+        block->Remove(static_cast<int>(n));
+        FQueued -= static_cast<size_t>(n);
+        if (n < len) {
+            FWindowHandle->ArmWrite(); // the socket is full
+            return;
+        }
+    }
+}
+
+void TCustomWSocket::DiscardSendQueue()
+{
+    while (FBufList.size() > 1)
+        FBufList.pop_back();
+    if (!FBufList.empty())
+        FBufList.front()->Clear();
+    FQueued = 0;
+    bAllSent = true;
+}
+
+size_t TCustomWSocket::SendQueueSize() const
+{
+    return FQueued;
+}
+
+void TCustomWSocket::Flush()
+{
+    auto alive = Alive();
+    // Both ways are bounded by FlushTimeout: a peer that never reads must not
+    // hold the program here for ever.
+    QDeadlineTimer deadline(static_cast<int64_t>(FFlushTimeout) * 1000);
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(static_cast<int>(qMax<int64_t>(0, deadline.remainingTime())));
+    auto pending = [&] {
+        return !alive.expired() && FHSocket != INVALID_SOCKET && !bAllSent &&
+               !deadline.hasExpired();
+    };
+    if (FMultiThreaded) {
+        while (pending()) {
+            TryToSend();
+            if (!pending())
+                break;
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        return;
+    }
+    if (!FWait)
+        throw ESocketException("No wait object assigned");
+    TWaitControl* wait = FWait;
+    wait->SetCaption(std::to_string(FFlushTimeout));
+    wait->Show();
+    wait->Start();
+    struct Finish {
+        TWaitControl* w;
+        ~Finish()
+        {
+            w->Stop();
+            w->Hide();
+        }
+    } finish{wait};
+    while (pending() && wait->Running()) {
+        TryToSend();
+        if (!pending())
+            break;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}

@@ -1,0 +1,260 @@
+#include "wsockshim.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <mutex>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const QEvent::Type kSelectEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type kLookupEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+struct TSelectEvent : QEvent {
+    TSelectEvent(TSocket s, uint32_t g, uint16_t ev, uint16_t err)
+        : QEvent(kSelectEvent), socket(s), generation(g), events(ev), error(err) {}
+    TSocket socket;
+    uint32_t generation;
+    uint16_t events;
+    uint16_t error;
+};
+
+struct TLookupEvent : QEvent {
+    TLookupEvent(uint32_t r, uint16_t err, std::vector<std::string> a)
+        : QEvent(kLookupEvent), request(r), error(err), addresses(std::move(a)) {}
+    uint32_t request;
+    uint16_t error;
+    std::vector<std::string> addresses;
+};
+
+} // namespace
+
+// Shared between the endpoint and the lookup thread; the thread posts only
+// while target is still set, under the lock, so a released endpoint is never
+// posted to.
+struct TLookupRequest {
+    std::mutex lock;
+    TWSocketEndpoint* target = nullptr;
+};
+
+TWSocketEndpoint::TWSocketEndpoint(TCustomWSocket* owner) : FOwner(owner) {}
+
+TWSocketEndpoint::~TWSocketEndpoint()
+{
+    CancelLookup();
+}
+
+void TWSocketEndpoint::Release()
+{
+    FOwner = nullptr;
+    Unwatch();
+    CancelLookup();
+    if (FDepth > 0)
+        FDeleteWhenDone = true;
+    else
+        delete this;
+}
+
+void TWSocketEndpoint::Select(TSocket socket, uint32_t generation, uint16_t mask, TKind kind)
+{
+    Unwatch();
+    FSocket = socket;
+    FGeneration = generation;
+    FMask = mask;
+    FKind = kind;
+    FCloseSeen = false;
+    if (socket == INVALID_SOCKET || mask == 0 || kind == kNone)
+        return;
+    FRead = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
+    FWrite = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Write);
+    QObject::connect(FRead.get(), &QSocketNotifier::activated, this, [this] { Readable(); });
+    QObject::connect(FWrite.get(), &QSocketNotifier::activated, this, [this] { Writable(); });
+    FRead->setEnabled(kind != kConnecting);
+    FWrite->setEnabled(kind == kConnecting);
+    // A connected socket is writable at once: the socket library reports it.
+    if ((kind == kStream || kind == kDatagram) && (mask & FD_WRITE))
+        PostSelect(socket, generation, FD_WRITE, 0);
+}
+
+void TWSocketEndpoint::Unwatch()
+{
+    FRead.reset();
+    FWrite.reset();
+    FSocket = INVALID_SOCKET;
+    FMask = 0;
+    FKind = kNone;
+}
+
+void TWSocketEndpoint::PostSelect(TSocket socket, uint32_t generation, uint16_t events,
+                                  uint16_t error)
+{
+    QCoreApplication::postEvent(this, new TSelectEvent(socket, generation, events, error));
+}
+
+void TWSocketEndpoint::SetReadEnabled(bool on)
+{
+    if (FRead && FRead->isEnabled() != on)
+        FRead->setEnabled(on);
+}
+
+void TWSocketEndpoint::SetWriteEnabled(bool on)
+{
+    if (FWrite && FWrite->isEnabled() != on)
+        FWrite->setEnabled(on);
+}
+
+void TWSocketEndpoint::ArmRead()
+{
+    if (!FCloseSeen && FKind != kConnecting && FKind != kNone)
+        SetReadEnabled(true);
+}
+
+void TWSocketEndpoint::ArmWrite()
+{
+    if (FKind == kStream || FKind == kDatagram)
+        SetWriteEnabled(true);
+}
+
+void TWSocketEndpoint::Readable()
+{
+    // Every read-side notification waits until the posted one has been
+    // handled (ArmRead), as Windows re-enables FD_READ only then.
+    SetReadEnabled(false);
+    switch (FKind) {
+    case kListening:
+        if (FMask & FD_ACCEPT)
+            PostSelect(FSocket, FGeneration, FD_ACCEPT, 0);
+        return;
+    case kDatagram:
+        if (FMask & FD_READ)
+            PostSelect(FSocket, FGeneration, FD_READ, 0);
+        return;
+    case kStream: {
+        char probe;
+        ssize_t n = ::recv(FSocket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (n > 0) {
+            if (FMask & FD_READ)
+                PostSelect(FSocket, FGeneration, FD_READ, 0);
+            return;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            SetReadEnabled(true); // spurious wake-up
+            return;
+        }
+        // End of stream (0) or a failed connection: one close per connection.
+        FCloseSeen = true;
+        if (FMask & FD_CLOSE)
+            PostSelect(FSocket, FGeneration, FD_CLOSE,
+                       static_cast<uint16_t>(n == 0 ? 0 : WSocketErrnoToWsa(errno)));
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+void TWSocketEndpoint::Writable()
+{
+    SetWriteEnabled(false);
+    if (FKind == kConnecting) {
+        int err = 0;
+        socklen_t len = sizeof err;
+        if (::getsockopt(FSocket, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
+            err = errno;
+        uint16_t code = static_cast<uint16_t>(WSocketErrnoToWsa(err));
+        if (FMask & FD_CONNECT)
+            PostSelect(FSocket, FGeneration, FD_CONNECT, code);
+        if (code != 0) {
+            FKind = kNone;
+            SetReadEnabled(false);
+            return;
+        }
+        FKind = kStream;
+        SetReadEnabled(true);
+        if (FMask & FD_WRITE)
+            PostSelect(FSocket, FGeneration, FD_WRITE, 0);
+        return;
+    }
+    if (FMask & FD_WRITE)
+        PostSelect(FSocket, FGeneration, FD_WRITE, 0);
+}
+
+bool TWSocketEndpoint::event(QEvent* e)
+{
+    if (e->type() != kSelectEvent && e->type() != kLookupEvent)
+        return QObject::event(e);
+    if (!FOwner)
+        return true;
+    ++FDepth;
+    try {
+        if (e->type() == kSelectEvent) {
+            auto* s = static_cast<TSelectEvent*>(e);
+            FOwner->WMASyncSelect(s->socket, s->generation, s->events, s->error);
+        } else {
+            auto* l = static_cast<TLookupEvent*>(e);
+            FOwner->WMAsyncGetHostByName(l->request, l->error, l->addresses);
+        }
+    } catch (const std::exception& ex) {
+        if (WSocketExceptionHandler)
+            WSocketExceptionHandler(ex);
+    } catch (...) {
+        if (WSocketExceptionHandler)
+            WSocketExceptionHandler(std::runtime_error("unknown exception"));
+    }
+    --FDepth;
+    if (FDeleteWhenDone && FDepth == 0)
+        deleteLater();
+    return true;
+}
+
+uint32_t TWSocketEndpoint::StartLookup(const std::string& host)
+{
+    CancelLookup();
+    if (++FNextLookup == 0)
+        ++FNextLookup;
+    uint32_t request = FNextLookup;
+    auto shared = std::make_shared<TLookupRequest>();
+    shared->target = this;
+    FLookup = shared;
+    std::thread([shared, host, request] {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* result = nullptr;
+        int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &result);
+        std::vector<std::string> addresses;
+        if (rc == 0) {
+            for (addrinfo* ai = result; ai; ai = ai->ai_next) {
+                char text[INET_ADDRSTRLEN];
+                auto* a = reinterpret_cast<sockaddr_in*>(ai->ai_addr);
+                if (::inet_ntop(AF_INET, &a->sin_addr, text, sizeof text))
+                    addresses.emplace_back(text);
+            }
+            ::freeaddrinfo(result);
+            if (addresses.empty())
+                rc = EAI_NODATA;
+        }
+        uint16_t code = static_cast<uint16_t>(rc == 0 ? 0 : WSocketGaiToWsa(rc));
+        std::lock_guard<std::mutex> guard(shared->lock);
+        if (shared->target)
+            QCoreApplication::postEvent(shared->target,
+                                        new TLookupEvent(request, code, std::move(addresses)));
+    }).detach();
+    return request;
+}
+
+void TWSocketEndpoint::CancelLookup()
+{
+    std::shared_ptr<TLookupRequest> pending = std::move(FLookup);
+    if (!pending)
+        return;
+    std::lock_guard<std::mutex> guard(pending->lock);
+    pending->target = nullptr;
+}

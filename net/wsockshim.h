@@ -1,0 +1,74 @@
+#pragma once
+// The notification endpoint of one socket component: what a hidden window
+// receiving WSAAsyncSelect messages is on Windows. It watches the current
+// handle with QSocketNotifiers, turns readiness into the Windows
+// notification bits with the Windows re-arming rules, and posts them to
+// itself as events, so they are handled one at a time, in order, between
+// the other events of the thread (nested modal loops included). Every
+// notification carries the handle and its generation; the component drops
+// those of a handle it no longer holds, since POSIX reuses numbers at once.
+//
+// Host lookups run getaddrinfo on a helper thread and post their completion
+// here, tagged with the request number; a cancelled request posts nothing.
+
+#include "wsocket.h"
+
+#include <QObject>
+
+#include <memory>
+#include <string>
+
+class QSocketNotifier;
+struct TLookupRequest;
+
+class TWSocketEndpoint : public QObject {
+public:
+    // How readiness of the watched handle is read.
+    enum TKind { kNone, kConnecting, kListening, kStream, kDatagram };
+
+    explicit TWSocketEndpoint(TCustomWSocket* owner);
+    ~TWSocketEndpoint() override;
+
+    // The component is going away: drop everything still to come and delete
+    // the endpoint, at once or, inside a dispatch, when that returns.
+    void Release();
+    // Inside the dispatch of a notification (the owner must not delete us).
+    bool Dispatching() const { return FDepth > 0; }
+
+    // Watch `socket` for the events of `mask` (0 stops watching).
+    void Select(TSocket socket, uint32_t generation, uint16_t mask, TKind kind);
+    void Unwatch();
+    // Post a notification to this endpoint (what PostMessage does on Windows).
+    void PostSelect(TSocket socket, uint32_t generation, uint16_t events, uint16_t error);
+    // A read or accept notification has been handled: watch for more.
+    void ArmRead();
+    // A send would have blocked: post a write notification once writable.
+    void ArmWrite();
+
+    // Start resolving `host`; returns the request number (never 0).
+    uint32_t StartLookup(const std::string& host);
+    // Forget a pending request: its completion will not be posted.
+    void CancelLookup();
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    void Readable();
+    void Writable();
+    void SetReadEnabled(bool on);
+    void SetWriteEnabled(bool on);
+
+    TCustomWSocket* FOwner;
+    std::unique_ptr<QSocketNotifier> FRead;
+    std::unique_ptr<QSocketNotifier> FWrite;
+    TSocket FSocket = INVALID_SOCKET;
+    uint32_t FGeneration = 0;
+    uint16_t FMask = 0;
+    TKind FKind = kNone;
+    bool FCloseSeen = false;
+    int FDepth = 0;
+    bool FDeleteWhenDone = false;
+    uint32_t FNextLookup = 0;
+    std::shared_ptr<TLookupRequest> FLookup;
+};

@@ -1,0 +1,160 @@
+#pragma once
+// Helpers shared by the socket tests: bounded waits on the real event loop
+// and a listener/caller pair on a loopback address of the test's own.
+#include "wsocket.h"
+#include "wsockshim.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
+#include <QElapsedTimer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <functional>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace nettest {
+
+// Turn the event loop until cond() holds; false after timeoutMs.
+// Sleeps in the event loop between events; a timer bounds the wait.
+inline bool waitFor(const std::function<bool()>& cond, int timeoutMs = 5000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QTimer wake;
+    wake.start(timeoutMs);
+    while (!cond()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// Let already posted notifications run (no sleeping involved).
+inline void settle(int turns = 20)
+{
+    for (int i = 0; i < turns; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+inline int openDescriptors()
+{
+    int n = 0;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (::readdir(d))
+            ++n;
+        ::closedir(d);
+    }
+    return n;
+}
+
+// A listening component with OnSessionAvailable handing each caller to a
+// fresh TWSocket in `accepted`.
+struct Listener {
+    TWSocket srv;
+    std::vector<std::unique_ptr<TWSocket>> accepted;
+    std::function<void(TWSocket&)> prepare; // called before Dup
+
+    Listener(const std::string& addr, int port)
+    {
+        srv.SetAddr(addr);
+        srv.SetPort(std::to_string(port));
+        srv.SetProto("tcp");
+        srv.OnSessionAvailable = [this](TCustomWSocket* sender, uint16_t) {
+            auto s = std::make_unique<TWSocket>();
+            if (prepare)
+                prepare(*s);
+            s->Dup(sender->Accept());
+            accepted.push_back(std::move(s));
+        };
+        srv.Listen();
+    }
+};
+
+// A plain blocking POSIX socket connected to addr:port, for peers whose
+// behaviour the test controls byte by byte.
+inline int rawConnect(const std::string& addr, int port)
+{
+    int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = ::inet_addr(addr.c_str());
+    if (::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(s);
+        return -1;
+    }
+    return s;
+}
+
+inline void connectTo(TWSocket& c, const std::string& addr, int port)
+{
+    c.SetAddr(addr);
+    c.SetPort(std::to_string(port));
+    c.SetProto("tcp");
+    c.Connect();
+}
+
+// Read everything currently available into a string (Receive inside
+// OnDataAvailable), for use as an OnDataAvailable handler.
+inline TDataAvailable collectInto(std::string& out)
+{
+    return [&out](TCustomWSocket* s, uint16_t) {
+        char buf[4096];
+        int n = s->Receive(buf, sizeof buf);
+        if (n > 0)
+            out.append(buf, static_cast<size_t>(n));
+    };
+}
+
+} // namespace nettest
+
+namespace nettest {
+
+// A wait control without a window: counts down the caption's seconds on a
+// timer and records what the component asked of it.
+struct FakeWait : TWaitControl {
+    std::string caption;
+    int shown = 0, hidden = 0, started = 0, stopped = 0;
+    bool running = false;
+    int result = 0;
+
+    void SetCaption(const std::string& c) override { caption = c; }
+    void Show() override { ++shown; }
+    void Hide() override { ++hidden; }
+    void Start() override
+    {
+        ++started;
+        running = true;
+    }
+    void Stop() override
+    {
+        ++stopped;
+        running = false;
+        result = 1;
+    }
+    bool Running() const override { return running; }
+    int StartModal() override
+    {
+        result = 0;
+        Start();
+        QDeadlineTimer deadline(std::stoi(caption) * 1000);
+        QTimer wake;
+        wake.start(std::stoi(caption) * 1000);
+        while (running && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (running) {
+            running = false;
+            result = 2;
+        }
+        return result;
+    }
+};
+
+} // namespace nettest
