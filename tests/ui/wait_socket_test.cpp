@@ -23,6 +23,26 @@ namespace {
 
 const char* const kHost = "127.50.1.1";
 
+double CpuSeconds()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec +
+           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs f and returns the share of one core it used while it ran.
+template <typename F>
+double CoreShare(F f)
+{
+    QElapsedTimer clock;
+    const double cpu0 = CpuSeconds();
+    clock.start();
+    f();
+    const double wall = clock.nsecsElapsed() / 1e9;
+    return (CpuSeconds() - cpu0) / wall;
+}
+
 class TCountingWait : public TWait {
 public:
     int Beeps = 0;
@@ -108,18 +128,20 @@ TEST(WaitSocketReadLine, TimeoutKeepsThePartialLineInProgress)
 {
     TLink link(22102);
     ASSERT_TRUE(link.Connect());
-    link.wait.SetInterval(20); // 3 "seconds" of 20 ms
     int dataEvents = 0;
     link.cli.OnDataAvailable = [&](TCustomWSocket*, uint16_t) { ++dataEvents; };
 
+    // A real one-second wait on an idle connection: it must sleep.
     link.SendLater(5, "par");
     std::string line;
-    link.cli.ReadLine(3, line);
+    const double share = CoreShare([&] { link.cli.ReadLine(1, line); });
+    std::printf("ReadLine waiting 1 s: %.2f%% of one core\n", 100 * share);
+    EXPECT_LT(share, 0.1);
     EXPECT_EQ(line, "par");
     EXPECT_EQ(link.wait.ModalResult(), 2);
     EXPECT_FALSE(link.wait.Running());
     EXPECT_FALSE(link.wait.isVisible());
-    EXPECT_EQ(link.wait.Caption(), "3");
+    EXPECT_EQ(link.wait.Caption(), "1");
 
     // Still in progress: bytes arriving between the reads feed the line,
     // not OnDataAvailable.
@@ -210,13 +232,15 @@ TEST(WaitSocketFlush, ReturnsAtTheLimitThenWhenTheQueueDrains)
     link.cli.SendStr(bulk);
     ASSERT_GT(link.cli.SendQueueSize(), 0u);
 
-    // Nobody reads: Flush gives up when its countdown runs out.
-    link.cli.SetFlushTimeout(3);
-    link.wait.SetInterval(20);
+    // Nobody reads: Flush gives up when its countdown runs out, and it
+    // sleeps meanwhile.
+    link.cli.SetFlushTimeout(1);
     QElapsedTimer clock;
     clock.start();
-    link.cli.Flush();
-    EXPECT_GE(clock.elapsed(), 40);
+    const double share = CoreShare([&] { link.cli.Flush(); });
+    std::printf("Flush waiting 1 s: %.2f%% of one core\n", 100 * share);
+    EXPECT_LT(share, 0.1);
+    EXPECT_GE(clock.elapsed(), 900);
     EXPECT_LT(clock.elapsed(), 5000);
     EXPECT_GT(link.cli.SendQueueSize(), 0u);
     EXPECT_EQ(link.cli.State(), wsConnected);
@@ -234,7 +258,6 @@ TEST(WaitSocketFlush, ReturnsAtTheLimitThenWhenTheQueueDrains)
     };
     link.peer.Resume();
     link.cli.SetFlushTimeout(30);
-    link.wait.SetInterval(1000);
     clock.restart();
     link.cli.Flush();
     EXPECT_LT(clock.elapsed(), 10000);
