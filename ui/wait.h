@@ -5,6 +5,12 @@
 // loop turning (socket notifications included) while the user's key presses
 // and mouse clicks are thrown away with a beep. The socket component drives
 // it through TWaitControl while it waits without MultiThreaded.
+//
+//   TWait w(form);                 // 192 x 32, caption "60", 1 s ticks
+//   w.SetCaption("30");
+//   w.OnTimeout = [](QObject*) { ... };
+//   w.Start();                     // or: int r = w.StartModal(); 1 stopped, 2 timed out
+//   socket.SetWaitCtrl(&w);        // ReadLine / Wait / Flush then use it
 
 #include <cstdint>
 #include <functional>
