@@ -1,21 +1,13 @@
 #include "twschat1.h"
 
 #include "appearance.h"
-#include "connect.h"
-#include "cutebtn.h"
-#include "dialog1.h"
-#include "dialogs.h"
-#include "dlgbase.h"
-#include "sirsock.h"
-#include "status.h"
-#include "unit2.h"
-#include "unit3.h"
-#include "unit4.h"
-#include "exception.h"
-#include "helpviewer.h"
 #include "application.h"
+#include "cutebtn.h"
+#include "dlgbase.h"
+#include "exception.h"
 #include "justone.h"
 #include "settings.h"
+#include "sirsock.h"
 #include "sjis.h"
 #include "texts.h"
 
@@ -23,9 +15,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QScrollBar>
 #include <QShortcut>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -298,45 +288,6 @@ void TTWSChatForm::FormClose()
         TApplication::ShowException(txt::kSettingsNotSaved);
 }
 
-void TTWSChatForm::AddLine(const std::string& text)
-{
-    // "\r\n" inside a text starts a further line of the pane.
-    size_t start = 0;
-    for (;;) {
-        const size_t end = text.find("\r\n", start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        // A chat line keeps the CR its sender put before the line feed; it
-        // is not shown, and the log ends every line with its own CR LF.
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        FLines.push_back(line);
-        if (!FPending.isNull())
-            FPending += QLatin1Char('\n');
-        else
-            FPending = QStringLiteral("");
-        FPending += sjis::decode(line);
-        if (end == std::string::npos)
-            break;
-        start = end + 2;
-    }
-    DisplayMemoChange();
-    if (!FFlushQueued) {
-        FFlushQueued = true;
-        QTimer::singleShot(0, this, [this] { FlushPane(); });
-    }
-}
-
-void TTWSChatForm::FlushPane()
-{
-    FFlushQueued = false;
-    if (FPending.isNull())
-        return;
-    DisplayMemo->appendPlainText(FPending);
-    FPending = QString();
-    QScrollBar* bar = DisplayMemo->verticalScrollBar();
-    bar->setValue(bar->maximum());
-}
-
 void TTWSChatForm::Guarded(const std::function<void()>& handler)
 {
     // A menu or button handler's failure is shown, and the program goes on.
@@ -347,101 +298,6 @@ void TTWSChatForm::Guarded(const std::function<void()>& handler)
     } catch (const std::exception& e) {
         TApplication::ShowException(e.what());
     }
-}
-
-void TTWSChatForm::K5Click()
-{
-    FlushPane();
-    FLog.Save(FLines, QDateTime::currentDateTime());
-    K5->setEnabled(false);
-}
-
-void TTWSChatForm::K10Click()
-{
-    if (!FHelp)
-        FHelp = new THelpViewer(this);
-    FHelp->ShowContents(THelpViewer::HelpFile());
-}
-
-void TTWSChatForm::SendButtonClick()
-{
-    Chat->SendButtonClick();
-}
-
-void TTWSChatForm::KIP1Click()
-{
-    fmStatus->SetOwnAddress(SirSock1->SelfIPAddress());
-    fmStatus->SetConnectedTo(Chat->StatusConnectedText());
-    fmStatus->SetNextCandidate(Chat->StatusNextText());
-    fmStatus->ShowModal();
-}
-
-void TTWSChatForm::ShowRoster(const std::array<std::string, 9>& names, const std::string& caption)
-{
-    // Named participants in label order from 84 pixels, 12 apart; free
-    // places wait outside the strip.
-    int left = 84;
-    for (int i = 0; i < 9; ++i) {
-        QLabel* l = lbName[static_cast<size_t>(i)];
-        l->setText(q(names[static_cast<size_t>(i)]));
-        l->adjustSize();
-        if (names[static_cast<size_t>(i)].empty()) {
-            l->move(-10, 7);
-        } else {
-            l->move(left, 7);
-            left += l->width() + 12;
-        }
-    }
-    Label1->setText(q(caption));
-    Label1->adjustSize();
-}
-
-void TTWSChatForm::SetConnectEnabled(bool enabled) { K8->setEnabled(enabled); }
-void TTWSChatForm::SetDisconnectEnabled(bool enabled) { K9->setEnabled(enabled); }
-void TTWSChatForm::SetMessageEditEnabled(bool enabled) { MessageEdit->setEnabled(enabled); }
-void TTWSChatForm::FocusMessageEdit() { MessageEdit->setFocus(); }
-
-int TTWSChatForm::AskQuestion(const std::string& text)
-{
-    Dialog->Clear();
-    Dialog->Add(text);
-    return Dialog->ShowModal();
-}
-
-void TTWSChatForm::ShowError(const std::string& text)
-{
-    Form4->SetMessage(text);
-    Form4->ShowModal();
-}
-
-int TTWSChatForm::RunConnectDialog(std::string& target)
-{
-    const int result = fmConnect->ShowModal();
-    if (result == mrOk)
-        target = fmConnect->Text();
-    return result;
-}
-
-std::string TTWSChatForm::MessageText() { return sjis::encode(MessageEdit->text()); }
-void TTWSChatForm::ClearMessageText() { MessageEdit->clear(); }
-void TTWSChatForm::K4Click()
-{
-    Form3->SetName(Chat->Name);
-    if (Form3->ShowModal() == mrOk) {
-        Chat->Name = Form3->Name();
-        NameLabel->setText(q(Chat->Name));
-    }
-}
-void TTWSChatForm::K8Click() { Chat->K8Click(); }
-void TTWSChatForm::K9Click() { Chat->K9Click(); }
-void TTWSChatForm::Label2Click()
-{
-    ver->ShowModal();
-}
-
-void TTWSChatForm::K6Click()
-{
-    close();
 }
 
 void TTWSChatForm::showEvent(QShowEvent* event)

@@ -1,0 +1,65 @@
+// The menu commands of the main window, and the send button.
+#include "twschat1.h"
+
+#include "dialogs.h"
+#include "dlgbase.h"
+#include "helpviewer.h"
+#include "sirsock.h"
+#include "sjis.h"
+#include "status.h"
+#include "unit2.h"
+#include "unit3.h"
+
+namespace {
+QString q(const std::string& cp932) { return sjis::decode(cp932); }
+} // namespace
+
+void TTWSChatForm::K5Click()
+{
+    FlushPane();
+    FLog.Save(FLines, QDateTime::currentDateTime());
+    K5->setEnabled(false);
+}
+
+void TTWSChatForm::K10Click()
+{
+    if (!FHelp)
+        FHelp = new THelpViewer(this);
+    FHelp->ShowContents(THelpViewer::HelpFile());
+}
+
+void TTWSChatForm::SendButtonClick()
+{
+    Chat->SendButtonClick();
+}
+
+void TTWSChatForm::KIP1Click()
+{
+    fmStatus->SetOwnAddress(SirSock1->SelfIPAddress());
+    fmStatus->SetConnectedTo(Chat->StatusConnectedText());
+    fmStatus->SetNextCandidate(Chat->StatusNextText());
+    fmStatus->ShowModal();
+}
+
+void TTWSChatForm::K4Click()
+{
+    Form3->SetName(Chat->Name);
+    if (Form3->ShowModal() == mrOk) {
+        Chat->Name = Form3->Name();
+        NameLabel->setText(q(Chat->Name));
+    }
+}
+
+void TTWSChatForm::K8Click() { Chat->K8Click(); }
+
+void TTWSChatForm::K9Click() { Chat->K9Click(); }
+
+void TTWSChatForm::Label2Click()
+{
+    ver->ShowModal();
+}
+
+void TTWSChatForm::K6Click()
+{
+    close();
+}
