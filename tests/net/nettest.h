@@ -61,10 +61,14 @@ struct Listener {
     std::vector<std::unique_ptr<TWSocket>> accepted;
     std::function<void(TWSocket&)> prepare; // called before Dup
 
-    Listener(const std::string& addr, int port)
+    int port = 0;
+
+    // Port 0 lets the system choose, so that two copies of a test binary
+    // (other worktrees) never meet; `port` is the one chosen.
+    explicit Listener(const std::string& addr, int wantedPort = 0)
     {
         srv.SetAddr(addr);
-        srv.SetPort(std::to_string(port));
+        srv.SetPort(std::to_string(wantedPort));
         srv.SetProto("tcp");
         srv.OnSessionAvailable = [this](TCustomWSocket* sender, uint16_t) {
             auto s = std::make_unique<TWSocket>();
@@ -74,8 +78,24 @@ struct Listener {
             accepted.push_back(std::move(s));
         };
         srv.Listen();
+        port = std::stoi(srv.GetXPort());
     }
 };
+
+// A port on addr where nobody listens (held bound, so nobody can).
+inline int refusingPort(const std::string& addr)
+{
+    static std::vector<int> held;
+    int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = ::inet_addr(addr.c_str());
+    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    held.push_back(s);
+    return ntohs(a.sin_port);
+}
 
 // A plain blocking POSIX socket connected to addr:port, for peers whose
 // behaviour the test controls byte by byte.

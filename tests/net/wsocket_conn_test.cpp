@@ -6,7 +6,6 @@ using namespace nettest;
 namespace {
 
 const std::string kAddr = "127.10.1.1";
-int nextPort = 23100;
 
 std::string stateLog(std::vector<std::string>& log)
 {
@@ -44,8 +43,8 @@ TEST(WSocketConn, NewObjectIsClosedAndCloseDoesNothing)
 
 TEST(WSocketConn, ConnectAcceptSendReceiveClose)
 {
-    int port = nextPort++;
-    Listener l(kAddr, port);
+    Listener l(kAddr);
+    int port = l.port;
     EXPECT_EQ(l.srv.State(), wsListening);
 
     TWSocket c;
@@ -80,7 +79,7 @@ TEST(WSocketConn, RefusedConnectGivesConnectedWithErrorThenClosed)
     TWSocket c;
     std::vector<std::string> log;
     recordEvents(c, log);
-    connectTo(c, kAddr, nextPort++); // nobody listens there
+    connectTo(c, kAddr, refusingPort(kAddr));
     ASSERT_TRUE(waitFor([&] { return c.State() == wsClosed; }));
     EXPECT_EQ(stateLog(log),
               "state 7>1;state 1>3;state 3>4;connected 10061;state 4>7;closed 0;");
@@ -103,8 +102,8 @@ TEST(WSocketConn, RefusedConnectGivesConnectedWithErrorThenClosed)
 
 TEST(WSocketConn, ConnectPreconditionsAndFailuresOfStartingOperations)
 {
-    int port = nextPort++;
-    Listener l(kAddr, port);
+    Listener l(kAddr);
+    int port = l.port;
     TWSocket c;
     connectTo(c, kAddr, port);
     try {
@@ -137,8 +136,8 @@ TEST(WSocketConn, ConnectPreconditionsAndFailuresOfStartingOperations)
 
 TEST(WSocketConn, FailedListenReleasesItsSocket)
 {
-    int port = nextPort++;
-    Listener l(kAddr, port);
+    Listener l(kAddr);
+    int port = l.port;
     int before = openDescriptors();
     TWSocket second;
     second.SetAddr(kAddr);
@@ -161,8 +160,8 @@ TEST(WSocketConn, FailedListenReleasesItsSocket)
 
 TEST(WSocketConn, PeerCloseDeliversDataFirstThenOneSessionClosed)
 {
-    int port = nextPort++;
-    Listener l(kAddr, port);
+    Listener l(kAddr);
+    int port = l.port;
     std::vector<std::string> log;
     std::string got;
     l.prepare = [&](TWSocket& s) {
@@ -211,8 +210,8 @@ TEST(WSocketConn, PeerCloseDeliversDataFirstThenOneSessionClosed)
 
 TEST(WSocketConn, DupOverLiveConnectionClosesItSilentlyAndStartsClean)
 {
-    int port = nextPort++;
-    Listener l(kAddr, port);
+    Listener l(kAddr);
+    int port = l.port;
     TWSocket seat;
     int closedEvents = 0;
     std::string got;
@@ -250,8 +249,8 @@ TEST(WSocketConn, DupOverLiveConnectionClosesItSilentlyAndStartsClean)
 
 TEST(WSocketConn, StaleNotificationForReplacedHandleIsIgnored)
 {
-    int port = nextPort++;
-    Listener l(kAddr, port);
+    Listener l(kAddr);
+    int port = l.port;
     TWSocket seat;
     int closedEvents = 0;
     seat.OnSessionClosed = [&](TCustomWSocket*, uint16_t) { ++closedEvents; };
@@ -281,8 +280,8 @@ TEST(WSocketConn, StaleNotificationForReplacedHandleIsIgnored)
 
 TEST(WSocketConn, PauseDropsNotificationsAndResumedListenerNoLongerAccepts)
 {
-    int port = nextPort++;
-    Listener l(kAddr, port);
+    Listener l(kAddr);
+    int port = l.port;
     int peer = rawConnect(kAddr, port);
     ASSERT_TRUE(waitFor([&] { return l.accepted.size() == 1; }));
     TWSocket& seat = *l.accepted[0];
@@ -316,8 +315,8 @@ TEST(WSocketConn, PauseDropsNotificationsAndResumedListenerNoLongerAccepts)
 
 TEST(WSocketConn, WaitForStateWithMultiThreadedAndWithWaitControl)
 {
-    int port = nextPort++;
-    Listener l(kAddr, port);
+    Listener l(kAddr);
+    int port = l.port;
     TWSocket c;
     c.SetMultiThreaded(true);
     EXPECT_FALSE(c.Wait(1, wsClosed)); // already there
@@ -338,7 +337,7 @@ TEST(WSocketConn, WaitForStateWithMultiThreadedAndWithWaitControl)
     // A refused attempt ends a wait for wsConnected at once.
     TWSocket e;
     e.SetMultiThreaded(true);
-    connectTo(e, kAddr, nextPort++);
+    connectTo(e, kAddr, refusingPort(kAddr));
     QElapsedTimer t;
     t.start();
     EXPECT_FALSE(e.Wait(10, wsConnected));
@@ -347,15 +346,15 @@ TEST(WSocketConn, WaitForStateWithMultiThreadedAndWithWaitControl)
 
 TEST(WSocketConn, DatagramListenAndConnectAreConnectedAtOnce)
 {
-    int port = nextPort++;
     TWSocket srv;
     std::vector<std::string> log;
     recordEvents(srv, log);
     srv.SetProto("udp");
     srv.SetAddr(kAddr);
-    srv.SetPort(std::to_string(port));
+    srv.SetPort("0");
     srv.Listen();
     EXPECT_EQ(stateLog(log), "state 7>2;state 2>6;state 6>4;connected 0;");
+    int port = std::stoi(srv.GetXPort());
     std::string got;
     sockaddr_in from{};
     srv.OnDataAvailable = [&](TCustomWSocket* s, uint16_t) {
@@ -385,8 +384,8 @@ TEST(WSocketConn, DatagramListenAndConnectAreConnectedAtOnce)
 
 TEST(WSocketConn, DestroyingRaisesNoEventsAndHandlerMayDeleteItsSocket)
 {
-    int port = nextPort++;
-    Listener l(kAddr, port);
+    Listener l(kAddr);
+    int port = l.port;
     int events = 0;
     {
         TWSocket c;
@@ -410,10 +409,10 @@ TEST(WSocketConn, DestroyingRaisesNoEventsAndHandlerMayDeleteItsSocket)
 
 TEST(WSocketConn, ManyCyclesLeaveNoDescriptorOpen)
 {
-    int port = nextPort++;
     int before = openDescriptors();
     {
-        Listener l(kAddr, port);
+        Listener l(kAddr);
+        int port = l.port;
         std::string got;
         l.prepare = [&](TWSocket& s) { s.OnDataAvailable = collectInto(got); };
         TWSocket c;

@@ -11,7 +11,6 @@ using namespace nettest;
 namespace {
 
 const std::string kAddr = "127.10.2.1";
-int nextPort = 23200;
 
 // A connected seat (TWSocket) and a raw peer socket that the test reads
 // from (or does not).
@@ -20,9 +19,9 @@ struct SeatAndPeer {
     int peer = -1;
     TWSocket* seat = nullptr;
 
-    explicit SeatAndPeer(int port) : l(kAddr, port)
+    SeatAndPeer() : l(kAddr)
     {
-        peer = rawConnect(kAddr, port);
+        peer = rawConnect(kAddr, l.port);
         EXPECT_GE(peer, 0);
         EXPECT_TRUE(waitFor([&] { return l.accepted.size() == 1; }));
         seat = l.accepted[0].get();
@@ -79,7 +78,7 @@ std::string pattern(size_t n)
 
 TEST(WSocketSend, BlocksOf1514AndPartialSendsContinueFromReadPosition)
 {
-    SeatAndPeer p(nextPort++);
+    SeatAndPeer p;
     int sentEvents = 0;
     p.seat->OnDataSent = [&](TCustomWSocket*, uint16_t e) {
         EXPECT_EQ(e, 0);
@@ -106,7 +105,7 @@ TEST(WSocketSend, BlocksOf1514AndPartialSendsContinueFromReadPosition)
 
 TEST(WSocketSend, DataSentComesAfterSendStrNeverInsideIt)
 {
-    SeatAndPeer p(nextPort++);
+    SeatAndPeer p;
     bool inside = false;
     int sentEvents = 0;
     p.seat->OnDataSent = [&](TCustomWSocket*, uint16_t) {
@@ -141,7 +140,7 @@ TEST(WSocketSend, SendWhileClosedRaisesNotConnected)
 
 TEST(WSocketSend, SendFlagsUrgentAndInvalidValues)
 {
-    SeatAndPeer p(nextPort++);
+    SeatAndPeer p;
     EXPECT_EQ(p.seat->SendFlags(), wsSendNormal);
     p.seat->SetSendFlags(wsSendUrgent);
     EXPECT_EQ(p.seat->SendFlags(), wsSendUrgent);
@@ -159,7 +158,7 @@ TEST(WSocketSend, SendFlagsUrgentAndInvalidValues)
 
 TEST(WSocketSend, PumpMeetingResetClosesInsideSendStr)
 {
-    SeatAndPeer p(nextPort++);
+    SeatAndPeer p;
     std::vector<std::string> log;
     p.seat->OnSessionClosed = [&](TCustomWSocket*, uint16_t e) {
         log.push_back("closed " + std::to_string(e));
@@ -181,7 +180,7 @@ TEST(WSocketSend, PumpMeetingResetClosesInsideSendStr)
 
 TEST(WSocketSend, QueueForAPeerThatNeverReadsIsBounded)
 {
-    SeatAndPeer p(nextPort++);
+    SeatAndPeer p;
     int closed = 0;
     p.seat->OnSessionClosed = [&](TCustomWSocket*, uint16_t) { ++closed; };
     std::string chunk(64 * 1024, 'q');
@@ -208,8 +207,8 @@ TEST(WSocketSend, QueueForAPeerThatNeverReadsIsBounded)
 
 TEST(WSocketSend, NewConnectionNeverCarriesBytesQueuedForTheOldOne)
 {
-    int port = nextPort++;
-    Listener l(kAddr, port);
+    Listener l(kAddr);
+    int port = l.port;
     TWSocket c;
     connectTo(c, kAddr, port);
     ASSERT_TRUE(waitFor([&] { return c.State() == wsConnected && l.accepted.size() == 1; }));
@@ -233,7 +232,7 @@ TEST(WSocketSend, NewConnectionNeverCarriesBytesQueuedForTheOldOne)
 
 TEST(WSocketSend, FlushDrainsOrGivesUpAfterFlushTimeout)
 {
-    SeatAndPeer p(nextPort++);
+    SeatAndPeer p;
     TWSocket& s = *p.seat;
     try {
         s.Flush();
