@@ -14,6 +14,17 @@
 
 #include "sjis.h"
 
+// Raise an event through a copy of its handler: a handler that deletes the
+// control would otherwise destroy itself while it runs.
+template <typename F, typename... A>
+static void Raise(const F& event, A... args)
+{
+    if (event) {
+        F handler = event;
+        handler(args...);
+    }
+}
+
 TCustomWait::TCustomWait(QWidget* parent)
     : QWidget(parent),
       FPen(Qt::black, 1, Qt::SolidLine),
@@ -85,23 +96,25 @@ void TCustomWait::Start()
     }
     SetTimerEnabled(true);
     update();
-    if (OnWaitStart)
-        OnWaitStart(this);
+    Raise(OnWaitStart, this);
 }
 
 void TCustomWait::TimerEvent()
 {
+    QPointer<TCustomWait> self(this);
     const int count = ParseCount(FCaption) - 1;
-    if (OnWait)
-        OnWait(this, count);
+    Raise(OnWait, this, count);
+    if (!self)
+        return;
     if (count >= 1) {
         FCaption = std::to_string(count);
     } else {
         SetTimerEnabled(false);
         FModalResult = 2;
         FCaption = std::to_string(FStartCount);
-        if (OnTimeout)
-            OnTimeout(this);
+        Raise(OnTimeout, this);
+        if (!self)
+            return;
     }
     update();
 }
@@ -112,8 +125,7 @@ void TCustomWait::Stop()
     SetTimerEnabled(false);
     FCaption = std::to_string(FStartCount);
     update(); // show the start count again, not the last count
-    if (OnWaitStop)
-        OnWaitStop(this);
+    Raise(OnWaitStop, this);
 }
 
 void TCustomWait::Restart()
@@ -153,8 +165,7 @@ int TCustomWait::StartModal()
     FModalResult = 0;
     Start();
     while (self && FEnabled) {
-        if (OnWaiting)
-            OnWaiting(this);
+        Raise(OnWaiting, this);
         if (!self || !FEnabled)
             break;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

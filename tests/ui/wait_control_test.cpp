@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -187,6 +188,27 @@ TEST(WaitModal, DestroyedWhileWaiting)
     w->SetCaption("30");
     QTimer::singleShot(10, [w] { delete w; });
     EXPECT_EQ(w->StartModal(), 1);
+}
+
+TEST(WaitModal, HandlersMayDeleteTheControl)
+{
+    auto* w = new TWait;
+    w->SetInterval(5);
+    w->SetCaption("2");
+    bool timedOut = false;
+    w->OnTimeout = [w, &timedOut](QObject*) {
+        delete w;
+        timedOut = true; // the handler's own state is still there
+    };
+    EXPECT_EQ(w->StartModal(), 1);
+    EXPECT_TRUE(timedOut);
+
+    auto* v = new TWait;
+    v->SetInterval(5);
+    QPointer<TWait> gone(v);
+    v->OnWait = [v](QObject*, int) { delete v; };
+    v->Start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return gone.isNull(); }, 5000));
 }
 
 // Pixel colour at (x, y) of the painted control.

@@ -56,16 +56,17 @@ struct TLink {
     TWSocket srv, peer, cli;
     TCountingWait wait;
 
-    explicit TLink(int port, int rcvbuf = 0)
+    // The system picks the port, so parallel runs of this test never meet.
+    explicit TLink(int rcvbuf = 0)
     {
         srv.OnSessionAvailable = [this](TCustomWSocket*, uint16_t) { peer.Dup(srv.Accept()); };
         srv.SetAddr(kHost);
-        srv.SetPort(std::to_string(port));
+        srv.SetPort("0");
         srv.Listen();
         if (rcvbuf > 0) // inherited by the accepted connection
             ::setsockopt(srv.HSocket(), SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
         cli.SetAddr(kHost);
-        cli.SetPort(std::to_string(port));
+        cli.SetPort(srv.GetXPort());
         cli.SetWaitCtrl(&wait);
         wait.hide();
     }
@@ -86,7 +87,7 @@ struct TLink {
 
 TEST(WaitSocketReadLine, LineInPiecesWhileInputIsDiscarded)
 {
-    TLink link(22101);
+    TLink link;
     ASSERT_TRUE(link.Connect());
     QLineEdit edit;
     edit.show();
@@ -126,7 +127,7 @@ TEST(WaitSocketReadLine, LineInPiecesWhileInputIsDiscarded)
 
 TEST(WaitSocketReadLine, TimeoutKeepsThePartialLineInProgress)
 {
-    TLink link(22102);
+    TLink link;
     ASSERT_TRUE(link.Connect());
     int dataEvents = 0;
     link.cli.OnDataAvailable = [&](TCustomWSocket*, uint16_t) { ++dataEvents; };
@@ -160,7 +161,7 @@ TEST(WaitSocketReadLine, TimeoutKeepsThePartialLineInProgress)
 
 TEST(WaitSocketReadLine, PeerCloseStopsTheWait)
 {
-    TLink link(22103);
+    TLink link;
     ASSERT_TRUE(link.Connect());
     int closed = 0;
     link.cli.OnSessionClosed = [&](TCustomWSocket*, uint16_t) { ++closed; };
@@ -181,7 +182,7 @@ TEST(WaitSocketReadLine, PeerCloseStopsTheWait)
 
 TEST(WaitSocketWait, ConnectedEndsTheWait)
 {
-    TLink link(22104);
+    TLink link;
     link.cli.Connect();
     QElapsedTimer clock;
     clock.start();
@@ -206,11 +207,20 @@ TEST(WaitSocketWait, ConnectedEndsTheWait)
 
 TEST(WaitSocketWait, RefusedConnectionEndsTheWait)
 {
+    // A port that was just free and that nobody listens on.
+    std::string port;
+    {
+        TWSocket probe;
+        probe.SetAddr(kHost);
+        probe.SetPort("0");
+        probe.Listen();
+        port = probe.GetXPort();
+    }
     TWSocket cli;
     TCountingWait wait;
     cli.SetWaitCtrl(&wait);
     cli.SetAddr(kHost);
-    cli.SetPort("22105"); // nobody listens here
+    cli.SetPort(port);
     cli.Connect();
     QElapsedTimer clock;
     clock.start();
@@ -222,7 +232,7 @@ TEST(WaitSocketWait, RefusedConnectionEndsTheWait)
 
 TEST(WaitSocketFlush, ReturnsAtTheLimitThenWhenTheQueueDrains)
 {
-    TLink link(22106, 4096);
+    TLink link(4096);
     ASSERT_TRUE(link.Connect());
     const int sndbuf = 4096;
     ::setsockopt(link.cli.HSocket(), SOL_SOCKET, SO_SNDBUF, &sndbuf, sizeof sndbuf);
@@ -269,7 +279,7 @@ TEST(WaitSocketFlush, ReturnsAtTheLimitThenWhenTheQueueDrains)
 
 TEST(WaitSocketNoControl, EveryWaitNeedsOne)
 {
-    TLink link(22107);
+    TLink link;
     ASSERT_TRUE(link.Connect());
     link.cli.SetWaitCtrl(nullptr);
     std::string line;
