@@ -69,10 +69,9 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
 
 void TChatCore::TakeIntoTmp(int h)
 {
-    // Taking over a handle keeps the send queue of the connection it
-    // replaces; bytes never delivered to an earlier caller must not reach
-    // this one, so an earlier connection is closed (and its queue dropped)
-    // first. TmpWSocket has no close handler: this raises nothing.
+    // An earlier caller still held here is hung up first, with whatever
+    // was queued for it, so nothing meant for it can reach this caller.
+    // TmpWSocket has no close handler: this raises nothing.
     if (TmpWSocket->State() != wsClosed)
         TmpWSocket->Close();
     TmpWSocket->Dup(h);
