@@ -219,17 +219,24 @@ void TCustomWSocket::ProcessMessages()
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void TCustomWSocket::WaitLoop(const std::function<bool()>& done, int64_t timeoutMs)
+void TCustomWSocket::WaitForEvents(const QDeadlineTimer& deadline)
 {
-    // Sleeps in the event loop until something happens, rather than polling;
-    // the timer wakes it at the deadline.
-    QDeadlineTimer deadline(timeoutMs < 0 ? 0 : timeoutMs);
+    // Sleeps in the event loop rather than polling; a precise timer wakes it
+    // at the deadline (a coarse one may fire early and leave us asleep).
     QTimer wake;
     wake.setSingleShot(true);
-    wake.start(static_cast<int>(qMin<int64_t>(deadline.remainingTime(), 0x7FFFFFFF)));
+    wake.setTimerType(Qt::PreciseTimer);
+    qint64 ms = deadline.remainingTime() + 1;
+    wake.start(static_cast<int>(ms < 0 ? 0 : ms > 0x7FFFFFFF ? 0x7FFFFFFF : ms));
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void TCustomWSocket::WaitLoop(const std::function<bool()>& done, int64_t timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs < 0 ? 0 : timeoutMs, Qt::PreciseTimer);
     auto alive = Alive();
     while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        WaitForEvents(deadline);
         if (alive.expired())
             return;
     }

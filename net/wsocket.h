@@ -29,7 +29,9 @@
 // WSocketExceptionHandler (it never crosses the Qt event loop); one escaping
 // OnDataAvailable is swallowed by the data-available loop.
 //
-// Events may call any operation of the object, Close included. Every close
+// Events may call any operation of the object, Close included; a handler may
+// even delete the object, as the last thing it does (the handler itself is
+// freed with it). Every close
 // forgets Addr and Port (set them again before the next Connect/Listen),
 // sets Proto back to "tcp" and FlushTimeout back to 60, and discards the
 // bytes still queued for the closed connection.
@@ -48,6 +50,7 @@
 #include <string>
 #include <vector>
 
+class QDeadlineTimer;
 class TCustomWSocket;
 class TWSocketEndpoint;
 
@@ -167,6 +170,9 @@ public:
     virtual void Resume();
     // Handle the events pending for this thread, then return.
     static void ProcessMessages();
+    // Handle the events that come, sleeping until one does or the deadline
+    // passes (the blocking waits use it instead of polling).
+    static void WaitForEvents(const QDeadlineTimer& deadline);
 
     // ---- properties ------------------------------------------------------
     const std::string& Addr() const { return FAddrStr; }

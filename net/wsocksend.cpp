@@ -128,10 +128,7 @@ void TCustomWSocket::Flush()
     auto alive = Alive();
     // Both ways are bounded by FlushTimeout: a peer that never reads must not
     // hold the program here for ever.
-    QDeadlineTimer deadline(static_cast<int64_t>(FFlushTimeout) * 1000);
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.start(static_cast<int>(qMax<int64_t>(0, deadline.remainingTime())));
+    QDeadlineTimer deadline(static_cast<int64_t>(FFlushTimeout) * 1000, Qt::PreciseTimer);
     auto pending = [&] {
         return !alive.expired() && FHSocket != INVALID_SOCKET && !bAllSent &&
                !deadline.hasExpired();
@@ -141,7 +138,7 @@ void TCustomWSocket::Flush()
             TryToSend();
             if (!pending())
                 break;
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            WaitForEvents(deadline);
         }
         return;
     }
@@ -163,6 +160,6 @@ void TCustomWSocket::Flush()
         TryToSend();
         if (!pending())
             break;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        WaitForEvents(deadline);
     }
 }

@@ -400,8 +400,8 @@ TEST(WSocketConn, DestroyingRaisesNoEventsAndHandlerMayDeleteItsSocket)
     ASSERT_TRUE(waitFor([&] { return l.accepted.size() == 1; }));
     bool deleted = false;
     l.accepted[0]->OnSessionClosed = [&](TCustomWSocket*, uint16_t) {
-        l.accepted[0].reset();
         deleted = true;
+        l.accepted[0].reset(); // the last thing the handler does
     };
     ASSERT_TRUE(waitFor([&] { return deleted; }));
     settle();
