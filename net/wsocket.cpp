@@ -93,6 +93,7 @@ void TCustomWSocket::NewHandle(TSocket socket)
     FHSocket = socket;
     ++FGeneration;
     FRearmPending = false;
+    FWritePosted = false;
     // A new connection starts clean: nothing of the previous one may leak
     // into it (its unsent bytes, its "closed already reported" mark).
     DiscardSendQueue();
@@ -139,12 +140,18 @@ void TCustomWSocket::AddReadCount(int n)
 {
     FReadCount = static_cast<int>(static_cast<unsigned>(FReadCount) + static_cast<unsigned>(n));
     FBytesIn += static_cast<uint64_t>(n);
+    if (n > 0 || FType == 2)
+        ++FConsumed;
 }
 
 void TCustomWSocket::WMASyncSelect(TSocket socket, uint32_t generation, uint16_t events,
                                    uint16_t error)
 {
-    if (socket != FHSocket || generation != FGeneration || FPaused)
+    if (socket != FHSocket || generation != FGeneration)
+        return;
+    if (events & FD_WRITE)
+        FWritePosted = false;
+    if (FPaused)
         return;
     auto alive = Alive();
     // After every callback: is this still the object and connection the

@@ -308,7 +308,9 @@ protected:
     int FReceiveBurst = 64 * 1024;
     size_t FQueued = 0; // unsent bytes in FBufList
     bool FRearmPending = false;
-    uint64_t FBytesIn = 0; // for progress checks; never reset
+    uint64_t FBytesIn = 0;  // bytes taken in; for the per-notification cap
+    uint64_t FConsumed = 0; // reads that took something (an empty datagram too)
+    bool FWritePosted = false; // a write notification from Send is on its way
     std::shared_ptr<bool> FAlive;
 };
 

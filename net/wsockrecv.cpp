@@ -74,9 +74,10 @@ bool TCustomWSocket::ASyncReceive(uint16_t error, bool atClose)
     TSocket socket = FHSocket;
     uint32_t generation = FGeneration;
     uint64_t start = FBytesIn;
+    uint64_t consumedAtStart = FConsumed;
     for (;;) {
         FLastError = 0;
-        uint64_t before = FBytesIn;
+        uint64_t before = FConsumed;
         try {
             if (ReadLineFlag)
                 ReadLineReceive();
@@ -97,7 +98,7 @@ bool TCustomWSocket::ASyncReceive(uint16_t error, bool atClose)
         // A turn that read nothing would repeat for ever; and a peer that
         // sends faster than we read must not keep the loop to itself: the
         // rest waits for the next turn of the event loop.
-        if (FBytesIn == before || FBytesIn - start >= static_cast<uint64_t>(FReceiveBurst))
+        if (FConsumed == before || FBytesIn - start >= static_cast<uint64_t>(FReceiveBurst))
             break;
         int count = 0;
         if (::ioctl(FHSocket, FIONREAD, &count) != 0) {
@@ -108,7 +109,7 @@ bool TCustomWSocket::ASyncReceive(uint16_t error, bool atClose)
             break;
     }
     (void)atClose;
-    return FBytesIn != start;
+    return FConsumed != consumedAtStart;
 }
 
 void TCustomWSocket::CheckFWait()

@@ -47,8 +47,12 @@ int TCustomWSocket::Send(const void* data, int len)
         Abort();
         return len;
     }
-    if (bAllSent)
+    // One write notification covers every Send of this turn: relaying a
+    // burst of lines must not post an event per line.
+    if (bAllSent && !FWritePosted) {
+        FWritePosted = true;
         FWindowHandle->PostSelect(FHSocket, FGeneration, FD_WRITE, 0);
+    }
     return len;
 }
 

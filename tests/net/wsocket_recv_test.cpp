@@ -243,3 +243,42 @@ TEST(WSocketRecv, ExceptionsFromHandlersStayInsideTheDispatch)
     EXPECT_EQ(c.State(), wsConnected);
     WSocketExceptionHandler = saved;
 }
+
+TEST(WSocketRecv, UrgentByteAndEmptyDatagramDoNotStallTheStream)
+{
+    std::string got;
+    SeatAndPeer p([&](TWSocket& s) { s.OnDataAvailable = collectInto(got); });
+    p.peerSend("ab");
+    ASSERT_TRUE(waitFor([&] { return got == "ab"; }));
+    ASSERT_EQ(::send(p.peer, "U", 1, MSG_OOB), 1);
+    p.peerSend("cd");
+    ASSERT_TRUE(waitFor([&] { return got.size() >= 4; }));
+    EXPECT_EQ(got, "abcd"); // the urgent byte is out of band
+
+    // An empty datagram is consumed like any other; the next still arrives.
+    TWSocket u;
+    u.SetProto("udp");
+    u.SetAddr(kAddr);
+    u.SetPort("0");
+    u.Listen();
+    std::vector<int> sizes;
+    u.OnDataAvailable = [&](TCustomWSocket* s, uint16_t) {
+        char buf[64];
+        sockaddr_in from{};
+        int len = sizeof from;
+        int n = s->ReceiveFrom(buf, sizeof buf, from, len);
+        if (n >= 0)
+            sizes.push_back(n);
+    };
+    int raw = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = ::inet_addr(kAddr.c_str());
+    to.sin_port = htons(static_cast<uint16_t>(std::stoi(u.GetXPort())));
+    ::sendto(raw, "", 0, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    ASSERT_TRUE(waitFor([&] { return sizes.size() == 1; }));
+    ::sendto(raw, "x", 1, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    ASSERT_TRUE(waitFor([&] { return sizes.size() == 2; }));
+    EXPECT_EQ(sizes, (std::vector<int>{0, 1}));
+    ::close(raw);
+}

@@ -290,3 +290,26 @@ TEST(WSocketSend, FlushDrainsOrGivesUpAfterFlushTimeout)
     EXPECT_GE(t.elapsed(), 900);
     EXPECT_LT(t.elapsed(), 5000);
 }
+
+TEST(WSocketSend, OneDataSentForABurstOfLinesAndAfterPauseAgain)
+{
+    SeatAndPeer p;
+    int sentEvents = 0;
+    p.seat->OnDataSent = [&](TCustomWSocket*, uint16_t) { ++sentEvents; };
+    for (int i = 0; i < 100; ++i)
+        p.seat->SendStr("relayed line\r\n");
+    ASSERT_TRUE(waitFor([&] { return sentEvents == 1; }));
+    settle();
+    EXPECT_EQ(sentEvents, 1);
+    EXPECT_EQ(p.peerRead(1400).size(), 1400u);
+
+    // A write notification dropped while paused does not silence later ones.
+    p.seat->SendStr("x");
+    p.seat->Pause();
+    settle();
+    p.seat->Resume(); // re-registering reports the socket writable again
+    ASSERT_TRUE(waitFor([&] { return sentEvents == 2; }));
+    settle();
+    p.seat->SendStr("y");
+    ASSERT_TRUE(waitFor([&] { return sentEvents == 3; }));
+}
