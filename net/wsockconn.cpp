@@ -171,7 +171,6 @@ TSocket TCustomWSocket::Accept()
         WSASetLastError(WSAEINVAL);
         SocketError("not a listening socket");
     }
-    RearmIfWaiting();
     socklen_t len = sizeof sin;
     int a;
     do {
@@ -179,9 +178,17 @@ TSocket TCustomWSocket::Accept()
                       SOCK_NONBLOCK | SOCK_CLOEXEC);
     } while (a < 0 && errno == EINTR);
     if (a < 0) {
+        int err = errno;
         WSocketSaveErrno();
+        if (FRearmPending && (err == EMFILE || err == ENFILE || err == ENOBUFS || err == ENOMEM)) {
+            FRearmPending = false;
+            FWindowHandle->ArmReadLater(1000);
+        } else {
+            RearmIfWaiting();
+        }
         SocketError("Accept");
     }
+    RearmIfWaiting();
     FASocket = a;
     return a;
 }

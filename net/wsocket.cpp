@@ -165,7 +165,15 @@ void TCustomWSocket::WMASyncSelect(TSocket socket, uint32_t generation, uint16_t
         if (!same())
             return;
         if (OnSessionConnected) {
-            OnSessionConnected(this, error);
+            // A failed attempt is closed even when the handler throws, or
+            // the object would stay "connected" to nothing.
+            try {
+                OnSessionConnected(this, error);
+            } catch (...) {
+                if (error != 0 && same() && FState != wsClosed)
+                    Close();
+                throw;
+            }
             if (!same())
                 return;
         }
@@ -212,7 +220,15 @@ void TCustomWSocket::WMASyncSelect(TSocket socket, uint32_t generation, uint16_t
         }
         if (OnSessionClosed && !FCloseInvoked) {
             FCloseInvoked = true;
-            OnSessionClosed(this, error);
+            // The connection is over whatever the handler does: a throwing
+            // handler must not leave a seat occupied by a dead connection.
+            try {
+                OnSessionClosed(this, error);
+            } catch (...) {
+                if (same() && FState != wsClosed)
+                    Close();
+                throw;
+            }
             if (!same())
                 return;
         }

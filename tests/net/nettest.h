@@ -13,6 +13,7 @@
 
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <sys/resource.h>
 #include <functional>
 #include <string>
 #include <sys/socket.h>

@@ -429,3 +429,49 @@ TEST(WSocketConn, ManyCyclesLeaveNoDescriptorOpen)
     settle();
     EXPECT_EQ(openDescriptors(), before);
 }
+
+TEST(WSocketConn, ThrowingCloseHandlerStillEndsTheConnection)
+{
+    std::vector<std::string> reported;
+    auto saved = WSocketExceptionHandler;
+    WSocketExceptionHandler = [&](const std::exception& e) { reported.push_back(e.what()); };
+    Listener l(kAddr);
+    l.prepare = [](TWSocket& s) {
+        s.OnSessionClosed = [](TCustomWSocket*, uint16_t) { throw Exception("handler failed"); };
+    };
+    int peer = rawConnect(kAddr, l.port);
+    ASSERT_TRUE(waitFor([&] { return l.accepted.size() == 1; }));
+    ::close(peer);
+    ASSERT_TRUE(waitFor([&] { return !reported.empty(); }));
+    EXPECT_EQ(reported[0], "handler failed");
+    EXPECT_EQ(l.accepted[0]->State(), wsClosed);
+    EXPECT_EQ(l.accepted[0]->HSocket(), INVALID_SOCKET);
+    WSocketExceptionHandler = saved;
+}
+
+TEST(WSocketConn, AcceptOutOfDescriptorsIsRetriedLaterNotInALoop)
+{
+    std::vector<std::string> reported;
+    auto saved = WSocketExceptionHandler;
+    WSocketExceptionHandler = [&](const std::exception& e) { reported.push_back(e.what()); };
+    Listener l(kAddr);
+    int peer = rawConnect(kAddr, l.port); // waits in the backlog
+    rlimit old{};
+    ::getrlimit(RLIMIT_NOFILE, &old);
+    rlimit low = old;
+    int lowestFree = ::dup(0);
+    ::close(lowestFree);
+    low.rlim_cur = static_cast<rlim_t>(lowestFree); // no room for one more
+    ::setrlimit(RLIMIT_NOFILE, &low);
+    bool gotReport = waitFor([&] { return !reported.empty(); });
+    QTest::qWait(300); // nothing to await: a retry loop would report again here
+    size_t reports = reported.size();
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    ASSERT_TRUE(gotReport);
+    EXPECT_EQ(reports, 1u);
+    EXPECT_EQ(reported[0], "Error 10024 in function Accept\r\nToo many open files");
+    // Once descriptors are free again the caller is taken after all.
+    EXPECT_TRUE(waitFor([&] { return l.accepted.size() == 1; }, 3000));
+    ::close(peer);
+    WSocketExceptionHandler = saved;
+}
