@@ -183,10 +183,10 @@ void TCustomWSocket::WMASyncSelect(TSocket socket, uint32_t generation, uint16_t
         }
     }
     if (events & FD_READ) {
-        bool progress = ASyncReceive(0);
+        bool rearm = ASyncReceive(0);
         if (!same())
             return;
-        if (progress)
+        if (rearm)
             FWindowHandle->ArmRead();
         else
             FRearmPending = true;

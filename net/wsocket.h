@@ -245,7 +245,7 @@ protected:
     void AssignDefaultValue();
     void InternalClose(bool shutdownFirst);
     void TryToSend();
-    // Returns whether any byte was consumed.
+    // Returns whether read notifications may be re-armed at once.
     bool ASyncReceive(uint16_t error, bool atClose = false);
     void ReadLineStart();
     void ReadLineReceive();

@@ -68,6 +68,7 @@ int TCustomWSocket::RcvdCount()
     return count;
 }
 
+// Returns whether read notifications may be re-armed at once.
 bool TCustomWSocket::ASyncReceive(uint16_t error, bool atClose)
 {
     auto alive = Alive();
@@ -109,7 +110,16 @@ bool TCustomWSocket::ASyncReceive(uint16_t error, bool atClose)
             break;
     }
     (void)atClose;
-    return FConsumed != consumedAtStart;
+    if (alive.expired() || FHSocket != socket || FGeneration != generation)
+        return false;
+    if (FConsumed != consumedAtStart)
+        return true;
+    // Nothing taken: watch again only if nothing is waiting (then only new
+    // bytes or the peer's close can wake us). Bytes left unread by a handler
+    // that takes none would report themselves for ever; they wait for the
+    // next Receive instead, as on Windows.
+    int count = 0;
+    return ::ioctl(FHSocket, FIONREAD, &count) != 0 || count <= 0;
 }
 
 void TCustomWSocket::CheckFWait()

@@ -282,3 +282,26 @@ TEST(WSocketRecv, UrgentByteAndEmptyDatagramDoNotStallTheStream)
     EXPECT_EQ(sizes, (std::vector<int>{0, 1}));
     ::close(raw);
 }
+
+TEST(WSocketRecv, DataTakenBeforeItsNotificationStillLeavesTheCloseReported)
+{
+    std::string got;
+    int closed = 0;
+    SeatAndPeer p([&](TWSocket& s) {
+        s.OnDataAvailable = collectInto(got);
+        s.OnSessionClosed = [&](TCustomWSocket*, uint16_t) { ++closed; };
+    });
+    // The program reads the bytes itself before their notification is
+    // handled; the handler then finds nothing.
+    p.peerSend("early");
+    char buf[16];
+    int n = p.seat->Receive(buf, sizeof buf); // loopback: already arrived
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(std::string(buf, static_cast<size_t>(n)), "early");
+    settle();
+    p.peerSend("late");
+    ASSERT_TRUE(waitFor([&] { return got == "late"; }));
+    ::close(p.peer);
+    p.peer = -1;
+    ASSERT_TRUE(waitFor([&] { return closed == 1; }));
+}
