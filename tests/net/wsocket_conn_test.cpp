@@ -483,3 +483,58 @@ TEST(WSocketConn, AcceptOutOfDescriptorsIsRetriedLaterNotInALoop)
     ::close(peer);
     WSocketExceptionHandler = saved;
 }
+
+TEST(WSocketConn, ConnectionTakenOverInsideCloseHandlerReportsItsOwnClose)
+{
+    Listener l(kAddr);
+    TWSocket seat;
+    int closed = 0;
+    TSocket waiting = INVALID_SOCKET;
+    seat.OnSessionClosed = [&](TCustomWSocket* s, uint16_t) {
+        ++closed;
+        if (waiting != INVALID_SOCKET) {
+            s->Dup(waiting); // the next caller takes the seat at once
+            waiting = INVALID_SOCKET;
+        }
+    };
+    int handed = 0;
+    l.srv.OnSessionAvailable = [&](TCustomWSocket* s, uint16_t) {
+        TSocket h = s->Accept();
+        if (handed++ == 0)
+            seat.Dup(h);
+        else
+            waiting = h;
+    };
+    int first = rawConnect(kAddr, l.port);
+    ASSERT_TRUE(waitFor([&] { return seat.State() == wsConnected; }));
+    int second = rawConnect(kAddr, l.port);
+    ASSERT_TRUE(waitFor([&] { return waiting != INVALID_SOCKET; }));
+    ::close(first);
+    ASSERT_TRUE(waitFor([&] { return closed == 1; }));
+    settle();
+    EXPECT_EQ(seat.State(), wsConnected); // the new connection was not closed too
+    ::close(second);
+    ASSERT_TRUE(waitFor([&] { return closed == 2; })); // and its end is reported
+}
+
+TEST(WSocketConn, PeerAddressOfAnEndedConnectionLeavesTheCloseToItsEvent)
+{
+    Listener l(kAddr);
+    int closed = 0;
+    l.prepare = [&](TWSocket& s) {
+        s.OnSessionClosed = [&](TCustomWSocket*, uint16_t) { ++closed; };
+    };
+    TWSocket c;
+    c.SetLocalAddr("127.10.1.4");
+    connectTo(c, kAddr, l.port);
+    ASSERT_TRUE(waitFor([&] { return l.accepted.size() == 1; }));
+    TWSocket& seat = *l.accepted[0];
+    seat.Pause(); // hold the close notification back
+    c.Close();    // abortive: the seat's connection is reset
+    std::string addr = seat.GetPeerAddr();
+    EXPECT_EQ(addr, "error"); // the reset already ended it
+    EXPECT_EQ(seat.State(), wsConnected);
+    seat.Resume();
+    ASSERT_TRUE(waitFor([&] { return closed == 1; }));
+    EXPECT_EQ(seat.State(), wsClosed);
+}
