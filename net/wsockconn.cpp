@@ -120,6 +120,11 @@ int TCustomWSocket::Listen()
         WSASetLastError(WSAEINVAL);
         SocketError("listen: address not assigned");
     }
+    // A second Listen would leak the socket held and its notifications.
+    if (FHSocket != INVALID_SOCKET && FState != wsClosed) {
+        WSASetLastError(WSAEINVAL);
+        SocketError("Listen");
+    }
     int type = (FType == 2 ? SOCK_DGRAM : SOCK_STREAM) | SOCK_NONBLOCK | SOCK_CLOEXEC;
     int s = ::socket(FAddrFormat, type, FProto);
     if (s < 0) {

@@ -31,10 +31,18 @@
 //
 // Events may call any operation of the object, Close included; a handler may
 // even delete the object, as the last thing it does (the handler itself is
-// freed with it). Every close
-// forgets Addr and Port (set them again before the next Connect/Listen),
-// sets Proto back to "tcp" and FlushTimeout back to 60, and discards the
-// bytes still queued for the closed connection.
+// freed with it). Every close forgets Addr and Port (set them again before
+// the next Connect/Listen), sets Proto back to "tcp" and FlushTimeout back
+// to 60, and discards the bytes still queued for the closed connection; a
+// new connection (Connect, Dup) never carries anything of the previous one.
+//
+// Guards against hostile or broken peers: more than MaxSendQueue() unsent
+// bytes (1 MiB) end the connection as a reset would (OnSessionClosed(0),
+// LastError 10055); one data-available notification handles at most
+// ReceiveBurst() bytes (64 KiB), the rest comes on the next loop turn; a
+// handler that reads nothing is not called again until something is read.
+//
+// SetLocalAddr binds outgoing connections to a local address (PELMORA_ADDRESS).
 
 #include "waitctrl.h"
 #include "wsockbuf.h"

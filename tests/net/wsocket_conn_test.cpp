@@ -156,6 +156,16 @@ TEST(WSocketConn, FailedListenReleasesItsSocket)
     EXPECT_EQ(second.Listen(), 0);
     EXPECT_EQ(second.State(), wsListening);
     EXPECT_EQ(second.GetXPort(), std::to_string(port));
+    // Listening again while listening is refused, not a leaked socket.
+    int held = openDescriptors();
+    try {
+        second.Listen();
+        FAIL() << "no exception";
+    } catch (const ESocketException& e) {
+        EXPECT_EQ(e.Message(), "Error 10022 in function Listen\r\nInvalid argument");
+    }
+    EXPECT_EQ(openDescriptors(), held);
+    EXPECT_EQ(second.State(), wsListening);
 }
 
 TEST(WSocketConn, PeerCloseDeliversDataFirstThenOneSessionClosed)
