@@ -3,21 +3,37 @@
 #include "exception.h"
 #include "sjis.h"
 #include "texts.h"
+#include "wsocket.h"
 
 #include <QMessageBox>
 
 std::function<void(const std::string&)> TApplication::ExceptionReporter;
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+namespace {
+
+void Report(const std::exception& e)
+{
+    if (const auto* own = dynamic_cast<const Exception*>(&e))
+        TApplication::ShowException(own->Message());
+    else
+        TApplication::ShowException(e.what());
+}
+
+} // namespace
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    // The socket component catches what escapes its event handlers at its
+    // notification dispatch; it is reported here like any other failure.
+    WSocketExceptionHandler = Report;
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const Exception& e) {
-        ShowException(e.Message());
     } catch (const std::exception& e) {
-        ShowException(e.what());
+        Report(e);
     }
     return false;
 }

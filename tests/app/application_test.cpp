@@ -3,7 +3,9 @@
 #include "application.h"
 #include "exception.h"
 #include "texts.h"
+#include "wsocket.h"
 
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include "qtprint.h"
@@ -33,6 +35,28 @@ TEST(Application, ExceptionsFromHandlersAreReportedAndTheLoopGoesOn)
     EXPECT_EQ(reported[0], txt::kNotConnected);
     EXPECT_EQ(reported[1], "plain");
     EXPECT_EQ(laterTicks, 1);
+}
+
+TEST(Application, ExceptionsFromSocketHandlersAreReportedToo)
+{
+    std::vector<std::string> reported;
+    TApplication::ExceptionReporter = [&](const std::string& m) { reported.push_back(m); };
+    TWSocket server;
+    server.SetProto("tcp");
+    server.SetAddr("127.40.9.1");
+    server.SetPort("0");
+    server.OnSessionAvailable = [](TCustomWSocket*, uint16_t) { throw Exception(txt::kNotConnected); };
+    server.Listen();
+
+    TWSocket caller;
+    caller.SetProto("tcp");
+    caller.SetAddr("127.40.9.1");
+    caller.SetPort(server.GetXPort());
+    caller.Connect();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !reported.empty(); }, 5000));
+    TApplication::ExceptionReporter = nullptr;
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0], txt::kNotConnected);
 }
 
 } // namespace
