@@ -25,6 +25,11 @@ int TCustomWSocket::Receive(void* buffer, int len)
         FLastError = WSocketSaveErrno();
         return -1;
     }
+    if (n == 0 && len > 0 && FWindowHandle->PeerError() != 0) {
+        FLastError = FWindowHandle->PeerError(); // a reset, not an orderly close
+        WSASetLastError(FLastError);
+        return -1;
+    }
     AddReadCount(static_cast<int>(n));
     return static_cast<int>(n);
 }

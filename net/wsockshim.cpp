@@ -70,6 +70,7 @@ void TWSocketEndpoint::Select(TSocket socket, uint32_t generation, uint16_t mask
     FMask = mask;
     FKind = kind;
     FCloseSeen = false;
+    FPeerError = 0;
     if (socket == INVALID_SOCKET || mask == 0 || kind == kNone)
         return;
     FRead = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
@@ -90,6 +91,7 @@ void TWSocketEndpoint::Unwatch()
     FSocket = INVALID_SOCKET;
     FMask = 0;
     FKind = kNone;
+    FPeerError = 0;
 }
 
 void TWSocketEndpoint::PostSelect(TSocket socket, uint32_t generation, uint16_t events,
@@ -150,9 +152,9 @@ void TWSocketEndpoint::Readable()
         }
         // End of stream (0) or a failed connection: one close per connection.
         FCloseSeen = true;
+        FPeerError = n == 0 ? 0 : WSocketErrnoToWsa(errno);
         if (FMask & FD_CLOSE)
-            PostSelect(FSocket, FGeneration, FD_CLOSE,
-                       static_cast<uint16_t>(n == 0 ? 0 : WSocketErrnoToWsa(errno)));
+            PostSelect(FSocket, FGeneration, FD_CLOSE, static_cast<uint16_t>(FPeerError));
         return;
     }
     default:

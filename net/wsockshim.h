@@ -45,6 +45,10 @@ public:
     // A send would have blocked: post a write notification once writable.
     void ArmWrite();
 
+    // The error that ended the watched connection (a reset), 0 if none. The
+    // readiness probe consumed it from the socket; Receive reports it.
+    int PeerError() const { return FPeerError; }
+
     // Start resolving `host`; returns the request number (never 0).
     uint32_t StartLookup(const std::string& host);
     // Forget a pending request: its completion will not be posted.
@@ -67,6 +71,7 @@ private:
     uint16_t FMask = 0;
     TKind FKind = kNone;
     bool FCloseSeen = false;
+    int FPeerError = 0;
     int FDepth = 0;
     bool FDeleteWhenDone = false;
     uint32_t FNextLookup = 0;

@@ -1,0 +1,230 @@
+// Addr, Port and Proto parsing, name lookups, error texts and codes.
+#include "nettest.h"
+
+#include <netdb.h>
+
+using namespace nettest;
+
+namespace {
+
+const std::string kAddr = "127.10.4.1";
+
+std::string messageOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const ESocketException& e) {
+        return e.Message();
+    }
+    return "(no exception)";
+}
+
+// A 70-character label: the resolver rejects it without asking the network.
+const std::string kUnknownHost = std::string(70, 'q') + ".invalid";
+
+} // namespace
+
+TEST(WSocketAddr, PortTexts)
+{
+    TWSocket s;
+    s.SetPort("2200");
+    EXPECT_EQ(s.PortNum(), 2200);
+    s.SetPort("70000");
+    EXPECT_EQ(s.PortNum(), 4464);
+    s.SetPort("80x");
+    EXPECT_EQ(s.PortNum(), 80);
+    s.SetPort(" 81\t");
+    EXPECT_EQ(s.PortNum(), 81);
+    EXPECT_EQ(s.Port(), " 81\t"); // reads back as written
+    s.SetPort("99999999999999999999");
+    EXPECT_EQ(s.PortNum(), 65535); // the number modulo 65536
+    s.SetPort("telnet");
+    EXPECT_EQ(s.PortNum(), 23);
+
+    EXPECT_EQ(messageOf([&] { s.SetPort(""); }),
+              "Error 10022 in function SetPort: Cannot convert port ''\r\nInvalid argument");
+    EXPECT_EQ(messageOf([&] { s.SetPort("nosuchservice"); }),
+              "Error 11004 in function SetPort: Cannot convert port 'nosuchservice'\r\nNo Data");
+    std::string longName(100, 's');
+    EXPECT_EQ(messageOf([&] { s.SetPort(longName); }),
+              "Error 11004 in function SetPort: Cannot convert port '" + longName +
+                  "'\r\nNo Data");
+    // Rejected: Port counts as unassigned.
+    s.SetAddr(kAddr);
+    EXPECT_EQ(messageOf([&] { s.Connect(); }), "Connect: No Port Specified");
+}
+
+TEST(WSocketAddr, ProtoTextsChooseStreamOrDatagram)
+{
+    TWSocket s;
+    EXPECT_EQ(s.Proto(), "tcp");
+    s.SetProto("udp");
+    s.SetAddr(kAddr);
+    s.SetPort("0");
+    s.Listen();
+    EXPECT_EQ(s.State(), wsConnected); // a datagram socket
+    s.Close();
+    EXPECT_EQ(s.Proto(), "tcp"); // the close set it back
+    s.SetProto("6");
+    s.SetAddr(kAddr);
+    s.SetPort("0");
+    s.Listen();
+    EXPECT_EQ(s.State(), wsListening);
+    s.Close();
+
+    EXPECT_EQ(messageOf([&] { s.SetProto(" "); }),
+              "Error 10022 in function SetProto: Cannot convert protocol ' '\r\nInvalid argument");
+    EXPECT_EQ(messageOf([&] { s.SetProto("nosuchproto"); }),
+              "Error 11004 in function SetProto: Cannot convert protocol 'nosuchproto'\r\nNo Data");
+    s.SetPort("1");
+    s.SetAddr(kAddr);
+    EXPECT_EQ(messageOf([&] { s.Connect(); }), "Connect: No Protocol Specified");
+}
+
+TEST(WSocketAddr, SettersRefuseWhileOpenButKeepTheText)
+{
+    Listener l(kAddr);
+    EXPECT_EQ(messageOf([&] { l.srv.SetPort("2201"); }), "Cannot change Port if not closed");
+    EXPECT_EQ(l.srv.Port(), "2201");
+    EXPECT_EQ(messageOf([&] { l.srv.SetAddr("127.0.0.1"); }), "Cannot change Addr if not closed");
+    EXPECT_EQ(messageOf([&] { l.srv.SetProto("udp"); }), "Cannot change Proto if not closed");
+    // Setting the stored text again while assigned is no change at all.
+    l.srv.SetPort("2201");
+    EXPECT_EQ(l.srv.State(), wsListening);
+}
+
+TEST(WSocketAddr, HostTexts)
+{
+    EXPECT_EQ(WSocketResolveHost("127.0.0.1"), ::inet_addr("127.0.0.1"));
+    EXPECT_EQ(WSocketResolveHost(" 127.10.4.9 "), ::inet_addr("127.10.4.9"));
+    EXPECT_EQ(WSocketResolveHost("255.255.255.255"), 0xFFFFFFFFu);
+    EXPECT_EQ(WSocketResolveHost("localhost"), ::inet_addr("127.0.0.1"));
+    EXPECT_EQ(messageOf([] { WSocketResolveHost(kUnknownHost); }),
+              "SetAddr: Cannot convert host address '" + kUnknownHost + "'");
+    std::string tooLong(300, 'h');
+    EXPECT_EQ(messageOf([&] { WSocketResolveHost(tooLong); }),
+              "SetAddr: Cannot convert host address '" + tooLong + "'");
+    EXPECT_EQ(messageOf([] { WSocketResolveHost(std::string("127.0.0.1\0x", 11)); }),
+              "SetAddr: Cannot convert host address '" + std::string("127.0.0.1\0x", 11) + "'");
+    TWSocket s;
+    EXPECT_EQ(messageOf([&] { s.SetAddr(""); }), "SetAddr: Cannot convert host address ''");
+    s.SetPort("1");
+    EXPECT_EQ(messageOf([&] { s.Connect(); }), "Connect: No IP Address Specified");
+}
+
+TEST(WSocketAddr, DnsLookupOfDottedAddressCompletesInsideTheCall)
+{
+    TWSocket s;
+    std::vector<int> events;
+    s.OnDnsLookupDone = [&](TCustomWSocket*, uint16_t e) { events.push_back(e); };
+    s.DnsLookup("127.0.0.1");
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], 0);
+    EXPECT_EQ(s.DnsResult(), "127.0.0.1");
+    EXPECT_TRUE(s.DnsResultList().empty());
+    EXPECT_EQ(messageOf([&] { s.DnsLookup(""); }), "DNS lookup: invalid host name.");
+    EXPECT_EQ(messageOf([&] { s.DnsLookup(std::string(300, 'n')); }),
+              "DNS lookup: invalid host name.");
+}
+
+TEST(WSocketAddr, AsynchronousLookupsSupersededAndCancelled)
+{
+    TWSocket s;
+    std::vector<int> events;
+    s.OnDnsLookupDone = [&](TCustomWSocket*, uint16_t e) { events.push_back(e); };
+    s.DnsLookup("localhost");
+    EXPECT_TRUE(events.empty()); // answered later
+    ASSERT_TRUE(waitFor([&] { return events.size() == 1; }));
+    EXPECT_EQ(events[0], 0);
+    EXPECT_EQ(s.DnsResult(), "127.0.0.1");
+    ASSERT_FALSE(s.DnsResultList().empty());
+    EXPECT_EQ(s.DnsResultList()[0], "127.0.0.1");
+
+    // Only the second of two lookups reports.
+    events.clear();
+    s.DnsLookup(kUnknownHost);
+    s.DnsLookup("localhost");
+    ASSERT_TRUE(waitFor([&] { return events.size() == 1; }));
+    QTest::qWait(200); // nothing to await: a stale answer would arrive now
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], 0);
+    EXPECT_EQ(s.DnsResult(), "127.0.0.1");
+
+    // An unknown name fails through the event, not an exception.
+    events.clear();
+    s.DnsLookup(kUnknownHost);
+    ASSERT_TRUE(waitFor([&] { return events.size() == 1; }));
+    EXPECT_GE(events[0], WSAHOST_NOT_FOUND);
+    EXPECT_LE(events[0], WSANO_DATA);
+    EXPECT_EQ(s.DnsResult(), "");
+
+    // Cancelling reports 10004 at once and nothing later.
+    events.clear();
+    s.DnsLookup("localhost");
+    s.CancelDnsLookup();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], WSAEINTR);
+    QTest::qWait(200);
+    EXPECT_EQ(events.size(), 1u);
+    s.CancelDnsLookup(); // nothing pending: nothing happens
+    EXPECT_EQ(events.size(), 1u);
+
+    // Destroyed while a lookup runs: no event, no crash.
+    {
+        TWSocket t;
+        t.OnDnsLookupDone = [&](TCustomWSocket*, uint16_t e) { events.push_back(e); };
+        t.DnsLookup("localhost");
+    }
+    QTest::qWait(200);
+    EXPECT_EQ(events.size(), 1u);
+}
+
+TEST(WSocketAddr, AddressQueriesNeedTheRightState)
+{
+    TWSocket s;
+    EXPECT_EQ(s.GetPeerAddr(), "error");
+    EXPECT_EQ(s.GetXPort(), "error");
+    sockaddr_in name{};
+    EXPECT_EQ(s.GetPeerName(name, sizeof name), -1);
+    Listener l(kAddr);
+    EXPECT_EQ(l.srv.GetXPort(), std::to_string(l.port));
+    EXPECT_EQ(l.srv.GetPeerAddr(), "error");
+    int len = sizeof name;
+    EXPECT_EQ(l.srv.GetSockName(name, len), 0);
+    EXPECT_EQ(ntohs(name.sin_port), l.port);
+}
+
+TEST(WSocketAddr, ErrorDescriptionsAndCodeMapping)
+{
+    EXPECT_EQ(WSocketErrorDesc(0), "No Error");
+    EXPECT_EQ(WSocketErrorDesc(10061), "Connection refused");
+    EXPECT_EQ(WSocketErrorDesc(10047), "Address family not supported by protocol family");
+    EXPECT_EQ(WSocketErrorDesc(11004), "No Data");
+    for (int code : {10000, 10072, 11005, -1, 1, 65535})
+        EXPECT_EQ(WSocketErrorDesc(code), "Not a WinSock error") << code;
+    EXPECT_EQ(WSocketErrnoToWsa(EAGAIN), WSAEWOULDBLOCK);
+    EXPECT_EQ(WSocketErrnoToWsa(EINPROGRESS), WSAEWOULDBLOCK);
+    EXPECT_EQ(WSocketErrnoToWsa(ECONNREFUSED), WSAECONNREFUSED);
+    EXPECT_EQ(WSocketErrnoToWsa(EPIPE), WSAECONNRESET);
+    EXPECT_EQ(WSocketErrnoToWsa(ECONNRESET), WSAECONNRESET);
+    EXPECT_EQ(WSocketErrnoToWsa(ENOTCONN), WSAENOTCONN);
+    EXPECT_EQ(WSocketErrnoToWsa(EBADF), WSAENOTSOCK);
+    EXPECT_EQ(WSocketErrnoToWsa(EADDRINUSE), WSAEADDRINUSE);
+    EXPECT_EQ(WSocketErrnoToWsa(ETIMEDOUT), WSAETIMEDOUT);
+    EXPECT_EQ(WSocketGaiToWsa(EAI_NONAME), WSAHOST_NOT_FOUND);
+    EXPECT_EQ(WSocketGaiToWsa(EAI_AGAIN), WSATRY_AGAIN);
+    EXPECT_EQ(WSocketGaiToWsa(EAI_FAIL), WSANO_RECOVERY);
+    EXPECT_EQ(WSocketErrorDesc(WSocketErrnoToWsa(EILSEQ)), "Not a WinSock error");
+}
+
+TEST(WSocketAddr, TimerHelpers)
+{
+    TWSocket s;
+    TTimeVal a{1, 0}, b{1, 0}, z;
+    EXPECT_TRUE(s.TimerIsSet(a));
+    EXPECT_FALSE(s.TimerIsSet(z));
+    EXPECT_TRUE(s.TimerCmp(a, b, true));
+    EXPECT_FALSE(s.TimerCmp(a, b, false));
+    s.TimerClear(a);
+    EXPECT_FALSE(s.TimerIsSet(a));
+}

@@ -1,0 +1,245 @@
+// Receiving: Receive results, the data-available loop's guards, line mode
+// and exceptions escaping handlers.
+#include "nettest.h"
+
+#include <QTimer>
+
+#include <atomic>
+#include <thread>
+
+using namespace nettest;
+
+namespace {
+
+const std::string kAddr = "127.10.3.1";
+
+struct SeatAndPeer {
+    Listener l{kAddr};
+    int peer = -1;
+    TWSocket* seat = nullptr;
+
+    explicit SeatAndPeer(const std::function<void(TWSocket&)>& prepare = nullptr)
+    {
+        l.prepare = prepare;
+        peer = rawConnect(kAddr, l.port);
+        EXPECT_GE(peer, 0);
+        EXPECT_TRUE(waitFor([&] { return l.accepted.size() == 1; }));
+        seat = l.accepted[0].get();
+    }
+    ~SeatAndPeer()
+    {
+        if (peer >= 0)
+            ::close(peer);
+    }
+    void peerSend(const std::string& s) { ASSERT_EQ(::send(peer, s.data(), s.size(), 0), (ssize_t)s.size()); }
+};
+
+} // namespace
+
+TEST(WSocketRecv, ReceiveAfterPeerCloseAndAfterReset)
+{
+    int lastReceive = 99;
+    int lastErrorSeen = -1;
+    SeatAndPeer p([&](TWSocket& s) {
+        s.OnDataAvailable = [&](TCustomWSocket* sender, uint16_t) {
+            char buf[16];
+            lastReceive = sender->Receive(buf, sizeof buf);
+            lastErrorSeen = sender->LastError();
+        };
+    });
+    ::close(p.peer);
+    p.peer = -1;
+    ASSERT_TRUE(waitFor([&] { return p.seat->State() == wsClosed; }));
+    EXPECT_EQ(lastReceive, 0);
+    EXPECT_EQ(lastErrorSeen, 0);
+
+    SeatAndPeer r([&](TWSocket& s) {
+        s.OnDataAvailable = [&](TCustomWSocket* sender, uint16_t) {
+            char buf[16];
+            lastReceive = sender->Receive(buf, sizeof buf);
+            lastErrorSeen = sender->LastError();
+        };
+    });
+    int closeError = -1;
+    r.seat->OnSessionClosed = [&](TCustomWSocket*, uint16_t e) { closeError = e; };
+    linger lg{1, 0};
+    ::setsockopt(r.peer, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+    ::close(r.peer);
+    r.peer = -1;
+    ASSERT_TRUE(waitFor([&] { return r.seat->State() == wsClosed; }));
+    EXPECT_EQ(lastReceive, -1);
+    EXPECT_EQ(lastErrorSeen, WSAECONNRESET);
+    EXPECT_EQ(closeError, WSAECONNRESET);
+}
+
+TEST(WSocketRecv, HandlerThatReadsNothingDoesNotSpin)
+{
+    int calls = 0;
+    bool reading = false;
+    std::string got;
+    SeatAndPeer p([&](TWSocket& s) {
+        s.OnDataAvailable = [&](TCustomWSocket* sender, uint16_t) {
+            ++calls;
+            if (reading) {
+                char buf[64];
+                int n = sender->Receive(buf, sizeof buf);
+                if (n > 0)
+                    got.append(buf, static_cast<size_t>(n));
+            }
+        };
+    });
+    p.peerSend("waiting");
+    ASSERT_TRUE(waitFor([&] { return calls >= 1; }));
+    QTest::qWait(100); // nothing to await: a spinning loop would count up here
+    EXPECT_EQ(calls, 1);
+    // Reading again re-arms the notifications, as on Windows.
+    reading = true;
+    char buf[3];
+    EXPECT_EQ(p.seat->Receive(buf, 3), 3);
+    p.peerSend("!");
+    ASSERT_TRUE(waitFor([&] { return got == "ting!"; }));
+    EXPECT_EQ(p.seat->ReadCount(), 8);
+}
+
+TEST(WSocketRecv, FloodingPeerDoesNotStarveOthersOrTimers)
+{
+    size_t flooded = 0;
+    SeatAndPeer flood([&](TWSocket& s) {
+        s.OnDataAvailable = [&](TCustomWSocket* sender, uint16_t) {
+            // A slow reader: the peer writes far faster than this.
+            char buf[64];
+            int n = sender->Receive(buf, sizeof buf);
+            QElapsedTimer busy;
+            busy.start();
+            while (busy.nsecsElapsed() < 20000) {
+            }
+            if (n > 0)
+                flooded += static_cast<size_t>(n);
+        };
+    });
+    std::string line;
+    SeatAndPeer other([&](TWSocket& s) { s.OnDataAvailable = collectInto(line); });
+
+    std::atomic<bool> stop{false};
+    int floodFd = flood.peer;
+    // The writer gives up by itself after 4 s, so that a loop that never lets
+    // go still ends (and the test fails on time instead of hanging).
+    std::thread writer([&] {
+        std::string chunk(65536, 'f');
+        QElapsedTimer t;
+        t.start();
+        while (!stop.load() && t.elapsed() < 4000)
+            if (::send(floodFd, chunk.data(), chunk.size(), MSG_NOSIGNAL) <= 0)
+                break;
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    bool timerFired = false;
+    QTimer::singleShot(50, [&] { timerFired = true; });
+    QTimer::singleShot(50, [&] { other.peerSend("still heard\r\n"); });
+    bool ok = waitFor(
+        [&] { return flooded > 0 && timerFired && line == "still heard\r\n"; }, 10000);
+    qint64 took = elapsed.elapsed();
+    size_t floodedMeanwhile = flooded;
+    stop = true;
+    ::shutdown(floodFd, SHUT_RDWR); // unblocks a writer waiting for room
+    writer.join();
+    EXPECT_TRUE(ok);
+    EXPECT_LT(took, 2000);
+    EXPECT_GT(floodedMeanwhile, 0u);
+}
+
+TEST(WSocketRecv, ReadLineSplitsOnLineFeedAndDropsCarriageReturns)
+{
+    SeatAndPeer p;
+    TWSocket& s = *p.seat;
+    s.SetMultiThreaded(true);
+    std::string line = "untouched";
+    p.peerSend("abc\r\n");
+    s.ReadLine(5, line);
+    EXPECT_EQ(line, "abc");
+    p.peerSend("a\rb\n");
+    s.ReadLine(5, line);
+    EXPECT_EQ(line, "ab");
+    p.peerSend("\n");
+    s.ReadLine(5, line);
+    EXPECT_EQ(line, "");
+
+    // A line arriving later, in pieces, while ReadLine waits.
+    QTimer::singleShot(20, [&] { p.peerSend("la"); });
+    QTimer::singleShot(60, [&] { p.peerSend("ter\n"); });
+    s.ReadLine(5, line);
+    EXPECT_EQ(line, "later");
+
+    // 300 bytes without LF: 254 make a line, once reported as too long.
+    int tooLong = 0;
+    s.OnLineTooLong = [&](TCustomWSocket*) { ++tooLong; };
+    p.peerSend(std::string(300, 'x') + "\n");
+    s.ReadLine(5, line);
+    EXPECT_EQ(line, std::string(254, 'x'));
+    EXPECT_EQ(tooLong, 1);
+    s.ReadLine(5, line);
+    EXPECT_EQ(line, std::string(46, 'x'));
+    EXPECT_EQ(tooLong, 1);
+    EXPECT_EQ(s.ReadCount(), 5 + 4 + 1 + 6 + 301);
+}
+
+TEST(WSocketRecv, ReadLineTimeoutKeepsTheLineAndNeedsAWayToWait)
+{
+    SeatAndPeer p;
+    TWSocket& s = *p.seat;
+    std::string line;
+    try {
+        s.ReadLine(1, line);
+        FAIL() << "no exception";
+    } catch (const ESocketException& e) {
+        EXPECT_EQ(e.Message(), "No wait object assigned");
+    }
+    FakeWait wait;
+    s.SetWaitCtrl(&wait);
+    p.peerSend("par");
+    s.ReadLine(1, line); // times out with what it has
+    EXPECT_EQ(line, "par");
+    EXPECT_EQ(wait.result, 2);
+    // The line read goes on: notifications feed it, not OnDataAvailable.
+    int dataEvents = 0;
+    s.OnDataAvailable = [&](TCustomWSocket*, uint16_t) { ++dataEvents; };
+    p.peerSend("tial\n");
+    s.ReadLine(2, line);
+    EXPECT_EQ(line, "partial");
+    EXPECT_EQ(wait.result, 1); // stopped by the line's end
+    EXPECT_EQ(dataEvents, 0);
+}
+
+TEST(WSocketRecv, ExceptionsFromHandlersStayInsideTheDispatch)
+{
+    std::vector<std::string> reported;
+    auto saved = WSocketExceptionHandler;
+    WSocketExceptionHandler = [&](const std::exception& e) { reported.push_back(e.what()); };
+
+    int dataCalls = 0;
+    SeatAndPeer p([&](TWSocket& s) {
+        s.OnDataAvailable = [&](TCustomWSocket* sender, uint16_t) {
+            ++dataCalls;
+            char buf[64];
+            sender->Receive(buf, sizeof buf);
+            throw Exception("swallowed by the data loop");
+        };
+    });
+    p.peerSend("one");
+    ASSERT_TRUE(waitFor([&] { return dataCalls == 1; }));
+    p.peerSend("two");
+    ASSERT_TRUE(waitFor([&] { return dataCalls == 2; }));
+    EXPECT_TRUE(reported.empty());
+
+    // Other handlers: reported, and the loop goes on.
+    TWSocket c;
+    c.OnSessionConnected = [](TCustomWSocket*, uint16_t) {
+        throw ESocketException("from a connect handler");
+    };
+    connectTo(c, kAddr, p.l.port);
+    ASSERT_TRUE(waitFor([&] { return !reported.empty(); }));
+    EXPECT_EQ(reported[0], "from a connect handler");
+    EXPECT_EQ(c.State(), wsConnected);
+    WSocketExceptionHandler = saved;
+}
