@@ -120,6 +120,11 @@ int TCustomWSocket::Listen()
         WSASetLastError(WSAEINVAL);
         SocketError("listen: address not assigned");
     }
+    // A second Listen would leak the socket held and its notifications.
+    if (FHSocket != INVALID_SOCKET && FState != wsClosed) {
+        WSASetLastError(WSAEINVAL);
+        SocketError("Listen");
+    }
     int type = (FType == 2 ? SOCK_DGRAM : SOCK_STREAM) | SOCK_NONBLOCK | SOCK_CLOEXEC;
     int s = ::socket(FAddrFormat, type, FProto);
     if (s < 0) {
@@ -171,7 +176,6 @@ TSocket TCustomWSocket::Accept()
         WSASetLastError(WSAEINVAL);
         SocketError("not a listening socket");
     }
-    RearmIfWaiting();
     socklen_t len = sizeof sin;
     int a;
     do {
@@ -179,9 +183,17 @@ TSocket TCustomWSocket::Accept()
                       SOCK_NONBLOCK | SOCK_CLOEXEC);
     } while (a < 0 && errno == EINTR);
     if (a < 0) {
+        int err = errno;
         WSocketSaveErrno();
+        if (FRearmPending && (err == EMFILE || err == ENFILE || err == ENOBUFS || err == ENOMEM)) {
+            FRearmPending = false;
+            FWindowHandle->ArmReadLater(1000);
+        } else {
+            RearmIfWaiting();
+        }
         SocketError("Accept");
     }
+    RearmIfWaiting();
     FASocket = a;
     return a;
 }

@@ -93,6 +93,7 @@ void TCustomWSocket::NewHandle(TSocket socket)
     FHSocket = socket;
     ++FGeneration;
     FRearmPending = false;
+    FWritePosted = false;
     // A new connection starts clean: nothing of the previous one may leak
     // into it (its unsent bytes, its "closed already reported" mark).
     DiscardSendQueue();
@@ -139,12 +140,18 @@ void TCustomWSocket::AddReadCount(int n)
 {
     FReadCount = static_cast<int>(static_cast<unsigned>(FReadCount) + static_cast<unsigned>(n));
     FBytesIn += static_cast<uint64_t>(n);
+    if (n > 0 || FType == 2)
+        ++FConsumed;
 }
 
 void TCustomWSocket::WMASyncSelect(TSocket socket, uint32_t generation, uint16_t events,
                                    uint16_t error)
 {
-    if (socket != FHSocket || generation != FGeneration || FPaused)
+    if (socket != FHSocket || generation != FGeneration)
+        return;
+    if (events & FD_WRITE)
+        FWritePosted = false;
+    if (FPaused)
         return;
     auto alive = Alive();
     // After every callback: is this still the object and connection the
@@ -158,7 +165,15 @@ void TCustomWSocket::WMASyncSelect(TSocket socket, uint32_t generation, uint16_t
         if (!same())
             return;
         if (OnSessionConnected) {
-            OnSessionConnected(this, error);
+            // A failed attempt is closed even when the handler throws, or
+            // the object would stay "connected" to nothing.
+            try {
+                OnSessionConnected(this, error);
+            } catch (...) {
+                if (error != 0 && same() && FState != wsClosed)
+                    Close();
+                throw;
+            }
             if (!same())
                 return;
         }
@@ -168,10 +183,10 @@ void TCustomWSocket::WMASyncSelect(TSocket socket, uint32_t generation, uint16_t
         }
     }
     if (events & FD_READ) {
-        bool progress = ASyncReceive(0);
+        bool rearm = ASyncReceive(0);
         if (!same())
             return;
-        if (progress)
+        if (rearm)
             FWindowHandle->ArmRead();
         else
             FRearmPending = true;
@@ -205,7 +220,15 @@ void TCustomWSocket::WMASyncSelect(TSocket socket, uint32_t generation, uint16_t
         }
         if (OnSessionClosed && !FCloseInvoked) {
             FCloseInvoked = true;
-            OnSessionClosed(this, error);
+            // The connection is over whatever the handler does: a throwing
+            // handler must not leave a seat occupied by a dead connection.
+            try {
+                OnSessionClosed(this, error);
+            } catch (...) {
+                if (same() && FState != wsClosed)
+                    Close();
+                throw;
+            }
             if (!same())
                 return;
         }
@@ -219,17 +242,24 @@ void TCustomWSocket::ProcessMessages()
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void TCustomWSocket::WaitLoop(const std::function<bool()>& done, int64_t timeoutMs)
+void TCustomWSocket::WaitForEvents(const QDeadlineTimer& deadline)
 {
-    // Sleeps in the event loop until something happens, rather than polling;
-    // the timer wakes it at the deadline.
-    QDeadlineTimer deadline(timeoutMs < 0 ? 0 : timeoutMs);
+    // Sleeps in the event loop rather than polling; a precise timer wakes it
+    // at the deadline (a coarse one may fire early and leave us asleep).
     QTimer wake;
     wake.setSingleShot(true);
-    wake.start(static_cast<int>(qMin<int64_t>(deadline.remainingTime(), 0x7FFFFFFF)));
+    wake.setTimerType(Qt::PreciseTimer);
+    qint64 ms = deadline.remainingTime() + 1;
+    wake.start(static_cast<int>(ms < 0 ? 0 : ms > 0x7FFFFFFF ? 0x7FFFFFFF : ms));
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void TCustomWSocket::WaitLoop(const std::function<bool()>& done, int64_t timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs < 0 ? 0 : timeoutMs, Qt::PreciseTimer);
     auto alive = Alive();
     while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        WaitForEvents(deadline);
         if (alive.expired())
             return;
     }

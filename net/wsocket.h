@@ -29,10 +29,20 @@
 // WSocketExceptionHandler (it never crosses the Qt event loop); one escaping
 // OnDataAvailable is swallowed by the data-available loop.
 //
-// Events may call any operation of the object, Close included. Every close
-// forgets Addr and Port (set them again before the next Connect/Listen),
-// sets Proto back to "tcp" and FlushTimeout back to 60, and discards the
-// bytes still queued for the closed connection.
+// Events may call any operation of the object, Close included; a handler may
+// even delete the object, as the last thing it does (the handler itself is
+// freed with it). Every close forgets Addr and Port (set them again before
+// the next Connect/Listen), sets Proto back to "tcp" and FlushTimeout back
+// to 60, and discards the bytes still queued for the closed connection; a
+// new connection (Connect, Dup) never carries anything of the previous one.
+//
+// Guards against hostile or broken peers: more than MaxSendQueue() unsent
+// bytes (1 MiB) end the connection as a reset would (OnSessionClosed(0),
+// LastError 10055); one data-available notification handles at most
+// ReceiveBurst() bytes (64 KiB), the rest comes on the next loop turn; a
+// handler that reads nothing is not called again until something is read.
+//
+// SetLocalAddr binds outgoing connections to a local address (PELMORA_ADDRESS).
 
 #include "waitctrl.h"
 #include "wsockbuf.h"
@@ -48,6 +58,7 @@
 #include <string>
 #include <vector>
 
+class QDeadlineTimer;
 class TCustomWSocket;
 class TWSocketEndpoint;
 
@@ -167,6 +178,9 @@ public:
     virtual void Resume();
     // Handle the events pending for this thread, then return.
     static void ProcessMessages();
+    // Handle the events that come, sleeping until one does or the deadline
+    // passes (the blocking waits use it instead of polling).
+    static void WaitForEvents(const QDeadlineTimer& deadline);
 
     // ---- properties ------------------------------------------------------
     const std::string& Addr() const { return FAddrStr; }
@@ -239,7 +253,7 @@ protected:
     void AssignDefaultValue();
     void InternalClose(bool shutdownFirst);
     void TryToSend();
-    // Returns whether any byte was consumed.
+    // Returns whether read notifications may be re-armed at once.
     bool ASyncReceive(uint16_t error, bool atClose = false);
     void ReadLineStart();
     void ReadLineReceive();
@@ -302,7 +316,9 @@ protected:
     int FReceiveBurst = 64 * 1024;
     size_t FQueued = 0; // unsent bytes in FBufList
     bool FRearmPending = false;
-    uint64_t FBytesIn = 0; // for progress checks; never reset
+    uint64_t FBytesIn = 0;  // bytes taken in; for the per-notification cap
+    uint64_t FConsumed = 0; // reads that took something (an empty datagram too)
+    bool FWritePosted = false; // a write notification from Send is on its way
     std::shared_ptr<bool> FAlive;
 };
 

@@ -68,15 +68,17 @@ int TCustomWSocket::RcvdCount()
     return count;
 }
 
+// Returns whether read notifications may be re-armed at once.
 bool TCustomWSocket::ASyncReceive(uint16_t error, bool atClose)
 {
     auto alive = Alive();
     TSocket socket = FHSocket;
     uint32_t generation = FGeneration;
     uint64_t start = FBytesIn;
+    uint64_t consumedAtStart = FConsumed;
     for (;;) {
         FLastError = 0;
-        uint64_t before = FBytesIn;
+        uint64_t before = FConsumed;
         try {
             if (ReadLineFlag)
                 ReadLineReceive();
@@ -97,7 +99,7 @@ bool TCustomWSocket::ASyncReceive(uint16_t error, bool atClose)
         // A turn that read nothing would repeat for ever; and a peer that
         // sends faster than we read must not keep the loop to itself: the
         // rest waits for the next turn of the event loop.
-        if (FBytesIn == before || FBytesIn - start >= static_cast<uint64_t>(FReceiveBurst))
+        if (FConsumed == before || FBytesIn - start >= static_cast<uint64_t>(FReceiveBurst))
             break;
         int count = 0;
         if (::ioctl(FHSocket, FIONREAD, &count) != 0) {
@@ -108,7 +110,16 @@ bool TCustomWSocket::ASyncReceive(uint16_t error, bool atClose)
             break;
     }
     (void)atClose;
-    return FBytesIn != start;
+    if (alive.expired() || FHSocket != socket || FGeneration != generation)
+        return false;
+    if (FConsumed != consumedAtStart)
+        return true;
+    // Nothing taken: watch again only if nothing is waiting (then only new
+    // bytes or the peer's close can wake us). Bytes left unread by a handler
+    // that takes none would report themselves for ever; they wait for the
+    // next Receive instead, as on Windows.
+    int count = 0;
+    return ::ioctl(FHSocket, FIONREAD, &count) != 0 || count <= 0;
 }
 
 void TCustomWSocket::CheckFWait()

@@ -47,8 +47,12 @@ int TCustomWSocket::Send(const void* data, int len)
         Abort();
         return len;
     }
-    if (bAllSent)
+    // One write notification covers every Send of this turn: relaying a
+    // burst of lines must not post an event per line.
+    if (bAllSent && !FWritePosted) {
+        FWritePosted = true;
         FWindowHandle->PostSelect(FHSocket, FGeneration, FD_WRITE, 0);
+    }
     return len;
 }
 
@@ -128,10 +132,7 @@ void TCustomWSocket::Flush()
     auto alive = Alive();
     // Both ways are bounded by FlushTimeout: a peer that never reads must not
     // hold the program here for ever.
-    QDeadlineTimer deadline(static_cast<int64_t>(FFlushTimeout) * 1000);
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.start(static_cast<int>(qMax<int64_t>(0, deadline.remainingTime())));
+    QDeadlineTimer deadline(static_cast<int64_t>(FFlushTimeout) * 1000, Qt::PreciseTimer);
     auto pending = [&] {
         return !alive.expired() && FHSocket != INVALID_SOCKET && !bAllSent &&
                !deadline.hasExpired();
@@ -141,7 +142,7 @@ void TCustomWSocket::Flush()
             TryToSend();
             if (!pending())
                 break;
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            WaitForEvents(deadline);
         }
         return;
     }
@@ -163,6 +164,6 @@ void TCustomWSocket::Flush()
         TryToSend();
         if (!pending())
             break;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        WaitForEvents(deadline);
     }
 }

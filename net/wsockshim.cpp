@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -116,6 +117,15 @@ void TWSocketEndpoint::ArmRead()
 {
     if (!FCloseSeen && FKind != kConnecting && FKind != kNone)
         SetReadEnabled(true);
+}
+
+void TWSocketEndpoint::ArmReadLater(int ms)
+{
+    uint32_t generation = FGeneration;
+    QTimer::singleShot(ms, this, [this, generation] {
+        if (generation == FGeneration)
+            ArmRead();
+    });
 }
 
 void TWSocketEndpoint::ArmWrite()

@@ -42,6 +42,9 @@ public:
     void PostSelect(TSocket socket, uint32_t generation, uint16_t events, uint16_t error);
     // A read or accept notification has been handled: watch for more.
     void ArmRead();
+    // As ArmRead, after a pause (an accept that failed for lack of
+    // descriptors would otherwise be reported again at once, for ever).
+    void ArmReadLater(int ms);
     // A send would have blocked: post a write notification once writable.
     void ArmWrite();
 

@@ -13,6 +13,7 @@
 
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <sys/resource.h>
 #include <functional>
 #include <string>
 #include <sys/socket.h>
@@ -25,13 +26,11 @@ namespace nettest {
 // Sleeps in the event loop between events; a timer bounds the wait.
 inline bool waitFor(const std::function<bool()>& cond, int timeoutMs = 5000)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    QTimer wake;
-    wake.start(timeoutMs);
+    QDeadlineTimer deadline(timeoutMs, Qt::PreciseTimer);
     while (!cond()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        TCustomWSocket::WaitForEvents(deadline);
     }
     return true;
 }
@@ -164,11 +163,9 @@ struct FakeWait : TWaitControl {
     {
         result = 0;
         Start();
-        QDeadlineTimer deadline(std::stoi(caption) * 1000);
-        QTimer wake;
-        wake.start(std::stoi(caption) * 1000);
+        QDeadlineTimer deadline(std::stoi(caption) * 1000, Qt::PreciseTimer);
         while (running && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            TCustomWSocket::WaitForEvents(deadline);
         if (running) {
             running = false;
             result = 2;

@@ -156,6 +156,16 @@ TEST(WSocketConn, FailedListenReleasesItsSocket)
     EXPECT_EQ(second.Listen(), 0);
     EXPECT_EQ(second.State(), wsListening);
     EXPECT_EQ(second.GetXPort(), std::to_string(port));
+    // Listening again while listening is refused, not a leaked socket.
+    int held = openDescriptors();
+    try {
+        second.Listen();
+        FAIL() << "no exception";
+    } catch (const ESocketException& e) {
+        EXPECT_EQ(e.Message(), "Error 10022 in function Listen\r\nInvalid argument");
+    }
+    EXPECT_EQ(openDescriptors(), held);
+    EXPECT_EQ(second.State(), wsListening);
 }
 
 TEST(WSocketConn, PeerCloseDeliversDataFirstThenOneSessionClosed)
@@ -400,8 +410,8 @@ TEST(WSocketConn, DestroyingRaisesNoEventsAndHandlerMayDeleteItsSocket)
     ASSERT_TRUE(waitFor([&] { return l.accepted.size() == 1; }));
     bool deleted = false;
     l.accepted[0]->OnSessionClosed = [&](TCustomWSocket*, uint16_t) {
-        l.accepted[0].reset();
         deleted = true;
+        l.accepted[0].reset(); // the last thing the handler does
     };
     ASSERT_TRUE(waitFor([&] { return deleted; }));
     settle();
@@ -428,4 +438,113 @@ TEST(WSocketConn, ManyCyclesLeaveNoDescriptorOpen)
     }
     settle();
     EXPECT_EQ(openDescriptors(), before);
+}
+
+TEST(WSocketConn, ThrowingCloseHandlerStillEndsTheConnection)
+{
+    std::vector<std::string> reported;
+    auto saved = WSocketExceptionHandler;
+    WSocketExceptionHandler = [&](const std::exception& e) { reported.push_back(e.what()); };
+    Listener l(kAddr);
+    l.prepare = [](TWSocket& s) {
+        s.OnSessionClosed = [](TCustomWSocket*, uint16_t) { throw Exception("handler failed"); };
+    };
+    int peer = rawConnect(kAddr, l.port);
+    ASSERT_TRUE(waitFor([&] { return l.accepted.size() == 1; }));
+    ::close(peer);
+    ASSERT_TRUE(waitFor([&] { return !reported.empty(); }));
+    EXPECT_EQ(reported[0], "handler failed");
+    EXPECT_EQ(l.accepted[0]->State(), wsClosed);
+    EXPECT_EQ(l.accepted[0]->HSocket(), INVALID_SOCKET);
+    WSocketExceptionHandler = saved;
+}
+
+TEST(WSocketConn, AcceptOutOfDescriptorsIsRetriedLaterNotInALoop)
+{
+    // Only the exception object is kept while descriptors are short: the
+    // sanitizers' own checks need descriptors too.
+    std::vector<std::exception_ptr> reported;
+    auto saved = WSocketExceptionHandler;
+    WSocketExceptionHandler = [&](const std::exception&) {
+        reported.push_back(std::current_exception());
+    };
+    Listener l(kAddr);
+    int peer = rawConnect(kAddr, l.port); // waits in the backlog
+    rlimit old{};
+    ::getrlimit(RLIMIT_NOFILE, &old);
+    rlimit low = old;
+    int lowestFree = ::dup(0);
+    ::close(lowestFree);
+    low.rlim_cur = static_cast<rlim_t>(lowestFree); // no room for one more
+    ::setrlimit(RLIMIT_NOFILE, &low);
+    bool gotReport = waitFor([&] { return !reported.empty(); });
+    QTest::qWait(300); // nothing to await: a retry loop would report again here
+    size_t reports = reported.size();
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    ASSERT_TRUE(gotReport);
+    EXPECT_EQ(reports, 1u);
+    try {
+        std::rethrow_exception(reported[0]);
+    } catch (const ESocketException& e) {
+        EXPECT_EQ(e.Message(), "Error 10024 in function Accept\r\nToo many open files");
+    }
+    // Once descriptors are free again the caller is taken after all.
+    EXPECT_TRUE(waitFor([&] { return l.accepted.size() == 1; }, 3000));
+    ::close(peer);
+    WSocketExceptionHandler = saved;
+}
+
+TEST(WSocketConn, ConnectionTakenOverInsideCloseHandlerReportsItsOwnClose)
+{
+    Listener l(kAddr);
+    TWSocket seat;
+    int closed = 0;
+    TSocket waiting = INVALID_SOCKET;
+    seat.OnSessionClosed = [&](TCustomWSocket* s, uint16_t) {
+        ++closed;
+        if (waiting != INVALID_SOCKET) {
+            s->Dup(waiting); // the next caller takes the seat at once
+            waiting = INVALID_SOCKET;
+        }
+    };
+    int handed = 0;
+    l.srv.OnSessionAvailable = [&](TCustomWSocket* s, uint16_t) {
+        TSocket h = s->Accept();
+        if (handed++ == 0)
+            seat.Dup(h);
+        else
+            waiting = h;
+    };
+    int first = rawConnect(kAddr, l.port);
+    ASSERT_TRUE(waitFor([&] { return seat.State() == wsConnected; }));
+    int second = rawConnect(kAddr, l.port);
+    ASSERT_TRUE(waitFor([&] { return waiting != INVALID_SOCKET; }));
+    ::close(first);
+    ASSERT_TRUE(waitFor([&] { return closed == 1; }));
+    settle();
+    EXPECT_EQ(seat.State(), wsConnected); // the new connection was not closed too
+    ::close(second);
+    ASSERT_TRUE(waitFor([&] { return closed == 2; })); // and its end is reported
+}
+
+TEST(WSocketConn, PeerAddressOfAnEndedConnectionLeavesTheCloseToItsEvent)
+{
+    Listener l(kAddr);
+    int closed = 0;
+    l.prepare = [&](TWSocket& s) {
+        s.OnSessionClosed = [&](TCustomWSocket*, uint16_t) { ++closed; };
+    };
+    TWSocket c;
+    c.SetLocalAddr("127.10.1.4");
+    connectTo(c, kAddr, l.port);
+    ASSERT_TRUE(waitFor([&] { return l.accepted.size() == 1; }));
+    TWSocket& seat = *l.accepted[0];
+    seat.Pause(); // hold the close notification back
+    c.Close();    // abortive: the seat's connection is reset
+    std::string addr = seat.GetPeerAddr();
+    EXPECT_EQ(addr, "error"); // the reset already ended it
+    EXPECT_EQ(seat.State(), wsConnected);
+    seat.Resume();
+    ASSERT_TRUE(waitFor([&] { return closed == 1; }));
+    EXPECT_EQ(seat.State(), wsClosed);
 }

@@ -243,3 +243,65 @@ TEST(WSocketRecv, ExceptionsFromHandlersStayInsideTheDispatch)
     EXPECT_EQ(c.State(), wsConnected);
     WSocketExceptionHandler = saved;
 }
+
+TEST(WSocketRecv, UrgentByteAndEmptyDatagramDoNotStallTheStream)
+{
+    std::string got;
+    SeatAndPeer p([&](TWSocket& s) { s.OnDataAvailable = collectInto(got); });
+    p.peerSend("ab");
+    ASSERT_TRUE(waitFor([&] { return got == "ab"; }));
+    ASSERT_EQ(::send(p.peer, "U", 1, MSG_OOB), 1);
+    p.peerSend("cd");
+    ASSERT_TRUE(waitFor([&] { return got.size() >= 4; }));
+    EXPECT_EQ(got, "abcd"); // the urgent byte is out of band
+
+    // An empty datagram is consumed like any other; the next still arrives.
+    TWSocket u;
+    u.SetProto("udp");
+    u.SetAddr(kAddr);
+    u.SetPort("0");
+    u.Listen();
+    std::vector<int> sizes;
+    u.OnDataAvailable = [&](TCustomWSocket* s, uint16_t) {
+        char buf[64];
+        sockaddr_in from{};
+        int len = sizeof from;
+        int n = s->ReceiveFrom(buf, sizeof buf, from, len);
+        if (n >= 0)
+            sizes.push_back(n);
+    };
+    int raw = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = ::inet_addr(kAddr.c_str());
+    to.sin_port = htons(static_cast<uint16_t>(std::stoi(u.GetXPort())));
+    ::sendto(raw, "", 0, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    ASSERT_TRUE(waitFor([&] { return sizes.size() == 1; }));
+    ::sendto(raw, "x", 1, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    ASSERT_TRUE(waitFor([&] { return sizes.size() == 2; }));
+    EXPECT_EQ(sizes, (std::vector<int>{0, 1}));
+    ::close(raw);
+}
+
+TEST(WSocketRecv, DataTakenBeforeItsNotificationStillLeavesTheCloseReported)
+{
+    std::string got;
+    int closed = 0;
+    SeatAndPeer p([&](TWSocket& s) {
+        s.OnDataAvailable = collectInto(got);
+        s.OnSessionClosed = [&](TCustomWSocket*, uint16_t) { ++closed; };
+    });
+    // The program reads the bytes itself before their notification is
+    // handled; the handler then finds nothing.
+    p.peerSend("early");
+    char buf[16];
+    int n = p.seat->Receive(buf, sizeof buf); // loopback: already arrived
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(std::string(buf, static_cast<size_t>(n)), "early");
+    settle();
+    p.peerSend("late");
+    ASSERT_TRUE(waitFor([&] { return got == "late"; }));
+    ::close(p.peer);
+    p.peer = -1;
+    ASSERT_TRUE(waitFor([&] { return closed == 1; }));
+}
