@@ -44,7 +44,9 @@ void TApplication::ShowException(const std::string& message)
         ExceptionReporter(message);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, sjis::decode(txt::kAppCaption), sjis::decode(message),
+    QString text = sjis::decode(message);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(QMessageBox::Critical, sjis::decode(txt::kAppCaption), text,
                     QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
 }

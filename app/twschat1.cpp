@@ -255,7 +255,13 @@ void TTWSChatForm::FormShow()
 {
     // The chat opens the listener on the first showing only; a failure (the
     // port is taken) is shown and the window stays up without a listener.
-    Guarded([this] { Chat->StartServer(); });
+    try {
+        Chat->StartServer();
+    } catch (const Exception& e) {
+        TApplication::ShowException(txt::kListenFailed + "\r\n" + e.Message());
+    } catch (const std::exception& e) {
+        TApplication::ShowException(txt::kListenFailed + "\r\n" + e.what());
+    }
 }
 
 void TTWSChatForm::FormResize()

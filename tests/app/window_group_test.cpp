@@ -195,6 +195,7 @@ TEST_F(WindowGroup, APortInUseIsReportedAndTheWindowStaysUp)
     TApplication::ExceptionReporter = nullptr;
     EXPECT_TRUE(second->isVisible());
     ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].rfind(txt::kListenFailed + "\r\n", 0), 0u);
     EXPECT_NE(reported[0].find("10048"), std::string::npos) << reported[0];
 }
 
