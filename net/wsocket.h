@@ -302,6 +302,10 @@ protected:
     std::string ReadLineBuffer;
     int ReadLineCount = 0;
     bool ReadLineFlag = false;
+    // A line finished by notifications after its ReadLine had timed out,
+    // kept for the next ReadLine instead of being cleared by it.
+    bool ReadLineReady = false;
+    bool FInReadLine = false;
     int FReadCount = 0;
     bool FCloseInvoked = false;
     TWSocketEndpoint* FWindowHandle = nullptr;

@@ -141,6 +141,8 @@ void TCustomWSocket::ReadLineReceive()
 {
     auto lineDone = [this] {
         ReadLineFlag = false;
+        if (!FInReadLine)
+            ReadLineReady = true;
         if (!FMultiThreaded && FWait)
             FWait->Stop();
     };
@@ -199,6 +201,19 @@ void TCustomWSocket::ReadLine(int timeout, std::string& buffer)
 {
     if (!FMultiThreaded)
         CheckFWait();
+    if (ReadLineReady) {
+        // The line that timed out was finished since: hand it over now.
+        ReadLineReady = false;
+        buffer = ReadLineBuffer;
+        return;
+    }
+    const bool outer = FInReadLine;
+    FInReadLine = true;
+    struct Restore {
+        bool& flag;
+        bool value;
+        ~Restore() { flag = value; }
+    } restore{FInReadLine, outer};
     ReadLineStart();
     ReadLineReceive();
     if (ReadLineFlag) {

@@ -211,6 +211,25 @@ TEST(WSocketRecv, ReadLineTimeoutKeepsTheLineAndNeedsAWayToWait)
     EXPECT_EQ(dataEvents, 0);
 }
 
+TEST(WSocketRecv, ALineFinishedAfterATimeoutIsHandedToTheNextReadLine)
+{
+    SeatAndPeer p;
+    TWSocket& s = *p.seat;
+    FakeWait wait;
+    s.SetWaitCtrl(&wait);
+    std::string line;
+    p.peerSend("par");
+    s.ReadLine(1, line);
+    EXPECT_EQ(line, "par");
+    // The rest of the line and the next one arrive before the next call.
+    p.peerSend("tial\nnext\n");
+    ASSERT_TRUE(waitFor([&] { return s.ReadCount() >= 8; }));
+    s.ReadLine(1, line);
+    EXPECT_EQ(line, "partial");
+    s.ReadLine(1, line);
+    EXPECT_EQ(line, "next");
+}
+
 TEST(WSocketRecv, ExceptionsFromHandlersStayInsideTheDispatch)
 {
     std::vector<std::string> reported;
