@@ -13,10 +13,7 @@ namespace {
 
 void Report(const std::exception& e)
 {
-    if (const auto* own = dynamic_cast<const Exception*>(&e))
-        TApplication::ShowException(own->Message());
-    else
-        TApplication::ShowException(e.what());
+    TApplication::ShowException(TApplication::MessageOf(e));
 }
 
 } // namespace
@@ -36,6 +33,13 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
         Report(e);
     }
     return false;
+}
+
+std::string TApplication::MessageOf(const std::exception& e)
+{
+    if (const auto* own = dynamic_cast<const Exception*>(&e))
+        return own->Message();
+    return e.what();
 }
 
 void TApplication::ShowException(const std::string& message)

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -16,8 +17,10 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // Shows an exception's CP932 message in a message box.
+    // Shows a CP932 message in a message box.
     static void ShowException(const std::string& message);
+    // The CP932 message of any exception: our own carry one, others their what().
+    static std::string MessageOf(const std::exception& e);
 
     // Tests replace the message box with a recorder.
     static std::function<void(const std::string&)> ExceptionReporter;

@@ -4,7 +4,6 @@
 #include "application.h"
 #include "cutebtn.h"
 #include "dlgbase.h"
-#include "exception.h"
 #include "justone.h"
 #include "settings.h"
 #include "sirsock.h"
@@ -257,10 +256,8 @@ void TTWSChatForm::FormShow()
     // port is taken) is shown and the window stays up without a listener.
     try {
         Chat->StartServer();
-    } catch (const Exception& e) {
-        TApplication::ShowException(txt::kListenFailed + "\r\n" + e.Message());
     } catch (const std::exception& e) {
-        TApplication::ShowException(txt::kListenFailed + "\r\n" + e.what());
+        TApplication::ShowException(txt::kListenFailed + "\r\n" + TApplication::MessageOf(e));
     }
 }
 
@@ -299,10 +296,8 @@ void TTWSChatForm::Guarded(const std::function<void()>& handler)
     // A menu or button handler's failure is shown, and the program goes on.
     try {
         handler();
-    } catch (const Exception& e) {
-        TApplication::ShowException(e.Message());
     } catch (const std::exception& e) {
-        TApplication::ShowException(e.what());
+        TApplication::ShowException(TApplication::MessageOf(e));
     }
 }
 
