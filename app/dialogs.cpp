@@ -1,11 +1,11 @@
 #include "dialogs.h"
 
-#include "connect.h"
-#include "dialog1.h"
-#include "status.h"
-#include "unit2.h"
-#include "unit3.h"
-#include "unit4.h"
+#include "connectdialog.h"
+#include "questiondialog.h"
+#include "statusdialog.h"
+#include "aboutbox.h"
+#include "namedialog.h"
+#include "errorbox.h"
 
 Tver* ver = nullptr;
 TForm3* Form3 = nullptr;

@@ -1,6 +1,6 @@
 #include "helpviewer.h"
 
-#include "dlgbase.h"
+#include "modaldialog.h"
 #include "sjis.h"
 #include "texts.h"
 

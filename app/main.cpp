@@ -5,7 +5,7 @@
 #include "dialogs.h"
 #include "exception.h"
 #include "justone.h"
-#include "twschat1.h"
+#include "mainwindow.h"
 
 TTWSChatForm* TWSChatForm = nullptr;
 

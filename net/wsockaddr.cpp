@@ -1,6 +1,6 @@
 // TCustomWSocket: Addr, Port and Proto, name lookups and address queries.
 #include "wsocket.h"
-#include "wsockshim.h"
+#include "wsockendpoint.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
 // TCustomWSocket: connecting, listening, taking over, closing and waiting.
 #include "wsocket.h"
-#include "wsockshim.h"
+#include "wsockendpoint.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
 // TCustomWSocket: construction, states, errors and the notification dispatch.
 #include "wsocket.h"
-#include "wsockshim.h"
+#include "wsockendpoint.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

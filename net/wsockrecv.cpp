@@ -1,6 +1,6 @@
 // TCustomWSocket: receiving, the data-available loop and line mode.
 #include "wsocket.h"
-#include "wsockshim.h"
+#include "wsockendpoint.h"
 
 #include <cerrno>
 #include <sys/ioctl.h>

@@ -1,6 +1,6 @@
 // TCustomWSocket: the send queue, its pump and Flush.
 #include "wsocket.h"
-#include "wsockshim.h"
+#include "wsockendpoint.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

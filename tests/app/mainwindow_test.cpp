@@ -3,7 +3,7 @@
 #include "settings.h"
 #include "sjis.h"
 #include "texts.h"
-#include "twschat1.h"
+#include "mainwindow.h"
 
 #include <QDir>
 #include <QMenuBar>

@@ -1,17 +1,17 @@
 // Three real windows in one process: a hub and two peers chat, one leaves,
 // the hub closes and the two regroup around the announced candidate.
 #include "application.h"
-#include "connect.h"
-#include "cutebtn.h"
-#include "dialog1.h"
+#include "connectdialog.h"
+#include "flatbutton.h"
+#include "questiondialog.h"
 #include "dialogs.h"
-#include "dlgbase.h"
+#include "modaldialog.h"
 #include "sjis.h"
-#include "status.h"
+#include "statusdialog.h"
 #include "texts.h"
-#include "twschat1.h"
-#include "unit3.h"
-#include "unit4.h"
+#include "mainwindow.h"
+#include "namedialog.h"
+#include "errorbox.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

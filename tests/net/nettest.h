@@ -2,7 +2,7 @@
 // Helpers shared by the socket tests: bounded waits on the real event loop
 // and a listener/caller pair on a loopback address of the test's own.
 #include "wsocket.h"
-#include "wsockshim.h"
+#include "wsockendpoint.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,15 +1,15 @@
 // The six dialogs answered through the modal test hook: buttons, Enter,
 // Escape, the close box, the connect dialog's refusals; and the real modal
 // loop once. Each dialog is also rendered to build/review/ui/*.png.
-#include "connect.h"
-#include "cutebtn.h"
-#include "dialog1.h"
-#include "sirsock.h"
-#include "status.h"
+#include "connectdialog.h"
+#include "flatbutton.h"
+#include "questiondialog.h"
+#include "ownaddress.h"
+#include "statusdialog.h"
 #include "texts.h"
-#include "unit2.h"
-#include "unit3.h"
-#include "unit4.h"
+#include "aboutbox.h"
+#include "namedialog.h"
+#include "errorbox.h"
 
 #include <QDir>
 #include <QLabel>

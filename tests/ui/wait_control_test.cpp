@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "wait.h"
+#include "waitcontrol.h"
 
 // Readable colours in failure messages.
 void PrintTo(const QColor& c, std::ostream* os)

@@ -20,7 +20,7 @@
 
 #include <cstdio>
 
-#include "wait.h"
+#include "waitcontrol.h"
 
 namespace {
 

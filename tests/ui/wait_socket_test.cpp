@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "wait.h"
+#include "waitcontrol.h"
 #include "wsocket.h"
 
 namespace {

@@ -1,12 +1,12 @@
 // The window's side of the chat: what the chat asks of the screen.
-#include "twschat1.h"
+#include "mainwindow.h"
 
-#include "connect.h"
-#include "dialog1.h"
+#include "connectdialog.h"
+#include "questiondialog.h"
 #include "dialogs.h"
-#include "dlgbase.h"
+#include "modaldialog.h"
 #include "sjis.h"
-#include "unit4.h"
+#include "errorbox.h"
 
 #include <QScrollBar>
 #include <QTimer>

@@ -4,7 +4,7 @@
 // OK, Enter or Space on it give mrOk, the close box mrCancel; Escape does
 // nothing.
 
-#include "dlgbase.h"
+#include "modaldialog.h"
 
 class TCuteButton;
 

@@ -1,10 +1,10 @@
-#include "connect.h"
+#include "connectdialog.h"
 
-#include "cutebtn.h"
-#include "sirsock.h"
+#include "flatbutton.h"
+#include "ownaddress.h"
 #include "sjis.h"
 #include "texts.h"
-#include "unit4.h"
+#include "errorbox.h"
 
 #include <QLabel>
 #include <QLineEdit>

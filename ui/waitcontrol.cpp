@@ -1,6 +1,6 @@
 // The countdown control and its modal wait.
 
-#include "wait.h"
+#include "waitcontrol.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,6 +1,6 @@
 // The flat button's rings and clicks, driven through the window like a user:
 // pointer moves, presses, double clicks and keys.
-#include "cutebtn.h"
+#include "flatbutton.h"
 
 #include <QLineEdit>
 #include <QTest>

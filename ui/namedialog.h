@@ -6,7 +6,7 @@
 // Enter anywhere confirms (mrOk); Cancel, Escape and the close box give
 // mrCancel. The text is not checked: empty or spaced names are taken as is.
 
-#include "dlgbase.h"
+#include "modaldialog.h"
 
 class QLineEdit;
 class TCuteButton;

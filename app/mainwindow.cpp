@@ -1,12 +1,12 @@
-#include "twschat1.h"
+#include "mainwindow.h"
 
 #include "appearance.h"
 #include "application.h"
-#include "cutebtn.h"
-#include "dlgbase.h"
+#include "flatbutton.h"
+#include "modaldialog.h"
 #include "justone.h"
 #include "settings.h"
-#include "sirsock.h"
+#include "ownaddress.h"
 #include "sjis.h"
 #include "texts.h"
 

@@ -1,6 +1,6 @@
-#include "unit2.h"
+#include "aboutbox.h"
 
-#include "cutebtn.h"
+#include "flatbutton.h"
 #include "texts.h"
 
 #include <QLabel>

@@ -8,7 +8,7 @@
 // Ok, Enter or Space on it give mrOk, the close box mrCancel; Escape does
 // nothing.
 
-#include "dlgbase.h"
+#include "modaldialog.h"
 
 class TCuteButton;
 

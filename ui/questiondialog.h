@@ -8,7 +8,7 @@
 // anything but 1 is no. The yes button has the focus when it opens; Enter
 // or Space answer with the focused button; Escape does nothing.
 
-#include "dlgbase.h"
+#include "modaldialog.h"
 
 class QPlainTextEdit;
 class TCuteButton;

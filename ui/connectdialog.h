@@ -10,7 +10,7 @@
 // The own address is read from the TSirSock each time, or, without one,
 // the text given to SetSelfIPAddress.
 
-#include "dlgbase.h"
+#include "modaldialog.h"
 
 class QLineEdit;
 class TCuteButton;

@@ -1,6 +1,6 @@
-#include "dialog1.h"
+#include "questiondialog.h"
 
-#include "cutebtn.h"
+#include "flatbutton.h"
 #include "sjis.h"
 #include "texts.h"
 

@@ -1,6 +1,6 @@
-#include "unit4.h"
+#include "errorbox.h"
 
-#include "cutebtn.h"
+#include "flatbutton.h"
 #include "texts.h"
 
 #include <QLabel>

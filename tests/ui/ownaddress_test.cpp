@@ -1,6 +1,6 @@
 // The own-address component: own address rules, target writers, error
 // texts and the notification dispatch.
-#include "sirsock.h"
+#include "ownaddress.h"
 #include "texts.h"
 
 #include <arpa/inet.h>

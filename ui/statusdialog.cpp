@@ -1,6 +1,6 @@
-#include "status.h"
+#include "statusdialog.h"
 
-#include "cutebtn.h"
+#include "flatbutton.h"
 #include "texts.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "unit3.h"
+#include "namedialog.h"
 
-#include "cutebtn.h"
+#include "flatbutton.h"
 #include "sjis.h"
 #include "texts.h"
 

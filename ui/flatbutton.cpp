@@ -1,4 +1,4 @@
-#include "cutebtn.h"
+#include "flatbutton.h"
 
 #include "sjis.h"
 

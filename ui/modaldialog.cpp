@@ -1,4 +1,4 @@
-#include "dlgbase.h"
+#include "modaldialog.h"
 
 #include "sjis.h"
 #include "texts.h"

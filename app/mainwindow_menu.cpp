@@ -1,14 +1,14 @@
 // The menu commands of the main window, and the send button.
-#include "twschat1.h"
+#include "mainwindow.h"
 
 #include "dialogs.h"
-#include "dlgbase.h"
+#include "modaldialog.h"
 #include "helpviewer.h"
-#include "sirsock.h"
+#include "ownaddress.h"
 #include "sjis.h"
-#include "status.h"
-#include "unit2.h"
-#include "unit3.h"
+#include "statusdialog.h"
+#include "aboutbox.h"
+#include "namedialog.h"
 
 namespace {
 QString q(const std::string& cp932) { return sjis::decode(cp932); }

@@ -1,4 +1,4 @@
-#include "wsockshim.h"
+#include "wsockendpoint.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "sirsock.h"
+#include "ownaddress.h"
 
 #include "texts.h"
 

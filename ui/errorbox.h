@@ -6,7 +6,7 @@
 // The OK button has the focus; Enter or Space presses it, Escape does
 // nothing, the close box gives mrCancel. The message stays until replaced.
 
-#include "dlgbase.h"
+#include "modaldialog.h"
 
 class TCuteButton;
 
