@@ -1,11 +1,11 @@
 #include "wsockendpoint.h"
+#include "ipv4.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <mutex>
 #include <netdb.h>
@@ -236,23 +236,13 @@ uint32_t TWSocketEndpoint::StartLookup(const std::string& host)
     shared->target = this;
     FLookup = shared;
     std::thread([shared, host, request] {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* result = nullptr;
-        int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &result);
+        std::vector<uint32_t> found;
+        int rc = ipv4::lookup(host, found);
         std::vector<std::string> addresses;
-        if (rc == 0) {
-            for (addrinfo* ai = result; ai; ai = ai->ai_next) {
-                char text[INET_ADDRSTRLEN];
-                auto* a = reinterpret_cast<sockaddr_in*>(ai->ai_addr);
-                if (::inet_ntop(AF_INET, &a->sin_addr, text, sizeof text))
-                    addresses.emplace_back(text);
-            }
-            ::freeaddrinfo(result);
-            if (addresses.empty())
-                rc = EAI_NODATA;
-        }
+        for (uint32_t a : found)
+            addresses.push_back(ipv4::dotted(a));
+        if (rc == 0 && addresses.empty())
+            rc = EAI_NODATA;
         uint16_t code = static_cast<uint16_t>(rc == 0 ? 0 : WSocketGaiToWsa(rc));
         std::lock_guard<std::mutex> guard(shared->lock);
         if (shared->target)

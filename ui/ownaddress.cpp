@@ -1,5 +1,6 @@
 #include "ownaddress.h"
 
+#include "ipv4.h"
 #include "texts.h"
 
 #include <QtGlobal>
@@ -26,29 +27,6 @@ namespace {
 bool IsLoopback(in_addr_t netOrder)
 {
     return (ntohl(netOrder) >> 24) == 127;
-}
-
-std::string Dotted(in_addr_t netOrder)
-{
-    in_addr a;
-    a.s_addr = netOrder;
-    char buf[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &a, buf, sizeof buf);
-    return buf;
-}
-
-// First IPv4 address of a host name, network byte order.
-bool LookupHost(const std::string& name, in_addr_t& out)
-{
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* res = nullptr;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &res) != 0 || !res)
-        return false;
-    out = reinterpret_cast<const sockaddr_in*>(res->ai_addr)->sin_addr.s_addr;
-    freeaddrinfo(res);
-    return true;
 }
 
 // First non-loopback IPv4 address of the machine's interfaces that are up.
@@ -115,7 +93,7 @@ void TSirSock::FindSelf()
         return;
 
     in_addr_t addr = 0;
-    const bool found = LookupHost(FSelfName, addr);
+    const bool found = ipv4::firstAddress(FSelfName, addr);
     in_addr_t own = 0;
     if ((!found || IsLoopback(addr)) && FirstInterfaceAddress(own))
         addr = own;
@@ -123,7 +101,7 @@ void TSirSock::FindSelf()
         FSelfIPAddress = kNoAddress;
         return;
     }
-    FSelfIPAddress = Dotted(addr);
+    FSelfIPAddress = ipv4::dotted(addr);
 }
 
 void TSirSock::SetHost(const std::string& value)
@@ -134,11 +112,11 @@ void TSirSock::SetHost(const std::string& value)
     in_addr_t addr = inet_addr(FTargetHost.c_str());
     if (addr == INADDR_NONE) {
         in_addr_t looked = 0;
-        if (LookupHost(FTargetHost, looked))
+        if (ipv4::firstAddress(FTargetHost, looked))
             addr = looked;
     }
     FTargetAddr = addr;
-    FTargetIPAddress = Dotted(addr);
+    FTargetIPAddress = ipv4::dotted(addr);
 }
 
 void TSirSock::SetService(const std::string& value)
@@ -254,7 +232,7 @@ void TSirSock::AcceptHandler()
     if (s < 0)
         return;
     if (onAccept)
-        Guarded([&] { onAccept(this, s, Dotted(peer.sin_addr.s_addr)); });
+        Guarded([&] { onAccept(this, s, ipv4::dotted(peer.sin_addr.s_addr)); });
     else
         ::close(s);  // nobody takes it over
 }
