@@ -1,7 +1,9 @@
 // TCustomWSocket: Addr, Port and Proto, name lookups and address queries.
 #include "wsocket.h"
 #include "wsockendpoint.h"
+#include "ipv4.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netdb.h>
@@ -15,7 +17,7 @@ namespace {
 constexpr size_t kMaxHostText = 256;
 constexpr size_t kMaxNameText = 31;
 
-std::string Trim(const std::string& s)
+std::string trim(const std::string& s)
 {
     size_t b = 0, e = s.size();
     while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
@@ -25,68 +27,117 @@ std::string Trim(const std::string& s)
     return s.substr(b, e - b);
 }
 
-bool IsDigit(char c)
+bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
 }
 
 // Leading decimal digits, modulo 65536 (16-bit port or protocol field).
-int ReadNumber16(const std::string& s)
+int readNumber16(const std::string& s)
 {
     size_t i = 0;
     while (i < s.size() && s[i] == ' ')
         ++i;
     unsigned value = 0;
-    for (; i < s.size() && IsDigit(s[i]); ++i)
+    for (; i < s.size() && isDigit(s[i]); ++i)
         value = (value * 10 + static_cast<unsigned>(s[i] - '0')) & 0xFFFFu;
     return static_cast<int>(value);
 }
 
-bool HasNul(const std::string& s)
+bool hasNul(const std::string& s)
 {
     return s.find('\0') != std::string::npos;
 }
 
-std::string Dotted(uint32_t networkOrder)
+// A caller's address length, kept within a sockaddr_in.
+socklen_t addressLength(int len)
 {
-    char text[INET_ADDRSTRLEN] = {};
-    in_addr a{};
-    a.s_addr = networkOrder;
-    ::inet_ntop(AF_INET, &a, text, sizeof text);
-    return text;
+    return len < 0 ? 0 : std::min(static_cast<socklen_t>(len), socklen_t(sizeof(sockaddr_in)));
+}
+
+// A service or protocol name the system's tables could hold.
+bool isTableName(const std::string& s)
+{
+    return s.size() <= kMaxNameText && !hasNul(s);
+}
+
+// The port (network order) of a service name in the system's table.
+bool servicePort(const std::string& name, const std::string& proto, in_port_t& port)
+{
+    if (!isTableName(name) || !isTableName(proto))
+        return false;
+    servent entry{};
+    servent* found = nullptr;
+    char work[1024];
+    ::getservbyname_r(name.c_str(), proto.empty() ? nullptr : proto.c_str(), &entry, work,
+                      sizeof work, &found);
+    if (!found)
+        return false;
+    port = static_cast<in_port_t>(found->s_port);
+    return true;
+}
+
+// The number of a protocol name in the system's table; "tcp" and "udp" are
+// known also on a system without /etc/protocols.
+bool protocolNumber(const std::string& name, int& proto)
+{
+    if (!isTableName(name))
+        return false;
+    protoent entry{};
+    protoent* found = nullptr;
+    char work[1024];
+    ::getprotobyname_r(name.c_str(), &entry, work, sizeof work, &found);
+    if (found)
+        proto = found->p_proto;
+    else if (name == "tcp")
+        proto = IPPROTO_TCP;
+    else if (name == "udp")
+        proto = IPPROTO_UDP;
+    else
+        return false;
+    return true;
 }
 
 } // namespace
 
 uint32_t WSocketResolveHost(const std::string& host)
 {
-    std::string text = Trim(host);
+    std::string text = trim(host);
     auto fail = [&host]() -> uint32_t {
         throw ESocketException("SetAddr: Cannot convert host address '" + host + "'");
     };
-    if (text.empty() || text.size() > kMaxHostText || HasNul(text))
+    if (text.empty() || text.size() > kMaxHostText || hasNul(text))
         return fail();
     in_addr_t a = ::inet_addr(text.c_str());
     if (a != INADDR_NONE || text == "255.255.255.255")
         return a;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    if (::getaddrinfo(text.c_str(), nullptr, &hints, &result) != 0 || !result)
+    uint32_t address = 0;
+    if (!ipv4::firstAddress(text, address))
         return fail();
-    uint32_t address = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
-    ::freeaddrinfo(result);
     return address;
+}
+
+bool TCustomWSocket::storeSetting(std::string& field, bool assigned, const std::string& value,
+                                  const char* name)
+{
+    if (assigned && value == field)
+        return false;
+    field = value;
+    if (FState != wsClosed)
+        throw ESocketException(std::string("Cannot change ") + name + " if not closed");
+    return true;
+}
+
+void TCustomWSocket::rejectSetting(bool& assigned, int code, const std::string& function)
+{
+    assigned = false;
+    raiseError(code, function);
 }
 
 void TCustomWSocket::SetAddr(const std::string& addr)
 {
-    if (FAddrAssigned && addr == FAddrStr)
+    if (!storeSetting(FAddrStr, FAddrAssigned, addr, "Addr"))
         return;
-    FAddrStr = addr;
-    if (FState != wsClosed)
-        throw ESocketException("Cannot change Addr if not closed");
     FAddrAssigned = false;
     sin.sin_addr.s_addr = WSocketResolveHost(addr);
     FAddrAssigned = true;
@@ -94,92 +145,50 @@ void TCustomWSocket::SetAddr(const std::string& addr)
 
 void TCustomWSocket::SetPort(const std::string& port)
 {
-    if (FPortAssigned && port == FPortStr)
+    if (!storeSetting(FPortStr, FPortAssigned, port, "Port"))
         return;
-    FPortStr = port;
-    if (FState != wsClosed)
-        throw ESocketException("Cannot change Port if not closed");
     FPortAssigned = true;
-    std::string text = Trim(port);
-    auto reject = [&](int code) {
-        FPortAssigned = false;
-        WSASetLastError(code);
-        SocketError("SetPort: Cannot convert port '" + port + "'");
-    };
+    std::string text = trim(port);
+    const std::string failure = "SetPort: Cannot convert port '" + port + "'";
     if (text.empty())
-        reject(WSAEINVAL);
-    if (IsDigit(text[0])) {
-        sin.sin_port = htons(static_cast<uint16_t>(ReadNumber16(text)));
-    } else {
-        std::string proto = Trim(FProtoStr);
-        if (text.size() > kMaxNameText || proto.size() > kMaxNameText || HasNul(text) ||
-            HasNul(proto))
-            reject(WSANO_DATA);
-        servent entry{};
-        servent* found = nullptr;
-        char work[1024];
-        ::getservbyname_r(text.c_str(), proto.empty() ? nullptr : proto.c_str(), &entry, work,
-                          sizeof work, &found);
-        if (!found)
-            reject(WSANO_DATA);
-        sin.sin_port = static_cast<in_port_t>(found->s_port);
-    }
+        rejectSetting(FPortAssigned, WSAEINVAL, failure);
+    if (isDigit(text[0]))
+        sin.sin_port = htons(static_cast<uint16_t>(readNumber16(text)));
+    else if (!servicePort(text, trim(FProtoStr), sin.sin_port))
+        rejectSetting(FPortAssigned, WSANO_DATA, failure);
     FPortNum = ntohs(sin.sin_port);
 }
 
 void TCustomWSocket::SetProto(const std::string& proto)
 {
-    if (FProtoAssigned && proto == FProtoStr)
+    if (!storeSetting(FProtoStr, FProtoAssigned, proto, "Proto"))
         return;
-    FProtoStr = proto;
-    if (FState != wsClosed)
-        throw ESocketException("Cannot change Proto if not closed");
-    std::string text = Trim(proto);
+    std::string text = trim(proto);
     if (text == "not found")
         return;
     FProtoAssigned = true;
-    auto reject = [&](int code) {
-        FProtoAssigned = false;
-        WSASetLastError(code);
-        SocketError("SetProto: Cannot convert protocol '" + proto + "'");
-    };
+    const std::string failure = "SetProto: Cannot convert protocol '" + proto + "'";
     if (text.empty())
-        reject(WSAEINVAL);
-    if (IsDigit(text[0])) {
-        FProto = ReadNumber16(text);
-    } else {
-        if (text.size() > kMaxNameText || HasNul(text))
-            reject(WSANO_DATA);
-        protoent entry{};
-        protoent* found = nullptr;
-        char work[1024];
-        ::getprotobyname_r(text.c_str(), &entry, work, sizeof work, &found);
-        if (found)
-            FProto = found->p_proto;
-        else if (text == "tcp") // a system without /etc/protocols
-            FProto = IPPROTO_TCP;
-        else if (text == "udp")
-            FProto = IPPROTO_UDP;
-        else
-            reject(WSANO_DATA);
-    }
-    FType = FProto == IPPROTO_UDP ? 2 : 1;
+        rejectSetting(FProtoAssigned, WSAEINVAL, failure);
+    if (isDigit(text[0]))
+        FProto = readNumber16(text);
+    else if (!protocolNumber(text, FProto))
+        rejectSetting(FProtoAssigned, WSANO_DATA, failure);
+    FType = FProto == IPPROTO_UDP ? kDatagramSocket : kStreamSocket;
 }
 
 void TCustomWSocket::SetLocalAddr(const std::string& addr)
 {
-    FLocalAddr = Trim(addr).empty() ? 0 : WSocketResolveHost(addr);
+    FLocalAddr = trim(addr).empty() ? 0 : WSocketResolveHost(addr);
     FLocalAddrStr = addr;
 }
 
 void TCustomWSocket::BindSocket()
 {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = FLocalAddr;
-    if (::bind(FHSocket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+    if (bindLocal(FHSocket) != 0)
         throw ESocketException("winsock.bind failed, error #" +
                                std::to_string(WSocketSaveErrno()));
+    sockaddr_in local{};
     socklen_t len = sizeof local;
     if (::getsockname(FHSocket, reinterpret_cast<sockaddr*>(&local), &len) != 0)
         throw ESocketException("winsock.getsockname failed, error #" +
@@ -189,7 +198,7 @@ void TCustomWSocket::BindSocket()
 
 void TCustomWSocket::DnsLookup(const std::string& hostName)
 {
-    if (hostName.empty() || hostName.size() > kMaxHostText || HasNul(hostName))
+    if (hostName.empty() || hostName.size() > kMaxHostText || hasNul(hostName))
         throw ESocketException("DNS lookup: invalid host name.");
     if (FDnsLookupHandle != 0) {
         // Superseded: its answer is dropped without an event.
@@ -200,7 +209,7 @@ void TCustomWSocket::DnsLookup(const std::string& hostName)
     FDnsResultList.clear();
     in_addr_t a = ::inet_addr(hostName.c_str());
     if (a != INADDR_NONE) {
-        FDnsResult = Dotted(a);
+        FDnsResult = ipv4::dotted(a);
         if (OnDnsLookupDone)
             OnDnsLookupDone(this, 0);
         return;
@@ -241,8 +250,8 @@ std::string TCustomWSocket::GetPeerAddr()
 {
     if (FState != wsConnected)
         return "error";
-    if (FType == 2)
-        return Dotted(sin.sin_addr.s_addr); // a datagram socket sends to sin
+    if (FType == kDatagramSocket)
+        return ipv4::dotted(sin.sin_addr.s_addr); // a datagram socket sends to sin
     sockaddr_in peer{};
     socklen_t len = sizeof peer;
     if (::getpeername(FHSocket, reinterpret_cast<sockaddr*>(&peer), &len) != 0) {
@@ -252,18 +261,16 @@ std::string TCustomWSocket::GetPeerAddr()
         // never see the departure. Its close notification will follow.
         if (code == WSAENOTCONN || code == WSAECONNRESET)
             return "error";
-        SocketError("GetPeerName");
+        raiseError(code, "GetPeerName");
     }
-    return Dotted(peer.sin_addr.s_addr);
+    return ipv4::dotted(peer.sin_addr.s_addr);
 }
 
 int TCustomWSocket::GetPeerName(sockaddr_in& name, int nameLen)
 {
     if (FState != wsConnected)
         return -1;
-    socklen_t len = nameLen < 0 ? 0 : static_cast<socklen_t>(nameLen);
-    if (len > sizeof name)
-        len = sizeof name;
+    socklen_t len = addressLength(nameLen);
     int rc = ::getpeername(FHSocket, reinterpret_cast<sockaddr*>(&name), &len);
     if (rc != 0)
         WSocketSaveErrno();
@@ -272,9 +279,7 @@ int TCustomWSocket::GetPeerName(sockaddr_in& name, int nameLen)
 
 int TCustomWSocket::GetSockName(sockaddr_in& name, int& nameLen)
 {
-    socklen_t len = nameLen < 0 ? 0 : static_cast<socklen_t>(nameLen);
-    if (len > sizeof name)
-        len = sizeof name;
+    socklen_t len = addressLength(nameLen);
     int rc = ::getsockname(FHSocket, reinterpret_cast<sockaddr*>(&name), &len);
     if (rc != 0)
         WSocketSaveErrno();

@@ -15,18 +15,32 @@ namespace {
 
 // Failures that Windows reports through the connect notification rather
 // than from connect() itself; Linux may return them at once on loopback.
-bool IsDeferredConnectError(int err)
+bool isDeferredConnectError(int err)
 {
     return err == ECONNREFUSED || err == ETIMEDOUT || err == ENETUNREACH ||
            err == EHOSTUNREACH || err == ECONNRESET;
 }
 
-int SetIntOption(int socket, int option, int value)
+int setIntOption(int socket, int option, int value)
 {
     return ::setsockopt(socket, SOL_SOCKET, option, &value, sizeof value);
 }
 
 } // namespace
+
+TSocket TCustomWSocket::openSocket() const
+{
+    int type = FType == kDatagramSocket ? SOCK_DGRAM : SOCK_STREAM;
+    return ::socket(FAddrFormat, type | SOCK_NONBLOCK | SOCK_CLOEXEC, FProto);
+}
+
+int TCustomWSocket::bindLocal(TSocket socket) const
+{
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = FLocalAddr;
+    return ::bind(socket, reinterpret_cast<sockaddr*>(&local), sizeof local);
+}
 
 void TCustomWSocket::Connect()
 {
@@ -39,51 +53,43 @@ void TCustomWSocket::Connect()
     if (!FProtoAssigned)
         throw ESocketException("Connect: No Protocol Specified");
 
-    int type = (FType == 2 ? SOCK_DGRAM : SOCK_STREAM) | SOCK_NONBLOCK | SOCK_CLOEXEC;
-    int s = ::socket(FAddrFormat, type, FProto);
-    if (s < 0) {
-        WSocketSaveErrno();
-        SocketError("Connect (socket)");
-    }
+    int s = openSocket();
+    if (s < 0)
+        raiseErrno("Connect (socket)");
     NewHandle(s);
     ChangeState(wsOpened);
 
-    if (FType == 2) {
-        BindSocket();
-        if (sin.sin_addr.s_addr == INADDR_BROADCAST && SetIntOption(s, SO_BROADCAST, 1) != 0) {
-            WSocketSaveErrno();
-            SocketError("setsockopt(SO_BROADCAST)");
-        }
-        AsyncSelect(0x3B);
-        ChangeState(wsConnected);
-        if (OnSessionConnected)
-            OnSessionConnected(this, 0);
-        return;
-    }
+    if (FType == kDatagramSocket)
+        connectDatagram(s);
+    else
+        connectStream(s);
+}
 
+// A datagram socket is "connected" at once: it only remembers where to send.
+void TCustomWSocket::connectDatagram(TSocket s)
+{
+    BindSocket();
+    if (sin.sin_addr.s_addr == INADDR_BROADCAST && setIntOption(s, SO_BROADCAST, 1) != 0)
+        raiseErrno("setsockopt(SO_BROADCAST)");
+    AsyncSelect(kConnectEvents);
+    ChangeState(wsConnected);
+    if (OnSessionConnected)
+        OnSessionConnected(this, 0);
+}
+
+// Starts a non-blocking connect; its completion arrives as FD_CONNECT.
+void TCustomWSocket::connectStream(TSocket s)
+{
     // Abortive close: a later close drops what is unsent and resets the peer.
     linger lg{1, 0};
-    if (::setsockopt(s, SOL_SOCKET, SO_LINGER, &lg, sizeof lg) != 0) {
-        WSocketSaveErrno();
-        SocketError("setsockopt(SO_LINGER)");
-    }
-    if (SetIntOption(s, SO_KEEPALIVE, 1) != 0) {
-        WSocketSaveErrno();
-        SocketError("setsockopt(SO_KEEPALIVE)");
-    }
-    if (SetIntOption(s, SO_REUSEADDR, 1) != 0) {
-        WSocketSaveErrno();
-        SocketError("setsockopt(SO_REUSEADDR)");
-    }
-    if (FLocalAddr != 0) {
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = FLocalAddr;
-        if (::bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-            WSocketSaveErrno();
-            SocketError("Bind");
-        }
-    }
+    if (::setsockopt(s, SOL_SOCKET, SO_LINGER, &lg, sizeof lg) != 0)
+        raiseErrno("setsockopt(SO_LINGER)");
+    if (setIntOption(s, SO_KEEPALIVE, 1) != 0)
+        raiseErrno("setsockopt(SO_KEEPALIVE)");
+    if (setIntOption(s, SO_REUSEADDR, 1) != 0)
+        raiseErrno("setsockopt(SO_REUSEADDR)");
+    if (FLocalAddr != 0 && bindLocal(s) != 0)
+        raiseErrno("Bind");
 
     int rc;
     do {
@@ -92,66 +98,53 @@ void TCustomWSocket::Connect()
     if (rc == 0 || errno == EINPROGRESS) {
         // wsConnected is entered only by the connect notification.
         ChangeState(wsConnecting);
-        AsyncSelect(0x3B, TWSocketEndpoint::kConnecting);
+        AsyncSelect(kConnectEvents, TWSocketEndpoint::kConnecting);
         return;
     }
-    if (IsDeferredConnectError(errno)) {
+    if (isDeferredConnectError(errno)) {
         uint16_t code = static_cast<uint16_t>(WSocketErrnoToWsa(errno));
-        AsyncSelect(0x3B, TWSocketEndpoint::kNone);
+        AsyncSelect(kConnectEvents, TWSocketEndpoint::kNone);
         FWindowHandle->PostSelect(FHSocket, FGeneration, FD_CONNECT, code);
         ChangeState(wsConnecting);
         return;
     }
-    FLastError = WSocketSaveErrno();
-    SocketError("Connect");
+    FLastError = WSocketErrnoToWsa(errno);
+    raiseError(FLastError, "Connect");
 }
 
 int TCustomWSocket::Listen()
 {
-    if (!FPortAssigned) {
-        WSASetLastError(WSAEINVAL);
-        SocketError("listen: port not assigned");
-    }
-    if (!FProtoAssigned) {
-        WSASetLastError(WSAEINVAL);
-        SocketError("listen: protocol not assigned");
-    }
-    if (!FAddrAssigned) {
-        WSASetLastError(WSAEINVAL);
-        SocketError("listen: address not assigned");
-    }
+    if (!FPortAssigned)
+        raiseError(WSAEINVAL, "listen: port not assigned");
+    if (!FProtoAssigned)
+        raiseError(WSAEINVAL, "listen: protocol not assigned");
+    if (!FAddrAssigned)
+        raiseError(WSAEINVAL, "listen: address not assigned");
     // A second Listen would leak the socket held and its notifications.
-    if (FHSocket != INVALID_SOCKET && FState != wsClosed) {
-        WSASetLastError(WSAEINVAL);
-        SocketError("Listen");
-    }
-    int type = (FType == 2 ? SOCK_DGRAM : SOCK_STREAM) | SOCK_NONBLOCK | SOCK_CLOEXEC;
-    int s = ::socket(FAddrFormat, type, FProto);
-    if (s < 0) {
-        WSocketSaveErrno();
-        SocketError("socket");
-    }
+    if (FHSocket != INVALID_SOCKET && FState != wsClosed)
+        raiseError(WSAEINVAL, "Listen");
+    int s = openSocket();
+    if (s < 0)
+        raiseErrno("socket");
     // A failed listen releases its socket before reporting, so that a closed
     // object never holds a handle.
     auto fail = [this](const char* function) {
-        WSocketSaveErrno();
-        int code = WSAGetLastError();
+        int code = WSocketSaveErrno();
         ::close(FHSocket);
         DropHandle();
         if (FState != wsClosed)
             ChangeState(wsClosed);
-        WSASetLastError(code);
-        SocketError(function);
+        raiseError(code, function);
     };
     NewHandle(s);
     // Lets a restarted hub listen again at once while old connections of the
     // port linger in TIME_WAIT; it does not let two listeners share the port.
-    if (FType == 1 && SetIntOption(s, SO_REUSEADDR, 1) != 0)
+    if (FType == kStreamSocket && setIntOption(s, SO_REUSEADDR, 1) != 0)
         fail("setsockopt(SO_REUSEADDR)");
     if (::bind(s, reinterpret_cast<sockaddr*>(&sin), sizeof sin) != 0)
         fail("Bind");
     ChangeState(wsBound);
-    if (FType == 2) {
+    if (FType == kDatagramSocket) {
         ChangeState(wsListening);
         ChangeState(wsConnected);
         auto alive = Alive();
@@ -166,16 +159,14 @@ int TCustomWSocket::Listen()
             fail("Listen");
         ChangeState(wsListening);
     }
-    AsyncSelect(0x2B);
+    AsyncSelect(kListenEvents);
     return 0;
 }
 
 TSocket TCustomWSocket::Accept()
 {
-    if (FState != wsListening) {
-        WSASetLastError(WSAEINVAL);
-        SocketError("not a listening socket");
-    }
+    if (FState != wsListening)
+        raiseError(WSAEINVAL, "not a listening socket");
     socklen_t len = sizeof sin;
     int a;
     do {
@@ -184,14 +175,14 @@ TSocket TCustomWSocket::Accept()
     } while (a < 0 && errno == EINTR);
     if (a < 0) {
         int err = errno;
-        WSocketSaveErrno();
+        int code = WSocketSaveErrno();
         if (FRearmPending && (err == EMFILE || err == ENFILE || err == ENOBUFS || err == ENOMEM)) {
             FRearmPending = false;
             FWindowHandle->ArmReadLater(1000);
         } else {
             RearmIfWaiting();
         }
-        SocketError("Accept");
+        raiseError(code, "Accept");
     }
     RearmIfWaiting();
     FASocket = a;
@@ -201,18 +192,15 @@ TSocket TCustomWSocket::Accept()
 void TCustomWSocket::Dup(TSocket newHSocket)
 {
     // Descriptor 0 is a valid socket on POSIX; only negative ones are not.
-    if (newHSocket < 0) {
-        WSASetLastError(WSAEINVAL);
-        SocketError("Dup");
-    }
+    if (newHSocket < 0)
+        raiseError(WSAEINVAL, "Dup");
     if (FState != wsClosed) {
         int rc = FHSocket != INVALID_SOCKET ? ::close(FHSocket) : 0;
         int err = errno;
         DropHandle();
         if (rc != 0 && err != EINTR) {
             ::close(newHSocket); // not taken over: do not leak it
-            WSASetLastError(WSocketErrnoToWsa(err));
-            SocketError("Dup (closesocket)");
+            raiseError(WSocketErrnoToWsa(err), "Dup (closesocket)");
         }
         ChangeState(wsClosed);
     }
@@ -220,9 +208,9 @@ void TCustomWSocket::Dup(TSocket newHSocket)
     int type = SOCK_STREAM;
     socklen_t len = sizeof type;
     ::getsockopt(newHSocket, SOL_SOCKET, SO_TYPE, &type, &len);
-    FType = type == SOCK_DGRAM ? 2 : 1;
+    FType = type == SOCK_DGRAM ? kDatagramSocket : kStreamSocket;
     ChangeState(wsConnected);
-    AsyncSelect(0x33);
+    AsyncSelect(kConnectedEvents);
 }
 
 void TCustomWSocket::Close()
@@ -255,8 +243,7 @@ void TCustomWSocket::InternalClose(bool shutdownFirst)
     DropHandle();
     if (rc != 0 && err != EINTR) {
         FLastError = WSocketErrnoToWsa(err);
-        WSASetLastError(FLastError);
-        SocketError("Disconnect (closesocket)");
+        raiseError(FLastError, "Disconnect (closesocket)");
     }
     auto alive = Alive();
     uint32_t generation = FGeneration;
@@ -283,13 +270,13 @@ void TCustomWSocket::Shutdown(int how)
 void TCustomWSocket::Pause()
 {
     FPaused = true;
-    AsyncSelect(0);
+    AsyncSelect(kNoEvents);
 }
 
 void TCustomWSocket::Resume()
 {
     FPaused = false;
-    AsyncSelect(0x33);
+    AsyncSelect(kConnectedEvents);
 }
 
 void TCustomWSocket::WaitForClose()
@@ -309,10 +296,8 @@ bool TCustomWSocket::Wait(int timeout, TSocketState waitedState)
 {
     if (FState == waitedState)
         return false;
-    if (!FMultiThreaded && !FWait) {
-        WSASetLastError(WSANO_DATA);
-        SocketError("TWSocket.Wait");
-    }
+    if (!FMultiThreaded && !FWait)
+        raiseError(WSANO_DATA, "TWSocket.Wait");
     FStateWaited = waitedState;
     struct Reset {
         TCustomWSocket* s;

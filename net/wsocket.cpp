@@ -43,7 +43,7 @@ void TCustomWSocket::AssignDefaultValue()
     FProtoAssigned = true;
     FProtoStr = "tcp";
     FProto = IPPROTO_TCP;
-    FType = 1;
+    FType = kStreamSocket;
     FAddrFormat = AF_INET;
     FState = wsClosed;
     FFlushTimeout = 60;
@@ -88,6 +88,18 @@ void TCustomWSocket::SocketError(const std::string& function)
     throw ESocketException(message);
 }
 
+void TCustomWSocket::raiseErrno(const std::string& function)
+{
+    WSocketSaveErrno();
+    SocketError(function);
+}
+
+void TCustomWSocket::raiseError(int code, const std::string& function)
+{
+    WSASetLastError(code);
+    SocketError(function);
+}
+
 void TCustomWSocket::NewHandle(TSocket socket)
 {
     FHSocket = socket;
@@ -117,7 +129,7 @@ void TCustomWSocket::AsyncSelect(uint16_t mask, int kind)
     if (kind < 0) {
         if (FState == wsConnecting)
             kind = K::kConnecting;
-        else if (FType == 2)
+        else if (FType == kDatagramSocket)
             kind = K::kDatagram;
         else if (FState == wsListening)
             kind = K::kListening;
@@ -140,7 +152,7 @@ void TCustomWSocket::AddReadCount(int n)
 {
     FReadCount = static_cast<int>(static_cast<unsigned>(FReadCount) + static_cast<unsigned>(n));
     FBytesIn += static_cast<uint64_t>(n);
-    if (n > 0 || FType == 2)
+    if (n > 0 || FType == kDatagramSocket)
         ++FConsumed;
 }
 
@@ -153,88 +165,102 @@ void TCustomWSocket::WMASyncSelect(TSocket socket, uint32_t generation, uint16_t
         FWritePosted = false;
     if (FPaused)
         return;
-    auto alive = Alive();
-    // After every callback: is this still the object and connection the
-    // notification was for? A handler may have closed, replaced or deleted it.
-    auto same = [&] {
-        return !alive.expired() && FHSocket == socket && FGeneration == generation;
-    };
+    // The bits are handled in this order; a handler that ends the connection
+    // (or the object) ends the dispatch.
+    const TSameConnection same{this, Alive(), socket, generation};
+    if ((events & FD_CONNECT) && (!handleConnect(error, same) || !same()))
+        return;
+    if ((events & FD_READ) && (!handleRead(same) || !same()))
+        return;
+    if ((events & FD_WRITE) && (!handleWrite(error, same) || !same()))
+        return;
+    if ((events & FD_ACCEPT) && (!handleAccept(error, same) || !same()))
+        return;
+    if ((events & FD_CLOSE) && FState != wsConnecting)
+        handleClose(error, same);
+}
 
-    if (events & FD_CONNECT) {
-        ChangeState(wsConnected);
+bool TCustomWSocket::handleConnect(uint16_t error, const TSameConnection& same)
+{
+    ChangeState(wsConnected);
+    if (!same())
+        return false;
+    if (OnSessionConnected) {
+        // A failed attempt is closed even when the handler throws, or the
+        // object would stay "connected" to nothing.
+        try {
+            OnSessionConnected(this, error);
+        } catch (...) {
+            if (error != 0 && same() && FState != wsClosed)
+                Close();
+            throw;
+        }
+        if (!same())
+            return false;
+    }
+    if (error != 0 && FState != wsClosed) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool TCustomWSocket::handleRead(const TSameConnection& same)
+{
+    bool rearm = ASyncReceive(0);
+    if (!same())
+        return false;
+    if (rearm)
+        FWindowHandle->ArmRead();
+    else
+        FRearmPending = true;
+    return true;
+}
+
+bool TCustomWSocket::handleWrite(uint16_t error, const TSameConnection& same)
+{
+    TryToSend();
+    if (!same())
+        return false;
+    if (bAllSent && OnDataSent)
+        OnDataSent(this, error);
+    return true;
+}
+
+bool TCustomWSocket::handleAccept(uint16_t error, const TSameConnection&)
+{
+    FRearmPending = true; // re-armed by Accept, as Windows does
+    if (OnSessionAvailable)
+        OnSessionAvailable(this, error);
+    return true;
+}
+
+void TCustomWSocket::handleClose(uint16_t error, const TSameConnection& same)
+{
+    ASyncReceive(error);
+    if (!same())
+        return;
+    if (ReadLineFlag) {
+        ReadLineFlag = false;
+        if (!FMultiThreaded && FWait)
+            FWait->Stop();
+    }
+    if (OnSessionClosed && !FCloseInvoked) {
+        FCloseInvoked = true;
+        // The connection is over whatever the handler does: a throwing
+        // handler must not leave a seat occupied by a dead connection.
+        try {
+            OnSessionClosed(this, error);
+        } catch (...) {
+            if (same() && FState != wsClosed)
+                Close();
+            throw;
+        }
         if (!same())
             return;
-        if (OnSessionConnected) {
-            // A failed attempt is closed even when the handler throws, or
-            // the object would stay "connected" to nothing.
-            try {
-                OnSessionConnected(this, error);
-            } catch (...) {
-                if (error != 0 && same() && FState != wsClosed)
-                    Close();
-                throw;
-            }
-            if (!same())
-                return;
-        }
-        if (error != 0 && FState != wsClosed) {
-            Close();
-            return;
-        }
     }
-    if (events & FD_READ) {
-        bool rearm = ASyncReceive(0);
-        if (!same())
-            return;
-        if (rearm)
-            FWindowHandle->ArmRead();
-        else
-            FRearmPending = true;
-    }
-    if (events & FD_WRITE) {
-        TryToSend();
-        if (!same())
-            return;
-        if (bAllSent && OnDataSent) {
-            OnDataSent(this, error);
-            if (!same())
-                return;
-        }
-    }
-    if (events & FD_ACCEPT) {
-        FRearmPending = true; // re-armed by Accept, as Windows does
-        if (OnSessionAvailable) {
-            OnSessionAvailable(this, error);
-            if (!same())
-                return;
-        }
-    }
-    if ((events & FD_CLOSE) && FState != wsConnecting) {
-        ASyncReceive(error, true);
-        if (!same())
-            return;
-        if (ReadLineFlag) {
-            ReadLineFlag = false;
-            if (!FMultiThreaded && FWait)
-                FWait->Stop();
-        }
-        if (OnSessionClosed && !FCloseInvoked) {
-            FCloseInvoked = true;
-            // The connection is over whatever the handler does: a throwing
-            // handler must not leave a seat occupied by a dead connection.
-            try {
-                OnSessionClosed(this, error);
-            } catch (...) {
-                if (same() && FState != wsClosed)
-                    Close();
-                throw;
-            }
-            if (!same())
-                return;
-        }
-        if (FState != wsClosed)
-            Close();
-    }
+    if (FState != wsClosed)
+        Close();
 }
 
 void TCustomWSocket::ProcessMessages()

@@ -89,6 +89,20 @@ enum : uint16_t {
     FD_CLOSE = 0x20,
 };
 
+// The masks registered with AsyncSelect (each registration replaces the
+// previous one).
+enum : uint16_t {
+    kNoEvents = 0, // Pause
+    kConnectEvents = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE, // Connect
+    kListenEvents = FD_READ | FD_WRITE | FD_ACCEPT | FD_CLOSE,               // Listen
+    kConnectedEvents = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE,           // Dup, Resume
+};
+static_assert(kConnectEvents == 0x3B && kListenEvents == 0x2B && kConnectedEvents == 0x33,
+              "the masks the socket library is given");
+
+// Values of FType.
+enum : int { kStreamSocket = 1, kDatagramSocket = 2 };
+
 // Event types: Sender and a 16-bit Windows Sockets error code, 0 = success.
 using TDataAvailable = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
 using TDataSent = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
@@ -249,12 +263,50 @@ public:
 
 protected:
     [[noreturn]] void SocketError(const std::string& function);
+    // SocketError with the current errno, or with `code`, as the last error.
+    [[noreturn]] void raiseErrno(const std::string& function);
+    [[noreturn]] void raiseError(int code, const std::string& function);
+
+    // Whom a notification was for. A handler may close, replace or delete
+    // the object; after every callback this tells whether the object is
+    // still there and still holds the same connection.
+    struct TSameConnection {
+        const TCustomWSocket* self;
+        std::weak_ptr<bool> alive;
+        TSocket socket;
+        uint32_t generation;
+        bool operator()() const
+        {
+            return !alive.expired() && self->FHSocket == socket &&
+                   self->FGeneration == generation;
+        }
+    };
+    // One handler per notification bit; each returns whether the dispatch
+    // goes on with the next bit.
+    bool handleConnect(uint16_t error, const TSameConnection& same);
+    bool handleRead(const TSameConnection& same);
+    bool handleWrite(uint16_t error, const TSameConnection& same);
+    bool handleAccept(uint16_t error, const TSameConnection& same);
+    void handleClose(uint16_t error, const TSameConnection& same);
+
+    // Store a new Addr/Port/Proto text; false when it is the one in force.
+    // Raises "Cannot change <name> if not closed" unless closed.
+    bool storeSetting(std::string& field, bool assigned, const std::string& value,
+                      const char* name);
+    // A Port/Proto text that cannot be converted: unassigned, then raised.
+    [[noreturn]] void rejectSetting(bool& assigned, int code, const std::string& function);
+    void connectDatagram(TSocket s);
+    void connectStream(TSocket s);
+    // A new non-blocking socket of FAddrFormat, FType and FProto.
+    TSocket openSocket() const;
+    // Bind `socket` to LocalAddr, any port; the result of bind().
+    int bindLocal(TSocket socket) const;
     void ChangeState(TSocketState newState);
     void AssignDefaultValue();
     void InternalClose(bool shutdownFirst);
     void TryToSend();
     // Returns whether read notifications may be re-armed at once.
-    bool ASyncReceive(uint16_t error, bool atClose = false);
+    bool ASyncReceive(uint16_t error);
     void ReadLineStart();
     void ReadLineReceive();
     void CheckFWait();
@@ -284,7 +336,7 @@ protected:
     int FPortNum = 0;
     int FLocalPort = 0;
     int FProto = IPPROTO_TCP;
-    int FType = 1; // 1 stream, 2 datagram
+    int FType = kStreamSocket;
     std::string FDnsResult;
     std::vector<std::string> FDnsResultList;
     int FAddrFormat = AF_INET;

@@ -61,15 +61,13 @@ int TCustomWSocket::ReceiveFrom(void* buffer, int len, sockaddr_in& from, int& f
 int TCustomWSocket::RcvdCount()
 {
     int count = 0;
-    if (::ioctl(FHSocket, FIONREAD, &count) != 0) {
-        WSocketSaveErrno();
-        SocketError("ioctlSocket");
-    }
+    if (::ioctl(FHSocket, FIONREAD, &count) != 0)
+        raiseErrno("ioctlSocket");
     return count;
 }
 
 // Returns whether read notifications may be re-armed at once.
-bool TCustomWSocket::ASyncReceive(uint16_t error, bool atClose)
+bool TCustomWSocket::ASyncReceive(uint16_t error)
 {
     auto alive = Alive();
     TSocket socket = FHSocket;
@@ -109,7 +107,6 @@ bool TCustomWSocket::ASyncReceive(uint16_t error, bool atClose)
         if (count <= 0)
             break;
     }
-    (void)atClose;
     if (alive.expired() || FHSocket != socket || FGeneration != generation)
         return false;
     if (FConsumed != consumedAtStart)
@@ -158,8 +155,7 @@ void TCustomWSocket::ReadLineReceive()
         int count = 0;
         if (::ioctl(FHSocket, FIONREAD, &count) != 0) {
             ReadLineFlag = false;
-            WSocketSaveErrno();
-            SocketError("ioctlSocket");
+            raiseErrno("ioctlSocket");
         }
         if (count <= 0)
             return;
@@ -193,7 +189,7 @@ void TCustomWSocket::ReadLineReceive()
         }
         if (err == WSAEWOULDBLOCK || err == WSAEINTR)
             return; // nothing after all; the next notification continues
-        SocketError("ReadLine");
+        raiseError(err, "ReadLine");
     }
 }
 

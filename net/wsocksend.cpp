@@ -12,10 +12,8 @@
 
 int TCustomWSocket::Send(const void* data, int len)
 {
-    if (FState != wsConnected) {
-        WSASetLastError(WSAENOTCONN);
-        SocketError("Send");
-    }
+    if (FState != wsConnected)
+        raiseError(WSAENOTCONN, "Send");
     if (len <= 0 || data == nullptr)
         return 0;
     bAllSent = false;
@@ -82,7 +80,7 @@ void TCustomWSocket::TryToSend()
         int flags = FSendFlags | MSG_NOSIGNAL;
         ssize_t n;
         do {
-            if (FType == 2)
+            if (FType == kDatagramSocket)
                 n = ::sendto(FHSocket, p, static_cast<size_t>(len), flags,
                              reinterpret_cast<sockaddr*>(&sin), sizeof sin);
             else
@@ -99,7 +97,7 @@ void TCustomWSocket::TryToSend()
             } else if (err == WSAEWOULDBLOCK) {
                 FWindowHandle->ArmWrite();
             } else {
-                SocketError("TryToSend failed");
+                raiseError(err, "TryToSend failed");
             }
             return;
         }
