@@ -7,32 +7,55 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 std::string arrived(const std::string& n) { return "\r\n" + n + txt::kArrived; }
 std::string left(const std::string& n) { return "\r\n" + n + txt::kPeerLeft; }
 
-// A peer core joined to a raw hub; returns the hub side of the link.
-RawClient& joinRaw(Node& peer, RawServer& hub, const std::string& hubAddr)
-{
-    peer.view.connectTarget = hubAddr;
-    const size_t n = hub.conns.size();
-    peer.core.K8Click();
-    EXPECT_TRUE(hub.WaitConns(n + 1));
-    RawClient& h = *hub.conns[n];
-    EXPECT_TRUE(h.WaitFor("u" + peer.core.Name + "\n"));
-    EXPECT_TRUE(waitFor([&] { return !peer.core.rbServer; }));
-    h.Take();
-    return h;
-}
-
 } // namespace
 
-TEST(PeerLink, JoinByDottedAddressAndTheSixKinds)
-{
+// A peer core named Pat beside a raw hub, each on an address of the test's own.
+class PeerLink : public ::testing::Test {
+protected:
     RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.1", testPort()));
-    Node p("127.20.3.2", "Pat");
+    std::unique_ptr<Node> node;
+    std::string hubAddr;
+
+    ::testing::AssertionResult start(const std::string& hubAt, const std::string& peerAt)
+    {
+        hubAddr = hubAt;
+        if (!hub.Listen(hubAt.c_str(), testPort()))
+            return ::testing::AssertionFailure() << "the raw hub cannot listen on " << hubAt;
+        node = std::make_unique<Node>(peerAt, "Pat");
+        return ::testing::AssertionSuccess();
+    }
+
+    // Joins the peer to the raw hub; h is the hub's side of the new link.
+    ::testing::AssertionResult join(RawClient*& h)
+    {
+        Node& peer = *node;
+        peer.view.connectTarget = hubAddr;
+        const size_t n = hub.conns.size();
+        peer.core.K8Click();
+        if (!hub.WaitConns(n + 1))
+            return ::testing::AssertionFailure() << "the hub saw no caller";
+        h = hub.conns[n].get();
+        if (!h->WaitFor("u" + peer.core.Name + "\n"))
+            return ::testing::AssertionFailure() << "the caller did not give its name";
+        if (!waitFor([&] { return !peer.core.rbServer; }))
+            return ::testing::AssertionFailure() << "the peer did not leave the hub role";
+        h->Take();
+        return ::testing::AssertionSuccess();
+    }
+};
+
+
+TEST_F(PeerLink, JoinByDottedAddressAndTheSixKinds)
+{
+    ASSERT_TRUE(start("127.20.3.1", "127.20.3.2"));
+    Node& p = *node;
     p.view.connectTarget = "127.20.3.1";
     p.core.K8Click();
     // The lookup of a dotted address ends inside the join start.
@@ -41,13 +64,13 @@ TEST(PeerLink, JoinByDottedAddressAndTheSixKinds)
     EXPECT_FALSE(p.view.k8);
     EXPECT_TRUE(p.view.k9);
     ASSERT_TRUE(hub.WaitConns(1));
-    RawClient& h = *hub.conns[0];
-    ASSERT_TRUE(h.WaitFor("uPat\n"));
+    RawClient* h = hub.conns[0].get();
+    ASSERT_TRUE(h->WaitFor("uPat\n"));
     EXPECT_FALSE(p.core.rbServer);
     EXPECT_TRUE(p.core.LinkConnected());
 
     // The roster as a hub sends it: its own name first, then two peers.
-    h.Send("uHub\nuAnn\nu\nn127.20.3.9\nrAnn\n");
+    h->Send("uHub\nuAnn\nu\nn127.20.3.9\nrAnn\n");
     ASSERT_TRUE(waitFor([&] { return p.core.NextName == "Ann"; }));
     EXPECT_EQ(p.core.lbName[0], "Hub");
     EXPECT_EQ(p.core.lbName[1], "Ann");
@@ -64,16 +87,16 @@ TEST(PeerLink, JoinByDottedAddressAndTheSixKinds)
     // A chat line keeps its CR in the stored text; unknown kinds and empty
     // lines are dropped; a line in two pieces is handled once.
     const size_t before = p.view.lines.size();
-    h.Send("1Ann> hi\r\n\nxjunk\n1Ann> tw");
+    h->Send("1Ann> hi\r\n\nxjunk\n1Ann> tw");
     ASSERT_TRUE(waitFor([&] { return p.view.lines.size() == before + 1; }));
-    h.Send("o\n");
+    h->Send("o\n");
     ASSERT_TRUE(waitFor([&] { return p.view.lines.size() == before + 2; }));
     EXPECT_EQ(p.view.lines[before], "Ann> hi\r");
     EXPECT_EQ(p.view.lines[before + 1], "Ann> two");
 
     // Leave lines: an unknown name changes nothing; a name shown twice
     // clears only the first label holding it.
-    h.Send("uAnn\ncNobody\ncAnn\n");
+    h->Send("uAnn\ncNobody\ncAnn\n");
     ASSERT_TRUE(waitFor([&] { return p.view.hasLine(left("Ann")); }));
     EXPECT_TRUE(p.view.hasLine(left("Nobody")));
     EXPECT_EQ(p.core.lbName[1], "");
@@ -81,18 +104,17 @@ TEST(PeerLink, JoinByDottedAddressAndTheSixKinds)
     EXPECT_EQ(p.view.roster[2], "Ann");
 
     // A tenth name with all nine labels taken: shown, no label changes.
-    h.Send("u4\nu5\nu6\nu7\nu8\nu9\nu10\nuTenth\n");
+    h->Send("u4\nu5\nu6\nu7\nu8\nu9\nu10\nuTenth\n");
     ASSERT_TRUE(waitFor([&] { return p.view.hasLine(arrived("Tenth")); }));
     EXPECT_EQ(p.core.nuser, 9);
     EXPECT_EQ(p.core.lbName[1], "4");
     EXPECT_EQ(p.core.lbName[8], "10");
 }
 
-TEST(PeerLink, SpeakingOnAPeer)
+TEST_F(PeerLink, SpeakingOnAPeer)
 {
-    RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.11", testPort()));
-    Node p("127.20.3.12", "Pat");
+    ASSERT_TRUE(start("127.20.3.11", "127.20.3.12"));
+    Node& p = *node;
     // Not in a group: the error box, nothing sent.
     p.view.message = "hello";
     p.core.SendButtonClick();
@@ -100,21 +122,22 @@ TEST(PeerLink, SpeakingOnAPeer)
     EXPECT_EQ(p.view.errors[0], txt::kNotConnected);
     EXPECT_EQ(p.view.message, "hello");
 
-    RawClient& h = joinRaw(p, hub, "127.20.3.11");
-    h.Send("uHub\n");
+    RawClient* h = nullptr;
+    ASSERT_TRUE(join(h));
+    h->Send("uHub\n");
     ASSERT_TRUE(waitFor([&] { return p.core.nuser == 1; }));
     p.core.SendButtonClick();
-    ASSERT_TRUE(h.WaitFor("1Pat> hello\r\n"));
+    ASSERT_TRUE(h->WaitFor("1Pat> hello\r\n"));
     EXPECT_EQ(p.view.lines.back(), "Pat> hello");
     EXPECT_EQ(p.view.message, "");
     // An empty input sends the nick and "> ".
-    h.Take();
+    h->Take();
     p.core.SendButtonClick();
-    ASSERT_TRUE(h.WaitFor("1Pat> \r\n"));
+    ASSERT_TRUE(h->WaitFor("1Pat> \r\n"));
     EXPECT_EQ(p.view.lines.back(), "Pat> ");
 }
 
-TEST(PeerLink, LookupAndConnectFailures)
+TEST_F(PeerLink, LookupAndConnectFailures)
 {
     const std::string elsewhere = std::to_string(freePort());
     Node p("127.20.3.21", "Pat", elsewhere);
@@ -148,9 +171,8 @@ TEST(PeerLink, LookupAndConnectFailures)
     EXPECT_TRUE(p.view.k8);
 }
 
-TEST(PeerLink, RedirectFollowedIgnoredOrSelfCall)
+TEST_F(PeerLink, RedirectFollowedIgnoredOrSelfCall)
 {
-    RawServer hub;
     ASSERT_TRUE(hub.Listen("127.20.3.31", testPort()));
     // A raw instance that is a peer: it answers every caller with its hub.
     RawServer notHub;
@@ -193,12 +215,12 @@ TEST(PeerLink, RedirectFollowedIgnoredOrSelfCall)
     EXPECT_TRUE(r.view.k8);
 }
 
-TEST(PeerLink, PeerAnswersCallersWithItsHub)
+TEST_F(PeerLink, PeerAnswersCallersWithItsHub)
 {
-    RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.41", testPort()));
-    Node p("127.20.3.42", "Pat");
-    joinRaw(p, hub, "127.20.3.41");
+    ASSERT_TRUE(start("127.20.3.41", "127.20.3.42"));
+    Node& p = *node;
+    RawClient* h = nullptr;
+    ASSERT_TRUE(join(h));
     RawClient caller;
     ASSERT_TRUE(caller.Connect("127.20.3.42", testPort(), "127.20.3.43"));
     caller.Send("uCaller\n");
@@ -207,11 +229,10 @@ TEST(PeerLink, PeerAnswersCallersWithItsHub)
     EXPECT_FALSE(p.view.hasLine(arrived("Caller")));
 }
 
-TEST(PeerLink, TimerActsOnceWhenEnabledTwice)
+TEST_F(PeerLink, TimerActsOnceWhenEnabledTwice)
 {
-    RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.51", testPort()));
-    Node p("127.20.3.52", "Pat");
+    ASSERT_TRUE(start("127.20.3.51", "127.20.3.52"));
+    Node& p = *node;
     p.core.IPName = "127.20.3.51";
     p.core.ChangeIP = true;
     p.core.NextServer = true;
@@ -228,15 +249,15 @@ TEST(PeerLink, TimerActsOnceWhenEnabledTwice)
     EXPECT_TRUE(p.view.lines.empty());
 }
 
-TEST(PeerLink, OnlyTheHubInTheRosterGivesThePlainNote)
+TEST_F(PeerLink, OnlyTheHubInTheRosterGivesThePlainNote)
 {
-    RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.61", testPort()));
-    Node p("127.20.3.62", "Pat");
-    RawClient& h = joinRaw(p, hub, "127.20.3.61");
-    h.Send("uHub\nn127.20.3.62\n");
+    ASSERT_TRUE(start("127.20.3.61", "127.20.3.62"));
+    Node& p = *node;
+    RawClient* h = nullptr;
+    ASSERT_TRUE(join(h));
+    h->Send("uHub\nn127.20.3.62\n");
     ASSERT_TRUE(waitFor([&] { return p.core.NextServer; }));
-    h.Close();
+    h->Close();
     ASSERT_TRUE(waitFor([&] { return p.core.rbServer; }));
     EXPECT_TRUE(p.view.questions.empty());
     EXPECT_TRUE(p.view.hasLine(txt::kDisconnected));
@@ -245,27 +266,26 @@ TEST(PeerLink, OnlyTheHubInTheRosterGivesThePlainNote)
     EXPECT_FALSE(p.core.NextServer);
 }
 
-TEST(PeerLink, LeavingOnPurposeIsNoHubLoss)
+TEST_F(PeerLink, LeavingOnPurposeIsNoHubLoss)
 {
-    RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.71", testPort()));
-    Node p("127.20.3.72", "Pat");
-    RawClient& h = joinRaw(p, hub, "127.20.3.71");
-    h.Send("uHub\nuAnn\nn127.20.3.99\nrAnn\n");
+    ASSERT_TRUE(start("127.20.3.71", "127.20.3.72"));
+    Node& p = *node;
+    RawClient* h = nullptr;
+    ASSERT_TRUE(join(h));
+    h->Send("uHub\nuAnn\nn127.20.3.99\nrAnn\n");
     ASSERT_TRUE(waitFor([&] { return p.core.NextName == "Ann"; }));
     p.core.K9Click();
     EXPECT_TRUE(p.view.questions.empty());
     EXPECT_TRUE(p.view.hasLine(txt::kDisconnected));
-    EXPECT_TRUE(h.WaitEof());
+    EXPECT_TRUE(h->WaitEof());
     EXPECT_TRUE(p.core.rbServer);
     EXPECT_EQ(p.core.nuser, 0);
     for (const auto& n : p.core.lbName)
         EXPECT_EQ(n, "");
 }
 
-TEST(PeerLink, CommandLineJoinBeforeListeningAndIdleStatus)
+TEST_F(PeerLink, CommandLineJoinBeforeListeningAndIdleStatus)
 {
-    RawServer hub;
     ASSERT_TRUE(hub.Listen("127.20.3.81", testPort()));
     FakeView view;
     TChatCore core(&view, "127.20.3.82", testPortText(), "127.20.3.82");
@@ -291,7 +311,7 @@ TEST(PeerLink, CommandLineJoinBeforeListeningAndIdleStatus)
     EXPECT_EQ(core.StatusConnectedText(), "Hub");
 }
 
-TEST(PeerLink, ConnectThatCannotStartReleasesItsSocket)
+TEST_F(PeerLink, ConnectThatCannotStartReleasesItsSocket)
 {
     // An own address that is not this machine's: the bind before the
     // connect fails. The error is raised to the command's caller, the
@@ -307,20 +327,21 @@ TEST(PeerLink, ConnectThatCannotStartReleasesItsSocket)
     EXPECT_EQ(core.CliWSocket->State(), wsClosed);
 }
 
-TEST(PeerLink, PartialLineAndFailureTexts)
+TEST_F(PeerLink, PartialLineAndFailureTexts)
 {
-    RawServer hub;
-    ASSERT_TRUE(hub.Listen("127.20.3.101", testPort()));
-    Node p("127.20.3.102", "Pat");
-    RawClient& h1 = joinRaw(p, hub, "127.20.3.101");
+    ASSERT_TRUE(start("127.20.3.101", "127.20.3.102"));
+    Node& p = *node;
+    RawClient* h1 = nullptr;
+    ASSERT_TRUE(join(h1));
     // The link ends in the middle of a line: the next link starts clean.
-    h1.Send("uHub\n1Hub> half a li");
+    h1->Send("uHub\n1Hub> half a li");
     ASSERT_TRUE(waitFor([&] { return p.core.nuser == 1; }));
     QTest::qWait(20);
-    h1.Close();
+    h1->Close();
     ASSERT_TRUE(waitFor([&] { return p.core.rbServer; }));
-    RawClient& h2 = joinRaw(p, hub, "127.20.3.101");
-    h2.Send("uHub2\n");
+    RawClient* h2 = nullptr;
+    ASSERT_TRUE(join(h2));
+    h2->Send("uHub2\n");
     ASSERT_TRUE(waitFor([&] { return p.core.nuser == 1; }));
     EXPECT_EQ(p.core.lbName[0], "Hub2");
 

@@ -1,57 +1,22 @@
 #pragma once
-// Helpers shared by the socket tests: bounded waits on the real event loop
-// and a listener/caller pair on a loopback address of the test's own.
+// Helpers of the socket tests on top of the shared kit: a listening
+// component, a refusing port and a wait control without a window.
+#include "socketerror.h"
+#include "testkit.h"
 #include "wsocket.h"
 #include "wsockendpoint.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QTimer>
 #include <QElapsedTimer>
-#include <QTest>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <dirent.h>
-#include <sys/resource.h>
 #include <functional>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace nettest {
 
-// Turn the event loop until cond() holds; false after timeoutMs.
-// Sleeps in the event loop between events; a timer bounds the wait.
-inline bool waitFor(const std::function<bool()>& cond, int timeoutMs = 5000)
-{
-    QDeadlineTimer deadline(timeoutMs, Qt::PreciseTimer);
-    while (!cond()) {
-        if (deadline.hasExpired())
-            return false;
-        TCustomWSocket::WaitForEvents(deadline);
-    }
-    return true;
-}
-
-// Let already posted notifications run (no sleeping involved).
-inline void settle(int turns = 20)
-{
-    for (int i = 0; i < turns; ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-inline int openDescriptors()
-{
-    int n = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d))
-            ++n;
-        ::closedir(d);
-    }
-    return n;
-}
+using namespace testkit;
 
 // A listening component with OnSessionAvailable handing each caller to a
 // fresh TWSocket in `accepted`.
@@ -86,30 +51,12 @@ inline int refusingPort(const std::string& addr)
 {
     static std::vector<int> held;
     int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = ::inet_addr(addr.c_str());
+    sockaddr_in a = ipv4(addr, 0);
     ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
     socklen_t len = sizeof a;
     ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
     held.push_back(s);
     return ntohs(a.sin_port);
-}
-
-// A plain blocking POSIX socket connected to addr:port, for peers whose
-// behaviour the test controls byte by byte.
-inline int rawConnect(const std::string& addr, int port)
-{
-    int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = ::inet_addr(addr.c_str());
-    if (::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(s);
-        return -1;
-    }
-    return s;
 }
 
 inline void connectTo(TWSocket& c, const std::string& addr, int port)

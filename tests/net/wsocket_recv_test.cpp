@@ -189,12 +189,7 @@ TEST(WSocketRecv, ReadLineTimeoutKeepsTheLineAndNeedsAWayToWait)
     SeatAndPeer p;
     TWSocket& s = *p.seat;
     std::string line;
-    try {
-        s.ReadLine(1, line);
-        FAIL() << "no exception";
-    } catch (const ESocketException& e) {
-        EXPECT_EQ(e.Message(), "No wait object assigned");
-    }
+    EXPECT_SOCKET_ERROR(s.ReadLine(1, line), 0, "No wait object assigned");
     FakeWait wait;
     s.SetWaitCtrl(&wait);
     p.peerSend("par");

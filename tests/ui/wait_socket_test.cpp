@@ -283,24 +283,9 @@ TEST(WaitSocketNoControl, EveryWaitNeedsOne)
     ASSERT_TRUE(link.Connect());
     link.cli.SetWaitCtrl(nullptr);
     std::string line;
-    try {
-        link.cli.ReadLine(1, line);
-        ADD_FAILURE() << "ReadLine without a wait control";
-    } catch (const ESocketException& e) {
-        EXPECT_EQ(e.Message(), "No wait object assigned");
-    }
-    try {
-        link.cli.Flush();
-        ADD_FAILURE() << "Flush without a wait control";
-    } catch (const ESocketException& e) {
-        EXPECT_EQ(e.Message(), "No wait object assigned");
-    }
-    try {
-        link.cli.Wait(1, wsClosed);
-        ADD_FAILURE() << "Wait without a wait control";
-    } catch (const ESocketException& e) {
-        EXPECT_NE(e.Message().find("TWSocket.Wait"), std::string::npos) << e.Message();
-    }
+    EXPECT_SOCKET_ERROR(link.cli.ReadLine(1, line), 0, "No wait object assigned");
+    EXPECT_SOCKET_ERROR(link.cli.Flush(), 0, "No wait object assigned");
+    EXPECT_SOCKET_ERROR(link.cli.Wait(1, wsClosed), WSANO_DATA, "TWSocket.Wait");
 }
 
 } // namespace
