@@ -1,5 +1,6 @@
 // The application-wide error report: an exception escaping any handler is
 // shown and the program goes on with its next event.
+#include "testkit.h"
 #include "application.h"
 #include "exception.h"
 #include "texts.h"
@@ -53,7 +54,7 @@ TEST(Application, ExceptionsFromSocketHandlersAreReportedToo)
     caller.SetAddr("127.40.9.1");
     caller.SetPort(server.GetXPort());
     caller.Connect();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !reported.empty(); }, 5000));
+    EXPECT_TRUE(testkit::waitFor([&] { return !reported.empty(); }, 5000));
     TApplication::ExceptionReporter = nullptr;
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0], txt::kNotConnected);

@@ -1,5 +1,6 @@
 // Three real windows in one process: a hub and two peers chat, one leaves,
 // the hub closes and the two regroup around the announced candidate.
+#include "testkit.h"
 #include "application.h"
 #include "connectdialog.h"
 #include "flatbutton.h"
@@ -107,10 +108,10 @@ TEST_F(WindowGroup, ChatLeaveAndRegroupAfterTheHubCloses)
     auto b = Window("127.40.2.3", "ben");
 
     Join(*a, "127.40.2.1");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return hub->lbName[0]->text() == QStringLiteral("aki"); }, kWait));
+    ASSERT_TRUE(testkit::waitFor([&] { return hub->lbName[0]->text() == QStringLiteral("aki"); }, kWait));
     Join(*b, "127.40.2.1");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return hub->lbName[1]->text() == QStringLiteral("ben"); }, kWait));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return b->lbName[1]->text() == QStringLiteral("aki"); }, kWait));
+    ASSERT_TRUE(testkit::waitFor([&] { return hub->lbName[1]->text() == QStringLiteral("ben"); }, kWait));
+    ASSERT_TRUE(testkit::waitFor([&] { return b->lbName[1]->text() == QStringLiteral("aki"); }, kWait));
     EXPECT_EQ(b->lbName[0]->text(), QStringLiteral("hub"));
     EXPECT_TRUE(a->MessageEdit->isEnabled());
     EXPECT_FALSE(a->K8->isEnabled());
@@ -126,7 +127,7 @@ TEST_F(WindowGroup, ChatLeaveAndRegroupAfterTheHubCloses)
     QTest::keyClick(a->MessageEdit, Qt::Key_Return);
     const std::string line = "aki> " + sjis::encode(QStringLiteral("こんにちは"));
     EXPECT_TRUE(a->MessageEdit->text().isEmpty());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return PaneHas(*b, line) && PaneHas(*hub, line); }, kWait));
+    ASSERT_TRUE(testkit::waitFor([&] { return PaneHas(*b, line) && PaneHas(*hub, line); }, kWait));
     EXPECT_TRUE(PaneHas(*a, line)); // the echo
 
     // The candidate (seat 1) sees itself as next in the status dialog.
@@ -145,18 +146,18 @@ TEST_F(WindowGroup, ChatLeaveAndRegroupAfterTheHubCloses)
     hub.reset();
 
     // aki waits as the new hub; ben is asked and rejoins aki 200 ms later.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return a->lbName[0]->text() == QStringLiteral("ben"); }, kWait));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return b->lbName[0]->text() == QStringLiteral("aki"); }, kWait));
+    ASSERT_TRUE(testkit::waitFor([&] { return a->lbName[0]->text() == QStringLiteral("ben"); }, kWait));
+    ASSERT_TRUE(testkit::waitFor([&] { return b->lbName[0]->text() == QStringLiteral("aki"); }, kWait));
     EXPECT_TRUE(a->Chat->rbServer);
     EXPECT_FALSE(b->Chat->rbServer);
 
     b->MessageEdit->setText(QStringLiteral("again"));
     b->SendButton->Click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return PaneHas(*a, "ben> again"); }, kWait));
+    ASSERT_TRUE(testkit::waitFor([&] { return PaneHas(*a, "ben> again"); }, kWait));
 
     // ben leaves; aki is alone and idle again.
     b->K9->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return a->lbName[0]->text().isEmpty(); }, kWait));
+    ASSERT_TRUE(testkit::waitFor([&] { return a->lbName[0]->text().isEmpty(); }, kWait));
     EXPECT_EQ(a->Label1->text(), sjis::decode(txt::kNoFriends));
     EXPECT_TRUE(a->K8->isEnabled());
     EXPECT_FALSE(a->MessageEdit->isEnabled());

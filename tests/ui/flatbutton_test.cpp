@@ -1,5 +1,6 @@
 // The flat button's rings and clicks, driven through the window like a user:
 // pointer moves, presses, double clicks and keys.
+#include "testkit.h"
 #include "flatbutton.h"
 
 #include <QLineEdit>
@@ -29,7 +30,7 @@ protected:
         form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
         other->setFocus();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return other->hasFocus(); }, 2000));
+        ASSERT_TRUE(testkit::waitFor([this] { return other->hasFocus(); }, 2000));
         win = form.windowHandle();
         QTest::mouseMove(win, outside);
     }
@@ -146,11 +147,11 @@ TEST_F(CuteButtonTest, FocusRaisesAndLosingItClears)
     button->OnEnter = [&](TCuteButton*) { ++enters; };
     button->OnExit = [&](TCuteButton*) { ++exits; };
     button->setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return button->hasFocus(); }, 2000));
+    ASSERT_TRUE(testkit::waitFor([this] { return button->hasFocus(); }, 2000));
     EXPECT_EQ(button->BevelOuter(), bvRaised);
     EXPECT_EQ(enters, 1);
     other->setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return other->hasFocus(); }, 2000));
+    ASSERT_TRUE(testkit::waitFor([this] { return other->hasFocus(); }, 2000));
     EXPECT_EQ(button->BevelOuter(), bvNone);
     EXPECT_EQ(exits, 1);
 }
@@ -158,7 +159,7 @@ TEST_F(CuteButtonTest, FocusRaisesAndLosingItClears)
 TEST_F(CuteButtonTest, SpaceAndEnterClickFocusedEnabledButton)
 {
     button->setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return button->hasFocus(); }, 2000));
+    ASSERT_TRUE(testkit::waitFor([this] { return button->hasFocus(); }, 2000));
     for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter}) {
         const int before = clicks;
         outerDuringClick = bvNone;
@@ -181,7 +182,7 @@ TEST_F(CuteButtonTest, SpaceAndEnterClickFocusedEnabledButton)
 TEST_F(CuteButtonTest, KeyReplacedInOnKeyDownDecides)
 {
     button->setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return button->hasFocus(); }, 2000));
+    ASSERT_TRUE(testkit::waitFor([this] { return button->hasFocus(); }, 2000));
     int replacement = 0;
     button->OnKeyDown = [&](TCuteButton*, int& key, Qt::KeyboardModifiers) { key = replacement; };
     QTest::keyClick(button, Qt::Key_Space);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "testkit.h"
 #include "waitcontrol.h"
 
 // Readable colours in failure messages.
@@ -90,7 +91,7 @@ TEST(WaitControl, CountsDownFromALeadingNumberAndTimesOut)
     w.Start();
     EXPECT_EQ(w.StartCount(), 7);
     EXPECT_EQ(w.Caption(), " 7x"); // a usable count is left as written
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.Running(); }, 5000));
+    ASSERT_TRUE(testkit::waitFor([&] { return !w.Running(); }, 5000));
     EXPECT_EQ(counts, (std::vector<int>{6, 5, 4, 3, 2, 1, 0}));
     // OnWait sees the caption before it is rewritten.
     EXPECT_EQ(captions.front(), " 7x");
@@ -108,13 +109,13 @@ TEST(WaitControl, StopAndRestartGoBackToTheStartCount)
     int stops = 0;
     w.OnWaitStop = [&](QObject*) { ++stops; };
     w.Start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Caption() == "17"; }, 5000));
+    ASSERT_TRUE(testkit::waitFor([&] { return w.Caption() == "17"; }, 5000));
 
     w.Restart();
     EXPECT_EQ(w.Caption(), "20");
     EXPECT_TRUE(w.Running()); // Restart leaves the timer alone
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Caption() == "18"; }, 5000));
+    ASSERT_TRUE(testkit::waitFor([&] { return w.Caption() == "18"; }, 5000));
     w.Stop();
     EXPECT_FALSE(w.Running());
     EXPECT_EQ(w.Caption(), "20");
@@ -138,7 +139,7 @@ TEST(WaitControl, IntervalZeroRunsWithoutTicking)
     EXPECT_EQ(ticks, 0);
     // A later interval takes effect on the running countdown.
     w.SetInterval(5);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.Running(); }, 5000));
+    ASSERT_TRUE(testkit::waitFor([&] { return !w.Running(); }, 5000));
     EXPECT_EQ(ticks, 3);
 }
 
@@ -208,7 +209,7 @@ TEST(WaitModal, HandlersMayDeleteTheControl)
     QPointer<TWait> gone(v);
     v->OnWait = [v](QObject*, int) { delete v; };
     v->Start();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return gone.isNull(); }, 5000));
+    EXPECT_TRUE(testkit::waitFor([&] { return gone.isNull(); }, 5000));
 }
 
 // Pixel colour at (x, y) of the painted control.

@@ -14,24 +14,18 @@
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
 
+#include "testkit.h"
+#include "uitestkit.h"
 #include "waitcontrol.h"
 
 namespace {
 
-// Counts the beeps instead of sounding them.
-class TCountingWait : public TWait {
-public:
-    int Beeps = 0;
-
-protected:
-    void Beep() override { ++Beeps; }
-};
+using testkit::TCountingWait;
 
 // Counts the events of some types that reach an object.
 class TEventCounter : public QObject {
@@ -175,14 +169,6 @@ TEST(WaitModalInput, ShortcutsDoNotFire)
     EXPECT_GE(f.wait->Beeps, 1);
 }
 
-double CpuSeconds()
-{
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec +
-           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
-
 // A five-second wait at the normal one-second tick, measured.
 TEST(WaitModalCpu, FiveSecondWaitIsNearlyIdle)
 {
@@ -191,11 +177,11 @@ TEST(WaitModalCpu, FiveSecondWaitIsNearlyIdle)
     int turns = 0;
     w.OnWaiting = [&](QObject*) { ++turns; };
     QElapsedTimer clock;
-    const double cpu0 = CpuSeconds();
+    const double cpu0 = testkit::cpuSeconds();
     clock.start();
     EXPECT_EQ(w.StartModal(), 2);
     const double wall = clock.elapsed() / 1000.0;
-    const double cpu = CpuSeconds() - cpu0;
+    const double cpu = testkit::cpuSeconds() - cpu0;
     std::printf("five-second modal wait: wall %.3f s, cpu %.4f s (%.2f%% of one core), %d turns\n",
                 wall, cpu, 100.0 * cpu / wall, turns);
     RecordProperty("cpu_ms", static_cast<int>(cpu * 1000));

@@ -9,13 +9,15 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "socketerror.h"
+#include "testkit.h"
+#include "uitestkit.h"
 #include "waitcontrol.h"
 #include "wsocket.h"
 
@@ -23,33 +25,19 @@ namespace {
 
 const char* const kHost = "127.50.1.1";
 
-double CpuSeconds()
-{
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec +
-           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
-
 // Runs f and returns the share of one core it used while it ran.
 template <typename F>
 double CoreShare(F f)
 {
     QElapsedTimer clock;
-    const double cpu0 = CpuSeconds();
+    const double cpu0 = testkit::cpuSeconds();
     clock.start();
     f();
     const double wall = clock.nsecsElapsed() / 1e9;
-    return (CpuSeconds() - cpu0) / wall;
+    return (testkit::cpuSeconds() - cpu0) / wall;
 }
 
-class TCountingWait : public TWait {
-public:
-    int Beeps = 0;
-
-protected:
-    void Beep() override { ++Beeps; }
-};
+using testkit::TCountingWait;
 
 // A listener, the seat it hands the caller to, and the caller, connected.
 struct TLink {
@@ -74,7 +62,7 @@ struct TLink {
     bool Connect()
     {
         cli.Connect();
-        return QTest::qWaitFor(
+        return testkit::waitFor(
             [&] { return cli.State() == wsConnected && peer.State() == wsConnected; }, 5000);
     }
 
@@ -120,7 +108,7 @@ TEST(WaitSocketReadLine, LineInPiecesWhileInputIsDiscarded)
 
     // Once the line has ended, the rest goes to OnDataAvailable again and
     // typing reaches the edit box.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dataEvents > 0; }, 5000));
+    EXPECT_TRUE(testkit::waitFor([&] { return dataEvents > 0; }, 5000));
     QTest::keyClicks(&edit, QStringLiteral("ok"));
     EXPECT_EQ(edit.text(), QStringLiteral("ok"));
 }
@@ -148,7 +136,7 @@ TEST(WaitSocketReadLine, TimeoutKeepsThePartialLineInProgress)
     // not OnDataAvailable.
     const int readBefore = link.cli.ReadCount();
     link.peer.SendStr("ti");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return link.cli.ReadCount() == readBefore + 2; }, 5000));
+    ASSERT_TRUE(testkit::waitFor([&] { return link.cli.ReadCount() == readBefore + 2; }, 5000));
     EXPECT_EQ(dataEvents, 0);
 
     link.wait.SetInterval(1000);
@@ -274,7 +262,7 @@ TEST(WaitSocketFlush, ReturnsAtTheLimitThenWhenTheQueueDrains)
     EXPECT_EQ(link.cli.SendQueueSize(), 0u);
     EXPECT_FALSE(link.wait.Running());
     EXPECT_FALSE(link.wait.isVisible());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return received == bulk.size(); }, 10000));
+    EXPECT_TRUE(testkit::waitFor([&] { return received == bulk.size(); }, 10000));
 }
 
 TEST(WaitSocketNoControl, EveryWaitNeedsOne)
