@@ -17,17 +17,6 @@ const char* kHub = "127.20.2.1";
 
 std::string arrived(const std::string& n) { return "\r\n" + n + txt::kArrived; }
 
-std::unique_ptr<RawClient> join(Node& hub, int host, const std::string& name)
-{
-    auto c = std::make_unique<RawClient>();
-    const std::string from = "127.20.2." + std::to_string(host);
-    EXPECT_TRUE(c->Connect(kHub, testPort(), from.c_str()));
-    c->Send("u" + name + "\n");
-    EXPECT_TRUE(waitFor([&] { return hub.view.hasLine(arrived(name)); }));
-    c->Take();
-    return c;
-}
-
 long residentKiB()
 {
     std::ifstream f("/proc/self/statm");
@@ -38,11 +27,25 @@ long residentKiB()
 
 } // namespace
 
-TEST(BadInput, OverlongLineIsDroppedToItsLineFeed)
+class BadInput : public RawPeersOnHub {
+protected:
+    BadInput() : RawPeersOnHub(kHub) {}
+
+    // A named peer seated, with what it was told so far dropped.
+    ::testing::AssertionResult join(RawClient*& c, int host, const char* name)
+    {
+        auto ok = seat(c, host, name);
+        if (ok)
+            c->Take();
+        return ok;
+    }
+};
+
+TEST_F(BadInput, OverlongLineIsDroppedToItsLineFeed)
 {
-    Node hub(kHub, "Hub");
-    auto a = join(hub, 11, "A");
-    auto b = join(hub, 12, "B");
+    RawClient *a = nullptr, *b = nullptr;
+    ASSERT_TRUE(join(a, 11, "A"));
+    ASSERT_TRUE(join(b, 12, "B"));
     b->Take();
     // 1023 bytes with no LF, then a tail that would look like a name line.
     a->Send("1" + std::string(1022, 'x'));
@@ -61,11 +64,11 @@ TEST(BadInput, OverlongLineIsDroppedToItsLineFeed)
     ASSERT_TRUE(b->WaitFor("1A> still here\n", 10000));
 }
 
-TEST(BadInput, NulBytesAndInvalidShiftJis)
+TEST_F(BadInput, NulBytesAndInvalidShiftJis)
 {
-    Node hub(kHub, "Hub");
-    auto a = join(hub, 21, "A");
-    auto b = join(hub, 22, "B");
+    RawClient *a = nullptr, *b = nullptr;
+    ASSERT_TRUE(join(a, 21, "A"));
+    ASSERT_TRUE(join(b, 22, "B"));
     a->Send(std::string("1A> a\0b\0\n", 9));
     ASSERT_TRUE(b->WaitFor("1A> ab\n"));
     EXPECT_TRUE(hub.view.hasLine("A> ab"));
@@ -76,17 +79,18 @@ TEST(BadInput, NulBytesAndInvalidShiftJis)
     ASSERT_TRUE(b->WaitFor(junk + "\n"));
     EXPECT_TRUE(hub.view.hasLine(junk.substr(1)));
     // An invalid name is stored and matched byte for byte at departure.
-    auto c = join(hub, 23, "\x83\xFF");
+    RawClient* c = nullptr;
+    ASSERT_TRUE(join(c, 23, "\x83\xFF"));
     b->Take();
     c->Close();
     ASSERT_TRUE(waitFor([&] { return b->received.find("c\x83\xFF\n") == 0; }));
 }
 
-TEST(BadInput, BurstOfTenThousandLines)
+TEST_F(BadInput, BurstOfTenThousandLines)
 {
-    Node hub(kHub, "Hub");
-    auto a = join(hub, 31, "A");
-    auto b = join(hub, 32, "B");
+    RawClient *a = nullptr, *b = nullptr;
+    ASSERT_TRUE(join(a, 31, "A"));
+    ASSERT_TRUE(join(b, 32, "B"));
     hub.view.keepLines = false;
     std::string burst;
     for (int i = 0; i < 10000; ++i)
@@ -98,12 +102,12 @@ TEST(BadInput, BurstOfTenThousandLines)
     EXPECT_EQ(hub.view.lineCount - shown, 10000u);
 }
 
-TEST(BadInput, PeerThatNeverReadsDoesNotStopTheOthers)
+TEST_F(BadInput, PeerThatNeverReadsDoesNotStopTheOthers)
 {
-    Node hub(kHub, "Hub");
-    auto a = join(hub, 41, "A");
-    auto b = join(hub, 42, "B");
-    auto lazy = join(hub, 43, "Lazy");
+    RawClient *a = nullptr, *b = nullptr, *lazy = nullptr;
+    ASSERT_TRUE(join(a, 41, "A"));
+    ASSERT_TRUE(join(b, 42, "B"));
+    ASSERT_TRUE(join(lazy, 43, "Lazy"));
     lazy->StopReading();
     a->Take();
     b->Take();
@@ -118,20 +122,21 @@ TEST(BadInput, PeerThatNeverReadsDoesNotStopTheOthers)
     }
     // Either the hub still holds the lazy seat or dropped it as gone; it
     // never blocks, and it still seats a newcomer.
-    auto c = join(hub, 44, "C");
+    RawClient* c = nullptr;
+    ASSERT_TRUE(join(c, 44, "C"));
     EXPECT_TRUE(c->Open());
     const size_t queued = hub.core.SeatConnected(3) ? hub.core.Cli(3).SendQueueSize() : 0;
     EXPECT_LE(queued, hub.core.Cli(3).MaxSendQueue() + 64 * 1024);
 }
 
-TEST(BadInput, ThousandCallersConnectAndReset)
+TEST_F(BadInput, ThousandCallersConnectAndReset)
 {
-    Node hub(kHub, "Hub");
     // B sits in seat 3 with seats 1 and 2 free, so the callers take the
     // seats that are looked at first when the next candidate is chosen.
-    auto a1 = join(hub, 50, "A1");
-    auto a2 = join(hub, 52, "A2");
-    auto b = join(hub, 51, "B");
+    RawClient *a1 = nullptr, *a2 = nullptr, *b = nullptr;
+    ASSERT_TRUE(join(a1, 50, "A1"));
+    ASSERT_TRUE(join(a2, 52, "A2"));
+    ASSERT_TRUE(join(b, 51, "B"));
     a1->Close();
     a2->Close();
     ASSERT_TRUE(waitFor([&] { return hub.seated() == 1; }));
@@ -186,7 +191,7 @@ TEST(BadInput, ThousandCallersConnectAndReset)
         RawClient c;
         ASSERT_TRUE(c.Connect(kHub, testPort(), "127.20.2.62"));
         ASSERT_TRUE(waitFor([&] { return hub.seated() == 2; }));
-        ASSERT_TRUE(sync(hub.core, hub.view, {b.get(), &c}));
+        ASSERT_TRUE(sync(hub.core, hub.view, {b, &c}));
         c.Reset();
         hub.core.ChooseIP(0);
         // Its departure came first, out of the announcement's own send to
@@ -204,7 +209,7 @@ TEST(BadInput, ThousandCallersConnectAndReset)
 
 // Random bytes, in random pieces, from seated peers into a hub and from a
 // hub into a peer: nothing breaks, and both still work afterwards.
-TEST(BadInput, RandomGarbageBothWays)
+TEST_F(BadInput, RandomGarbageBothWays)
 {
     std::mt19937 rng(2026);
     auto garbage = [&](size_t n) {
@@ -215,9 +220,9 @@ TEST(BadInput, RandomGarbageBothWays)
         return g;
     };
 
-    Node hub(kHub, "Hub");
-    auto a = join(hub, 71, "A");
-    auto b = join(hub, 72, "B");
+    RawClient *a = nullptr, *b = nullptr;
+    ASSERT_TRUE(join(a, 71, "A"));
+    ASSERT_TRUE(join(b, 72, "B"));
     for (int i = 0; i < 200; ++i) {
         (i % 2 ? a : b)->Send(garbage(rng() % 3000));
         if (i % 20 == 0)

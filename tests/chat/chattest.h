@@ -6,10 +6,14 @@
 #include "chatcore.h"
 #include "chatview.h"
 #include "testkit.h"
+#include "texts.h"
+
+#include <gtest/gtest.h>
 
 #include <array>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -124,4 +128,37 @@ struct Node {
             n += core.SeatConnected(k);
         return n;
     }
+};
+
+// A hub named Hub against raw peers bound to addresses beside its own.
+class RawPeersOnHub : public ::testing::Test {
+protected:
+    explicit RawPeersOnHub(const std::string& hubAddr) : hub(hubAddr, "Hub"), FHubAddr(hubAddr) {}
+
+    // A raw peer from .host of the hub's /24, seated; then, unless name is
+    // null, its name line is sent and seen arriving. The peer lives as long
+    // as the test.
+    ::testing::AssertionResult seat(RawClient*& c, int host, const char* name = nullptr)
+    {
+        FPeers.push_back(std::make_unique<RawClient>());
+        c = FPeers.back().get();
+        const std::string from = FHubAddr.substr(0, FHubAddr.rfind('.') + 1) + std::to_string(host);
+        const int before = hub.seated();
+        if (!c->Connect(FHubAddr.c_str(), testPort(), from.c_str()))
+            return ::testing::AssertionFailure() << from << " cannot connect to the hub";
+        if (!waitFor([&] { return hub.seated() > before; }))
+            return ::testing::AssertionFailure() << from << " was not seated";
+        if (!name)
+            return ::testing::AssertionSuccess();
+        c->Send("u" + std::string(name) + "\n");
+        if (!waitFor([&] { return hub.view.hasLine("\r\n" + std::string(name) + txt::kArrived); }))
+            return ::testing::AssertionFailure() << "the hub did not show " << name << " arriving";
+        return ::testing::AssertionSuccess();
+    }
+
+    Node hub;
+
+private:
+    std::string FHubAddr;
+    std::vector<std::unique_ptr<RawClient>> FPeers;
 };

@@ -13,30 +13,31 @@ const char* kHub = "127.20.1.1";
 
 std::string arrived(const std::string& n) { return "\r\n" + n + txt::kArrived; }
 
-// A raw peer bound to 127.20.1.<host>, seated on the hub.
-std::unique_ptr<RawClient> join(Node& hub, int host, const std::string& name = std::string(),
-                                bool sendName = true)
-{
-    auto c = std::make_unique<RawClient>();
-    const std::string from = "127.20.1." + std::to_string(host);
-    EXPECT_TRUE(c->Connect(kHub, testPort(), from.c_str()));
-    const int before = hub.seated();
-    EXPECT_TRUE(waitFor([&] { return hub.seated() > before; }));
-    if (sendName) {
-        c->Send("u" + name + "\n");
-        EXPECT_TRUE(waitFor([&] { return hub.view.hasLine(arrived(name)); }));
-    }
-    return c;
-}
-
 } // namespace
 
-TEST(Hub, NewcomerGetsHubNameRosterInSeatOrderAndNextCandidate)
+class Hub : public RawPeersOnHub {
+protected:
+    Hub() : RawPeersOnHub(kHub) {}
+
+    // A, B and C seated from .first onwards, with what they were told so far
+    // dropped.
+    ::testing::AssertionResult seatThree(int first, RawClient*& a, RawClient*& b, RawClient*& c)
+    {
+        auto ok = seat(a, first, "A");
+        ok = ok ? seat(b, first + 1, "B") : ok;
+        ok = ok ? seat(c, first + 2, "C") : ok;
+        if (ok && !sync(hub.core, hub.view, {a, b, c}))
+            return ::testing::AssertionFailure() << "the three did not hear the hub";
+        return ok;
+    }
+};
+
+TEST_F(Hub, NewcomerGetsHubNameRosterInSeatOrderAndNextCandidate)
 {
-    Node hub(kHub, "Hub");
     EXPECT_EQ(hub.view.caption, "");
 
-    auto a = join(hub, 11, "", false);
+    RawClient* a = nullptr;
+    ASSERT_TRUE(seat(a, 11));
     // First caller: seat 1, message box on and focused before its name.
     ASSERT_TRUE(a->Expect("uHub\nn127.20.1.11\n"));
     EXPECT_TRUE(hub.view.edit);
@@ -57,8 +58,9 @@ TEST(Hub, NewcomerGetsHubNameRosterInSeatOrderAndNextCandidate)
     // Later callers: the hub's name, then the seated names in seat order
     // (an unknown one empty), then the next address and name, which every
     // seat hears again after each admission.
-    auto b = join(hub, 12, "", false);
-    auto c = join(hub, 13, "", false);
+    RawClient *b = nullptr, *c = nullptr;
+    ASSERT_TRUE(seat(b, 12));
+    ASSERT_TRUE(seat(c, 13));
     ASSERT_TRUE(c->Expect("uHub\nuAlice\nu\nn127.20.1.11\nrAlice\n"));
     ASSERT_TRUE(b->Expect("uHub\nuAlice\nn127.20.1.11\nrAlice\nn127.20.1.11\nrAlice\n"));
     ASSERT_TRUE(a->Expect("n127.20.1.11\nrAlice\nn127.20.1.11\nrAlice\n"));
@@ -67,17 +69,14 @@ TEST(Hub, NewcomerGetsHubNameRosterInSeatOrderAndNextCandidate)
     c->Send("uCarol\n");
     ASSERT_TRUE(a->Expect("uCarol\n"));
     ASSERT_TRUE(b->Expect("uCarol\n"));
-    ASSERT_TRUE(sync(hub.core, hub.view, {a.get(), b.get(), c.get()}));
+    ASSERT_TRUE(sync(hub.core, hub.view, {a, b, c}));
     EXPECT_EQ(c->received, "");
 }
 
-TEST(Hub, SeatGapsCandidateAndDepartures)
+TEST_F(Hub, SeatGapsCandidateAndDepartures)
 {
-    Node hub(kHub, "Hub");
-    auto a = join(hub, 21, "A");
-    auto b = join(hub, 22, "B");
-    auto c = join(hub, 23, "C");
-    ASSERT_TRUE(sync(hub.core, hub.view, {a.get(), b.get(), c.get()}));
+    RawClient *a = nullptr, *b = nullptr, *c = nullptr;
+    ASSERT_TRUE(seatThree(21, a, b, c));
 
     // Seat 2 leaves: the others hear the leave line, then the candidate.
     b->Close();
@@ -91,18 +90,20 @@ TEST(Hub, SeatGapsCandidateAndDepartures)
 
     // The next caller fills the gap (seat 2), the one after it seat 4; the
     // focus does not move for seat 2.
-    auto d = join(hub, 24, "", false);
+    RawClient* d = nullptr;
+    ASSERT_TRUE(seat(d, 24));
     ASSERT_TRUE(d->Expect("uHub\nuA\nuC\nn127.20.1.21\nrA\n"));
     d->Send("uD\n");
     ASSERT_TRUE(waitFor([&] { return hub.core.lbName[1] == "D"; }));
-    auto e = join(hub, 25, "E");
+    RawClient* e = nullptr;
+    ASSERT_TRUE(seat(e, 25, "E"));
     EXPECT_EQ(hub.core.lbName[3], "E");
     EXPECT_EQ(hub.view.focus, 1);
-    ASSERT_TRUE(sync(hub.core, hub.view, {a.get(), c.get(), d.get(), e.get()}));
+    ASSERT_TRUE(sync(hub.core, hub.view, {a, c, d, e}));
 
     // Seat 1 leaves: seat 2 becomes the candidate, and is told so too.
     a->Close();
-    for (auto* p : {c.get(), d.get(), e.get()})
+    for (auto* p : {c, d, e})
         ASSERT_TRUE(p->Expect("cA\nn127.20.1.24\nrD\n"));
     EXPECT_EQ(hub.core.Nextnumber, 2);
 
@@ -114,17 +115,14 @@ TEST(Hub, SeatGapsCandidateAndDepartures)
     e->Send("uEve\n");
     ASSERT_TRUE(c->Expect("uEve\n"));
     ASSERT_TRUE(d->Expect("uEve\n"));
-    ASSERT_TRUE(sync(hub.core, hub.view, {c.get(), d.get()}));
+    ASSERT_TRUE(sync(hub.core, hub.view, {c, d}));
     EXPECT_EQ(c->received, "");
 }
 
-TEST(Hub, RelayIsByteExactAndNeverEchoed)
+TEST_F(Hub, RelayIsByteExactAndNeverEchoed)
 {
-    Node hub(kHub, "Hub");
-    auto a = join(hub, 31, "A");
-    auto b = join(hub, 32, "B");
-    auto c = join(hub, 33, "C");
-    ASSERT_TRUE(sync(hub.core, hub.view, {a.get(), b.get(), c.get()}));
+    RawClient *a = nullptr, *b = nullptr, *c = nullptr;
+    ASSERT_TRUE(seatThree(31, a, b, c));
 
     // Two lines in one write; CR kept; kinds a hub ignores are dropped.
     b->Send("1B> one\r\n1B> two\nsX\r\nnY\nrZ\ncA\n\n");
@@ -147,22 +145,18 @@ TEST(Hub, RelayIsByteExactAndNeverEchoed)
     // sender of the relayed lines got none of them back.
     hub.view.message = "yo";
     hub.core.SendButtonClick();
-    for (auto* p : {a.get(), b.get(), c.get()})
+    for (auto* p : {a, b, c})
         ASSERT_TRUE(p->Expect("1Hub> yo\r\n"));
     EXPECT_TRUE(hub.view.hasLine("Hub> yo"));
     EXPECT_EQ(hub.view.message, "");
 }
 
-TEST(Hub, TenthCallerGetsFullLineOnly)
+TEST_F(Hub, TenthCallerGetsFullLineOnly)
 {
-    Node hub(kHub, "Hub");
-    std::vector<std::unique_ptr<RawClient>> peers;
+    std::vector<RawClient*> peers(9);
     for (int i = 0; i < 9; ++i)
-        peers.push_back(join(hub, 41 + i, i == 0 ? "" : "P" + std::to_string(i)));
-    std::vector<RawClient*> all;
-    for (auto& p : peers)
-        all.push_back(p.get());
-    ASSERT_TRUE(sync(hub.core, hub.view, all));
+        ASSERT_TRUE(seat(peers[i], 41 + i, i == 0 ? "" : ("P" + std::to_string(i)).c_str()));
+    ASSERT_TRUE(sync(hub.core, hub.view, peers));
     const size_t linesBefore = hub.view.lines.size();
 
     RawClient tenth;
@@ -184,18 +178,19 @@ TEST(Hub, TenthCallerGetsFullLineOnly)
     EXPECT_EQ(eager.received, "1" + txt::kHubFull + "\r\n");
 }
 
-TEST(Hub, RosterStatesAndLastDeparture)
+TEST_F(Hub, RosterStatesAndLastDeparture)
 {
-    Node hub(kHub, "Hub");
     // A peer with an empty nick is nobody: the hub stays idle.
-    auto a = join(hub, 61, "");
+    RawClient* a = nullptr;
+    ASSERT_TRUE(seat(a, 61, ""));
     EXPECT_EQ(hub.core.nuser, 0);
     EXPECT_TRUE(hub.core.rbServer);
     EXPECT_EQ(hub.view.caption, txt::kNoFriends);
     EXPECT_TRUE(hub.view.k8);
     EXPECT_FALSE(hub.view.edit);
 
-    auto b = join(hub, 62, "Bee");
+    RawClient* b = nullptr;
+    ASSERT_TRUE(seat(b, 62, "Bee"));
     EXPECT_EQ(hub.view.caption, txt::kFriends);
     EXPECT_EQ(hub.view.roster[1], "Bee");
     EXPECT_FALSE(hub.view.k8);
@@ -223,11 +218,11 @@ TEST(Hub, RosterStatesAndLastDeparture)
     EXPECT_EQ(hub.core.StatusConnectedText(), txt::kNone);
 }
 
-TEST(Hub, DisconnectCommandAsksWithTwoNamedPeers)
+TEST_F(Hub, DisconnectCommandAsksWithTwoNamedPeers)
 {
-    Node hub(kHub, "Hub");
-    auto a = join(hub, 71, "A");
-    auto b = join(hub, 72, "B");
+    RawClient *a = nullptr, *b = nullptr;
+    ASSERT_TRUE(seat(a, 71, "A"));
+    ASSERT_TRUE(seat(b, 72, "B"));
     // No: nothing closes, the input box comes back.
     hub.view.answers = {7};
     hub.core.K9Click();
@@ -238,7 +233,7 @@ TEST(Hub, DisconnectCommandAsksWithTwoNamedPeers)
     EXPECT_FALSE(hub.core.CloseQuery());
 
     // Yes: every seat closes; a seat closed later still hears of the earlier.
-    ASSERT_TRUE(sync(hub.core, hub.view, {a.get(), b.get()}));
+    ASSERT_TRUE(sync(hub.core, hub.view, {a, b}));
     hub.view.answers = {1};
     hub.core.K9Click();
     EXPECT_EQ(hub.seated(), 0);
@@ -248,33 +243,35 @@ TEST(Hub, DisconnectCommandAsksWithTwoNamedPeers)
     EXPECT_TRUE(hub.core.CloseQuery());
 
     // One named peer: closed without asking.
-    auto c = join(hub, 73, "C");
+    RawClient* c = nullptr;
+    ASSERT_TRUE(seat(c, 73, "C"));
     hub.core.K9Click();
     EXPECT_EQ(hub.view.questions.size(), 3u);
     ASSERT_TRUE(c->WaitEof());
 }
 
-TEST(Hub, ListensOnlyOnce)
+TEST_F(Hub, ListensOnlyOnce)
 {
-    Node hub(kHub, "Hub");
     EXPECT_TRUE(hub.core.Initialized());
     hub.core.StartServer(); // a second showing: no second listen, no throw
-    auto a = join(hub, 81, "A");
+    RawClient* a = nullptr;
+    ASSERT_TRUE(seat(a, 81, "A"));
     EXPECT_EQ(hub.core.lbName[0], "A");
 }
 
-TEST(Hub, PartialLineDoesNotOutliveItsConnection)
+TEST_F(Hub, PartialLineDoesNotOutliveItsConnection)
 {
-    Node hub(kHub, "Hub");
-    auto a = join(hub, 91, "A");
-    auto b = join(hub, 92, "B");
+    RawClient *a = nullptr, *b = nullptr;
+    ASSERT_TRUE(seat(a, 91, "A"));
+    ASSERT_TRUE(seat(b, 92, "B"));
     // Seat 2 leaves in the middle of a line.
     b->Send("1B> half a li");
     QTest::qWait(20);
     b->Close();
     ASSERT_TRUE(waitFor([&] { return hub.seated() == 1; }));
     // The next occupant of seat 2 starts clean: its name line is its name.
-    auto c = join(hub, 93, "Carol");
+    RawClient* c = nullptr;
+    ASSERT_TRUE(seat(c, 93, "Carol"));
     EXPECT_EQ(hub.core.lbName[1], "Carol");
     ASSERT_TRUE(a->SkipThrough("cB\n"));
     ASSERT_TRUE(a->SkipThrough("uCarol\n"));
