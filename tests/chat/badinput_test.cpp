@@ -236,11 +236,8 @@ TEST_F(BadInput, RandomGarbageBothWays)
     RawServer rawHub;
     ASSERT_TRUE(rawHub.Listen("127.20.2.73", testPort()));
     Node p("127.20.2.74", "Pat");
-    p.view.connectTarget = "127.20.2.73";
-    p.core.K8Click();
-    ASSERT_TRUE(rawHub.WaitConns(1));
-    RawClient& h = *rawHub.conns[0];
-    ASSERT_TRUE(h.SkipThrough("uPat\n"));
+    RawClient* h = nullptr;
+    ASSERT_TRUE(joinRawHub(p, rawHub, "127.20.2.73", h));
     std::string noRedirect;
     for (int i = 0; i < 100; ++i) {
         std::string g = garbage(rng() % 3000);
@@ -248,12 +245,12 @@ TEST_F(BadInput, RandomGarbageBothWays)
         for (char& c : g)
             if (c == 's')
                 c = 'S';
-        h.Send(g);
+        h->Send(g);
     }
-    h.Send("\nuHub\n1Hub> clean\n");
+    h->Send("\nuHub\n1Hub> clean\n");
     ASSERT_TRUE(waitFor([&] { return p.view.hasLine("Hub> clean"); }));
     EXPECT_TRUE(p.core.LinkConnected());
     EXPECT_LE(p.core.nuser, 9);
-    h.Close();
+    h->Close();
     ASSERT_TRUE(waitFor([&] { return p.core.rbServer && !p.core.LinkConnected(); }));
 }

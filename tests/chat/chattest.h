@@ -130,6 +130,25 @@ struct Node {
     }
 };
 
+// Joins peer to a raw hub listening on hubAddr: h is the hub's side of the
+// new link, with the peer's name line already read.
+inline ::testing::AssertionResult joinRawHub(Node& peer, RawServer& hub, const std::string& hubAddr,
+                                             RawClient*& h)
+{
+    peer.view.connectTarget = hubAddr;
+    const size_t n = hub.conns.size();
+    peer.core.K8Click();
+    if (!hub.WaitConns(n + 1))
+        return ::testing::AssertionFailure() << "the raw hub saw no caller";
+    h = hub.conns[n].get();
+    if (!h->WaitFor("u" + peer.core.Name + "\n"))
+        return ::testing::AssertionFailure() << "the caller did not give its name";
+    if (!waitFor([&] { return !peer.core.rbServer; }))
+        return ::testing::AssertionFailure() << "the peer did not leave the hub role";
+    h->Take();
+    return ::testing::AssertionSuccess();
+}
+
 // A hub named Hub against raw peers bound to addresses beside its own.
 class RawPeersOnHub : public ::testing::Test {
 protected:

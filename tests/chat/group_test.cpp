@@ -163,14 +163,11 @@ TEST(Group, RedirectThenHubLossAsksBothAndJoinsTheCandidate)
     ASSERT_TRUE(notHub.Listen("127.20.4.21", testPort()));
     Node cand("127.20.4.22", "Cand");
     Node p("127.20.4.23", "Pat");
-    p.view.connectTarget = "127.20.4.21";
-    p.core.K8Click();
-    ASSERT_TRUE(notHub.WaitConns(1));
-    RawClient& h = *notHub.conns[0];
-    ASSERT_TRUE(h.WaitFor("uPat\n"));
+    RawClient* h = nullptr;
+    ASSERT_TRUE(joinRawHub(p, notHub, "127.20.4.21", h));
     p.view.answers = {1, 1};
     p.view.whileAsking = [] { QTest::qWait(250); }; // longer than the timer
-    h.Send("uHub\nuOther\nn127.20.4.22\nrCand\ns127.20.4.99\r\n");
+    h->Send("uHub\nuOther\nn127.20.4.22\nrCand\ns127.20.4.99\r\n");
     ASSERT_TRUE(waitFor([&] { return cand.seated() == 1; }));
     ASSERT_EQ(p.view.questions.size(), 2u);
     EXPECT_EQ(p.view.questions[0], txt::kRedirectQuestion);

@@ -32,22 +32,12 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    // Joins the peer to the raw hub; h is the hub's side of the new link.
-    ::testing::AssertionResult join(RawClient*& h)
+    ::testing::AssertionResult join(RawClient*& h) { return joinRawHub(*node, hub, hubAddr, h); }
+
+    ::testing::AssertionResult startJoined(const std::string& hubAt, const std::string& peerAt, RawClient*& h)
     {
-        Node& peer = *node;
-        peer.view.connectTarget = hubAddr;
-        const size_t n = hub.conns.size();
-        peer.core.K8Click();
-        if (!hub.WaitConns(n + 1))
-            return ::testing::AssertionFailure() << "the hub saw no caller";
-        h = hub.conns[n].get();
-        if (!h->WaitFor("u" + peer.core.Name + "\n"))
-            return ::testing::AssertionFailure() << "the caller did not give its name";
-        if (!waitFor([&] { return !peer.core.rbServer; }))
-            return ::testing::AssertionFailure() << "the peer did not leave the hub role";
-        h->Take();
-        return ::testing::AssertionSuccess();
+        auto ok = start(hubAt, peerAt);
+        return ok ? join(h) : ok;
     }
 };
 
@@ -217,10 +207,9 @@ TEST_F(PeerLink, RedirectFollowedIgnoredOrSelfCall)
 
 TEST_F(PeerLink, PeerAnswersCallersWithItsHub)
 {
-    ASSERT_TRUE(start("127.20.3.41", "127.20.3.42"));
-    Node& p = *node;
     RawClient* h = nullptr;
-    ASSERT_TRUE(join(h));
+    ASSERT_TRUE(startJoined("127.20.3.41", "127.20.3.42", h));
+    Node& p = *node;
     RawClient caller;
     ASSERT_TRUE(caller.Connect("127.20.3.42", testPort(), "127.20.3.43"));
     caller.Send("uCaller\n");
@@ -251,10 +240,9 @@ TEST_F(PeerLink, TimerActsOnceWhenEnabledTwice)
 
 TEST_F(PeerLink, OnlyTheHubInTheRosterGivesThePlainNote)
 {
-    ASSERT_TRUE(start("127.20.3.61", "127.20.3.62"));
-    Node& p = *node;
     RawClient* h = nullptr;
-    ASSERT_TRUE(join(h));
+    ASSERT_TRUE(startJoined("127.20.3.61", "127.20.3.62", h));
+    Node& p = *node;
     h->Send("uHub\nn127.20.3.62\n");
     ASSERT_TRUE(waitFor([&] { return p.core.NextServer; }));
     h->Close();
@@ -268,10 +256,9 @@ TEST_F(PeerLink, OnlyTheHubInTheRosterGivesThePlainNote)
 
 TEST_F(PeerLink, LeavingOnPurposeIsNoHubLoss)
 {
-    ASSERT_TRUE(start("127.20.3.71", "127.20.3.72"));
-    Node& p = *node;
     RawClient* h = nullptr;
-    ASSERT_TRUE(join(h));
+    ASSERT_TRUE(startJoined("127.20.3.71", "127.20.3.72", h));
+    Node& p = *node;
     h->Send("uHub\nuAnn\nn127.20.3.99\nrAnn\n");
     ASSERT_TRUE(waitFor([&] { return p.core.NextName == "Ann"; }));
     p.core.K9Click();
@@ -329,10 +316,9 @@ TEST_F(PeerLink, ConnectThatCannotStartReleasesItsSocket)
 
 TEST_F(PeerLink, PartialLineAndFailureTexts)
 {
-    ASSERT_TRUE(start("127.20.3.101", "127.20.3.102"));
-    Node& p = *node;
     RawClient* h1 = nullptr;
-    ASSERT_TRUE(join(h1));
+    ASSERT_TRUE(startJoined("127.20.3.101", "127.20.3.102", h1));
+    Node& p = *node;
     // The link ends in the middle of a line: the next link starts clean.
     h1->Send("uHub\n1Hub> half a li");
     ASSERT_TRUE(waitFor([&] { return p.core.nuser == 1; }));
