@@ -46,6 +46,38 @@ struct Listener {
     }
 };
 
+// A seat (the TWSocket the listener handed the caller to) and the caller, a
+// raw blocking socket the test writes and reads byte by byte.
+struct LoopbackPair {
+    Listener l;
+    int peer = -1;
+    TWSocket* seat = nullptr;
+
+    explicit LoopbackPair(const std::string& addr) : l(addr), FAddr(addr) {}
+    ~LoopbackPair()
+    {
+        if (peer >= 0)
+            ::close(peer);
+    }
+    // prepare runs on the seat before it takes the connection.
+    ::testing::AssertionResult connect(const std::function<void(TWSocket&)>& prepare = nullptr)
+    {
+        l.prepare = prepare;
+        peer = rawConnect(FAddr, l.port);
+        if (peer < 0)
+            return ::testing::AssertionFailure() << "the caller could not connect";
+        if (!waitFor([&] { return l.accepted.size() == 1; }))
+            return ::testing::AssertionFailure() << "the listener did not take the caller";
+        seat = l.accepted[0].get();
+        settle(); // the first write notification of the new connection
+        return ::testing::AssertionSuccess();
+    }
+    void peerSend(const std::string& s) { ASSERT_EQ(::send(peer, s.data(), s.size(), 0), (ssize_t)s.size()); }
+
+private:
+    std::string FAddr;
+};
+
 // A port on addr where nobody listens (held bound, so nobody can).
 inline int refusingPort(const std::string& addr)
 {

@@ -13,25 +13,8 @@ namespace {
 
 const std::string kAddr = "127.10.3.1";
 
-struct SeatAndPeer {
-    Listener l{kAddr};
-    int peer = -1;
-    TWSocket* seat = nullptr;
-
-    explicit SeatAndPeer(const std::function<void(TWSocket&)>& prepare = nullptr)
-    {
-        l.prepare = prepare;
-        peer = rawConnect(kAddr, l.port);
-        EXPECT_GE(peer, 0);
-        EXPECT_TRUE(waitFor([&] { return l.accepted.size() == 1; }));
-        seat = l.accepted[0].get();
-    }
-    ~SeatAndPeer()
-    {
-        if (peer >= 0)
-            ::close(peer);
-    }
-    void peerSend(const std::string& s) { ASSERT_EQ(::send(peer, s.data(), s.size(), 0), (ssize_t)s.size()); }
+struct SeatAndPeer : LoopbackPair {
+    SeatAndPeer() : LoopbackPair(kAddr) {}
 };
 
 } // namespace
@@ -40,26 +23,28 @@ TEST(WSocketRecv, ReceiveAfterPeerCloseAndAfterReset)
 {
     int lastReceive = 99;
     int lastErrorSeen = -1;
-    SeatAndPeer p([&](TWSocket& s) {
+    SeatAndPeer p;
+    ASSERT_TRUE(p.connect([&](TWSocket& s) {
         s.OnDataAvailable = [&](TCustomWSocket* sender, uint16_t) {
             char buf[16];
             lastReceive = sender->Receive(buf, sizeof buf);
             lastErrorSeen = sender->LastError();
         };
-    });
+    }));
     ::close(p.peer);
     p.peer = -1;
     ASSERT_TRUE(waitFor([&] { return p.seat->State() == wsClosed; }));
     EXPECT_EQ(lastReceive, 0);
     EXPECT_EQ(lastErrorSeen, 0);
 
-    SeatAndPeer r([&](TWSocket& s) {
+    SeatAndPeer r;
+    ASSERT_TRUE(r.connect([&](TWSocket& s) {
         s.OnDataAvailable = [&](TCustomWSocket* sender, uint16_t) {
             char buf[16];
             lastReceive = sender->Receive(buf, sizeof buf);
             lastErrorSeen = sender->LastError();
         };
-    });
+    }));
     int closeError = -1;
     r.seat->OnSessionClosed = [&](TCustomWSocket*, uint16_t e) { closeError = e; };
     linger lg{1, 0};
@@ -77,7 +62,8 @@ TEST(WSocketRecv, HandlerThatReadsNothingDoesNotSpin)
     int calls = 0;
     bool reading = false;
     std::string got;
-    SeatAndPeer p([&](TWSocket& s) {
+    SeatAndPeer p;
+    ASSERT_TRUE(p.connect([&](TWSocket& s) {
         s.OnDataAvailable = [&](TCustomWSocket* sender, uint16_t) {
             ++calls;
             if (reading) {
@@ -87,7 +73,7 @@ TEST(WSocketRecv, HandlerThatReadsNothingDoesNotSpin)
                     got.append(buf, static_cast<size_t>(n));
             }
         };
-    });
+    }));
     p.peerSend("waiting");
     ASSERT_TRUE(waitFor([&] { return calls >= 1; }));
     QTest::qWait(100); // nothing to await: a spinning loop would count up here
@@ -104,7 +90,8 @@ TEST(WSocketRecv, HandlerThatReadsNothingDoesNotSpin)
 TEST(WSocketRecv, FloodingPeerDoesNotStarveOthersOrTimers)
 {
     size_t flooded = 0;
-    SeatAndPeer flood([&](TWSocket& s) {
+    SeatAndPeer flood;
+    ASSERT_TRUE(flood.connect([&](TWSocket& s) {
         s.OnDataAvailable = [&](TCustomWSocket* sender, uint16_t) {
             // A slow reader: the peer writes far faster than this.
             char buf[64];
@@ -116,9 +103,10 @@ TEST(WSocketRecv, FloodingPeerDoesNotStarveOthersOrTimers)
             if (n > 0)
                 flooded += static_cast<size_t>(n);
         };
-    });
+    }));
     std::string line;
-    SeatAndPeer other([&](TWSocket& s) { s.OnDataAvailable = collectInto(line); });
+    SeatAndPeer other;
+    ASSERT_TRUE(other.connect([&](TWSocket& s) { s.OnDataAvailable = collectInto(line); }));
 
     std::atomic<bool> stop{false};
     int floodFd = flood.peer;
@@ -152,6 +140,7 @@ TEST(WSocketRecv, FloodingPeerDoesNotStarveOthersOrTimers)
 TEST(WSocketRecv, ReadLineSplitsOnLineFeedAndDropsCarriageReturns)
 {
     SeatAndPeer p;
+    ASSERT_TRUE(p.connect());
     TWSocket& s = *p.seat;
     s.SetMultiThreaded(true);
     std::string line = "untouched";
@@ -187,6 +176,7 @@ TEST(WSocketRecv, ReadLineSplitsOnLineFeedAndDropsCarriageReturns)
 TEST(WSocketRecv, ReadLineTimeoutKeepsTheLineAndNeedsAWayToWait)
 {
     SeatAndPeer p;
+    ASSERT_TRUE(p.connect());
     TWSocket& s = *p.seat;
     std::string line;
     EXPECT_SOCKET_ERROR(s.ReadLine(1, line), 0, "No wait object assigned");
@@ -209,6 +199,7 @@ TEST(WSocketRecv, ReadLineTimeoutKeepsTheLineAndNeedsAWayToWait)
 TEST(WSocketRecv, ALineFinishedAfterATimeoutIsHandedToTheNextReadLine)
 {
     SeatAndPeer p;
+    ASSERT_TRUE(p.connect());
     TWSocket& s = *p.seat;
     FakeWait wait;
     s.SetWaitCtrl(&wait);
@@ -232,14 +223,15 @@ TEST(WSocketRecv, ExceptionsFromHandlersStayInsideTheDispatch)
     WSocketExceptionHandler = [&](const std::exception& e) { reported.push_back(e.what()); };
 
     int dataCalls = 0;
-    SeatAndPeer p([&](TWSocket& s) {
+    SeatAndPeer p;
+    ASSERT_TRUE(p.connect([&](TWSocket& s) {
         s.OnDataAvailable = [&](TCustomWSocket* sender, uint16_t) {
             ++dataCalls;
             char buf[64];
             sender->Receive(buf, sizeof buf);
             throw Exception("swallowed by the data loop");
         };
-    });
+    }));
     p.peerSend("one");
     ASSERT_TRUE(waitFor([&] { return dataCalls == 1; }));
     p.peerSend("two");
@@ -261,7 +253,8 @@ TEST(WSocketRecv, ExceptionsFromHandlersStayInsideTheDispatch)
 TEST(WSocketRecv, UrgentByteAndEmptyDatagramDoNotStallTheStream)
 {
     std::string got;
-    SeatAndPeer p([&](TWSocket& s) { s.OnDataAvailable = collectInto(got); });
+    SeatAndPeer p;
+    ASSERT_TRUE(p.connect([&](TWSocket& s) { s.OnDataAvailable = collectInto(got); }));
     p.peerSend("ab");
     ASSERT_TRUE(waitFor([&] { return got == "ab"; }));
     ASSERT_EQ(::send(p.peer, "U", 1, MSG_OOB), 1);
@@ -301,10 +294,11 @@ TEST(WSocketRecv, DataTakenBeforeItsNotificationStillLeavesTheCloseReported)
 {
     std::string got;
     int closed = 0;
-    SeatAndPeer p([&](TWSocket& s) {
+    SeatAndPeer p;
+    ASSERT_TRUE(p.connect([&](TWSocket& s) {
         s.OnDataAvailable = collectInto(got);
         s.OnSessionClosed = [&](TCustomWSocket*, uint16_t) { ++closed; };
-    });
+    }));
     // The program reads the bytes itself before their notification is
     // handled; the handler then finds nothing.
     p.peerSend("early");

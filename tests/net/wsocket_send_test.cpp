@@ -12,26 +12,10 @@ namespace {
 
 const std::string kAddr = "127.10.2.1";
 
-// A connected seat (TWSocket) and a raw peer socket that the test reads
-// from (or does not).
-struct SeatAndPeer {
-    Listener l;
-    int peer = -1;
-    TWSocket* seat = nullptr;
+// The loopback pair with a peer that the test reads from (or does not).
+struct SeatAndPeer : LoopbackPair {
+    SeatAndPeer() : LoopbackPair(kAddr) {}
 
-    SeatAndPeer() : l(kAddr)
-    {
-        peer = rawConnect(kAddr, l.port);
-        EXPECT_GE(peer, 0);
-        EXPECT_TRUE(waitFor([&] { return l.accepted.size() == 1; }));
-        seat = l.accepted[0].get();
-        settle(); // the first write notification of the new connection
-    }
-    ~SeatAndPeer()
-    {
-        if (peer >= 0)
-            ::close(peer);
-    }
     // Read what the peer has received until `want` bytes, bounded in time.
     std::string peerRead(size_t want)
     {
@@ -79,6 +63,7 @@ std::string pattern(size_t n)
 TEST(WSocketSend, BlocksOf1514AndPartialSendsContinueFromReadPosition)
 {
     SeatAndPeer p;
+    ASSERT_TRUE(p.connect());
     int sentEvents = 0;
     p.seat->OnDataSent = [&](TCustomWSocket*, uint16_t e) {
         EXPECT_EQ(e, 0);
@@ -106,6 +91,7 @@ TEST(WSocketSend, BlocksOf1514AndPartialSendsContinueFromReadPosition)
 TEST(WSocketSend, DataSentComesAfterSendStrNeverInsideIt)
 {
     SeatAndPeer p;
+    ASSERT_TRUE(p.connect());
     bool inside = false;
     int sentEvents = 0;
     p.seat->OnDataSent = [&](TCustomWSocket*, uint16_t) {
@@ -136,6 +122,7 @@ TEST(WSocketSend, SendWhileClosedRaisesNotConnected)
 TEST(WSocketSend, SendFlagsUrgentAndInvalidValues)
 {
     SeatAndPeer p;
+    ASSERT_TRUE(p.connect());
     EXPECT_EQ(p.seat->SendFlags(), wsSendNormal);
     p.seat->SetSendFlags(wsSendUrgent);
     EXPECT_EQ(p.seat->SendFlags(), wsSendUrgent);
@@ -149,6 +136,7 @@ TEST(WSocketSend, SendFlagsUrgentAndInvalidValues)
 TEST(WSocketSend, PumpMeetingResetClosesInsideSendStr)
 {
     SeatAndPeer p;
+    ASSERT_TRUE(p.connect());
     std::vector<std::string> log;
     p.seat->OnSessionClosed = [&](TCustomWSocket*, uint16_t e) {
         log.push_back("closed " + std::to_string(e));
@@ -171,6 +159,7 @@ TEST(WSocketSend, PumpMeetingResetClosesInsideSendStr)
 TEST(WSocketSend, QueueForAPeerThatNeverReadsIsBounded)
 {
     SeatAndPeer p;
+    ASSERT_TRUE(p.connect());
     int closed = 0;
     p.seat->OnSessionClosed = [&](TCustomWSocket*, uint16_t) { ++closed; };
     std::string chunk(64 * 1024, 'q');
@@ -224,6 +213,7 @@ TEST(WSocketSend, NewConnectionNeverCarriesBytesQueuedForTheOldOne)
 TEST(WSocketSend, FlushDrainsOrGivesUpAfterFlushTimeout)
 {
     SeatAndPeer p;
+    ASSERT_TRUE(p.connect());
     TWSocket& s = *p.seat;
     EXPECT_SOCKET_ERROR(s.Flush(), 0, "No wait object assigned");
 
@@ -279,6 +269,7 @@ TEST(WSocketSend, FlushDrainsOrGivesUpAfterFlushTimeout)
 TEST(WSocketSend, OneDataSentForABurstOfLinesAndAfterPauseAgain)
 {
     SeatAndPeer p;
+    ASSERT_TRUE(p.connect());
     int sentEvents = 0;
     p.seat->OnDataSent = [&](TCustomWSocket*, uint16_t) { ++sentEvents; };
     for (int i = 0; i < 100; ++i)
