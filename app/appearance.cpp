@@ -33,7 +33,7 @@ void paintBubbles(QPainter& p, const QRectF& r)
 
 } // namespace
 
-QPixmap StatusPicture()
+QPixmap statusPicture()
 {
     QPixmap pm(37, 37);
     pm.fill(kPanel);

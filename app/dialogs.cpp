@@ -7,12 +7,12 @@
 #include "namedialog.h"
 #include "errorbox.h"
 
-Tver* ver = nullptr;
-TForm3* Form3 = nullptr;
-TForm4* Form4 = nullptr;
-TfmConnect* fmConnect = nullptr;
-TfmStatus* fmStatus = nullptr;
-TDialog* Dialog = nullptr;
+QPointer<Tver> ver;
+QPointer<TForm3> Form3;
+QPointer<TForm4> Form4;
+QPointer<TfmConnect> fmConnect;
+QPointer<TfmStatus> fmStatus;
+QPointer<TDialog> Dialog;
 
 void CreateDialogs(QWidget* owner, const TSirSock* sirSock)
 {
@@ -22,13 +22,4 @@ void CreateDialogs(QWidget* owner, const TSirSock* sirSock)
     fmConnect = new TfmConnect(Form4, sirSock, owner);
     fmStatus = new TfmStatus(owner);
     Dialog = new TDialog(owner);
-    // Forget them with their owner, so a later window never sees stale ones.
-    QObject::connect(owner, &QObject::destroyed, [] {
-        ver = nullptr;
-        Form3 = nullptr;
-        Form4 = nullptr;
-        fmConnect = nullptr;
-        fmStatus = nullptr;
-        Dialog = nullptr;
-    });
 }

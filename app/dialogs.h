@@ -1,7 +1,11 @@
 #pragma once
 // The six dialogs: created once, after the main window, and kept until the
 // program ends; the main window fills them, shows them modally and reads
-// them back. Their controls keep their contents between showings.
+// them back. Their controls keep their contents between showings. Each
+// pointer turns null when its dialog goes with its owner, so a later window
+// never sees a stale one.
+
+#include <QPointer>
 
 class QWidget;
 class TDialog;
@@ -12,12 +16,12 @@ class TfmConnect;
 class TfmStatus;
 class Tver;
 
-extern Tver* ver;
-extern TForm3* Form3;
-extern TForm4* Form4;
-extern TfmConnect* fmConnect;
-extern TfmStatus* fmStatus;
-extern TDialog* Dialog;
+extern QPointer<Tver> ver;
+extern QPointer<TForm3> Form3;
+extern QPointer<TForm4> Form4;
+extern QPointer<TfmConnect> fmConnect;
+extern QPointer<TfmStatus> fmStatus;
+extern QPointer<TDialog> Dialog;
 
 // Creates them in the program's order: about box, name dialog, error box,
 // connect dialog, status dialog, question dialog. They belong to owner.

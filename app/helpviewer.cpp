@@ -17,7 +17,7 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     FBrowser = new QTextBrowser(this);
-    FBrowser->setFont(PelmoraFont(14));
+    FBrowser->setFont(pelmoraFont(14));
     FBrowser->setOpenExternalLinks(false);
     layout->addWidget(FBrowser);
 }

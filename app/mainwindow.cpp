@@ -19,8 +19,6 @@
 
 namespace {
 
-QString q(const std::string& cp932) { return sjis::decode(cp932); }
-
 QWidget* panel(QWidget* parent, const char* name)
 {
     auto* w = new QWidget(parent);
@@ -30,6 +28,14 @@ QWidget* panel(QWidget* parent, const char* name)
     pal.setColor(QPalette::Window, look::kPanel);
     w->setPalette(pal);
     return w;
+}
+
+QLabel* hiddenLabel(QWidget* parent, const char* name, const std::string& cp932)
+{
+    auto* label = new QLabel(sjis::decode(cp932), parent);
+    label->setObjectName(QLatin1String(name));
+    label->hide();
+    return label;
 }
 
 // The input row's right-hand panel stays aligned to the right edge.
@@ -74,7 +80,7 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
     : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("TWSChatForm"));
-    setWindowTitle(q(txt::kAppCaption));
+    setWindowTitle(sjis::decode(txt::kAppCaption));
     setWindowIcon(ProgramIcon());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, look::kWindow);
@@ -83,8 +89,8 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
     windowFont.setPixelSize(11);
     setFont(windowFont);
 
-    BuildControls();
-    BuildMenu();
+    buildControls();
+    buildMenu();
     JustOne1 = new TJustOne(this);
     SirSock1 = new TSirSock(this);
     Chat = std::make_unique<TChatCore>(this, place.listenAddr, place.port,
@@ -94,7 +100,7 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
     if (!JustOne1->MutexCreated)
         return;
     if (!firstArgument.isEmpty())
-        Guarded([&] { Chat->CommandLineJoin(sjis::encode(firstArgument)); });
+        guarded([&] { Chat->CommandLineJoin(sjis::encode(firstArgument)); });
     FormCreate();
 }
 
@@ -104,7 +110,7 @@ TTWSChatForm::~TTWSChatForm()
     Chat.reset();
 }
 
-void TTWSChatForm::BuildControls()
+void TTWSChatForm::buildControls()
 {
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("central"));
@@ -113,12 +119,22 @@ void TTWSChatForm::BuildControls()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    const QFont gothic = PelmoraFont(13);
+    const QFont gothic = pelmoraFont(13);
+    column->addWidget(buildRosterStrip(central, gothic));
+    column->addLayout(buildConversation(central, gothic), 1);
+    column->addWidget(buildInputRow(central, gothic));
+    buildDefaultButton(central);
+    setTabOrder(MessageEdit, SendButton);
+}
 
+// The strip on top: "おともだち" and the nine name labels, with the hidden
+// labels that hold the link target, the own name and the next candidate.
+QWidget* TTWSChatForm::buildRosterStrip(QWidget* central, const QFont& gothic)
+{
     Panel1 = panel(central, "Panel1");
     Panel1->setFixedHeight(27);
     Panel1->setFont(gothic);
-    Label1 = new QLabel(q(txt::kNoFriends), Panel1);
+    Label1 = new QLabel(sjis::decode(txt::kNoFriends), Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(13, 7);
     Label1->adjustSize();
@@ -128,17 +144,15 @@ void TTWSChatForm::BuildControls()
         lbName[i]->move(-10, 7);
         lbName[i]->adjustSize();
     }
-    IPName = new QLabel(q(txt::kIPNameDesign), Panel1);
-    IPName->setObjectName(QStringLiteral("IPName"));
-    IPName->hide();
-    NameLabel = new QLabel(q(txt::kNameDesign), Panel1);
-    NameLabel->setObjectName(QStringLiteral("Name"));
-    NameLabel->hide();
-    NextIP = new QLabel(Panel1);
-    NextIP->setObjectName(QStringLiteral("NextIP"));
-    NextIP->hide();
-    column->addWidget(Panel1);
+    IPName = hiddenLabel(Panel1, "IPName", txt::kIPNameDesign);
+    NameLabel = hiddenLabel(Panel1, "Name", txt::kNameDesign);
+    NextIP = hiddenLabel(Panel1, "NextIP", std::string());
+    return Panel1;
+}
 
+// The conversation pane between two narrow side panels.
+QLayout* TTWSChatForm::buildConversation(QWidget* central, const QFont& gothic)
+{
     auto* middle = new QHBoxLayout;
     middle->setContentsMargins(0, 0, 0, 0);
     middle->setSpacing(0);
@@ -160,11 +174,16 @@ void TTWSChatForm::BuildControls()
     middle->addWidget(Panel4);
     middle->addWidget(DisplayMemo, 1);
     middle->addWidget(Panel5);
-    column->addLayout(middle, 1);
+    return middle;
+}
 
+// The input row: the message box, and on the right the send button and the
+// picture that opens the status dialog.
+QWidget* TTWSChatForm::buildInputRow(QWidget* central, const QFont& gothic)
+{
     Panel2 = panel(central, "Panel2");
     Panel2->setFixedHeight(41);
-    MessageEdit = new QLineEdit(q(txt::kMessageEditInitial), Panel2);
+    MessageEdit = new QLineEdit(sjis::decode(txt::kMessageEditInitial), Panel2);
     MessageEdit->setObjectName(QStringLiteral("MessageEdit"));
     MessageEdit->setFont(gothic);
     MessageEdit->setGeometry(10, 10, 365, 21);
@@ -173,48 +192,45 @@ void TTWSChatForm::BuildControls()
     MessageEdit->installEventFilter(this);
     Panel3 = panel(Panel2, "Panel3");
     new RightAligned(Panel2, Panel3, 105);
-    SendButton = new TCuteButton(Panel3);
-    SendButton->setObjectName(QStringLiteral("SendButton"));
+    SendButton = makeFlatButton(Panel3, "SendButton", {8, 10, 41, 21}, txt::kSendCaption,
+                                [this] { guarded([this] { SendButtonClick(); }); });
     SendButton->setFont(gothic);
-    SendButton->SetCaption(txt::kSendCaption);
-    SendButton->SetColor(look::kButtonFace);
     SendButton->SetFlat(false);
-    SendButton->setGeometry(8, 10, 41, 21);
-    SendButton->OnClick = [this](TCuteButton*) { Guarded([this] { SendButtonClick(); }); };
     Image1 = new QLabel(Panel3);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(look::StatusPicture());
+    Image1->setPixmap(look::statusPicture());
     Image1->setGeometry(59, 3, 37, 37);
     Image1->installEventFilter(this);
-    column->addWidget(Panel2);
+    return Panel2;
+}
 
-    // The window's default button, outside the visible area: Enter in the
-    // input box presses it, and it presses the send button.
+// The window's default button, outside the visible area: Enter in the
+// input box presses it, and it presses the send button.
+void TTWSChatForm::buildDefaultButton(QWidget* central)
+{
     Button1 = new QPushButton(QStringLiteral("Button1"), central);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(-200, 119, 75, 25);
     Button1->setFocusPolicy(Qt::NoFocus);
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(MessageEdit, &QLineEdit::returnPressed, Button1, &QPushButton::click);
-
-    setTabOrder(MessageEdit, SendButton);
 }
 
-void TTWSChatForm::BuildMenu()
+void TTWSChatForm::buildMenu()
 {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
     auto item = [this](QMenu* menu, const char* name, const std::string& caption, QKeySequence key,
                        void (TTWSChatForm::*handler)()) {
-        QAction* a = menu->addAction(q(caption));
+        QAction* a = menu->addAction(sjis::decode(caption));
         a->setObjectName(QLatin1String(name));
         a->setShortcut(key);
         a->setShortcutContext(Qt::WindowShortcut);
-        connect(a, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+        connect(a, &QAction::triggered, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
         return a;
     };
 
-    K1 = bar->addMenu(q(txt::kMenuTop));
+    K1 = bar->addMenu(sjis::decode(txt::kMenuTop));
     K1->setObjectName(QStringLiteral("K1"));
     K8 = item(K1, "K8", txt::kMenuConnect, QKeySequence(Qt::CTRL | Qt::Key_C), &TTWSChatForm::K8Click);
     K9 = item(K1, "K9", txt::kMenuDisconnect, QKeySequence(Qt::CTRL | Qt::Key_D), &TTWSChatForm::K9Click);
@@ -226,11 +242,11 @@ void TTWSChatForm::BuildMenu()
     N1->setObjectName(QStringLiteral("N1"));
     K6 = item(K1, "K6", txt::kMenuExit, QKeySequence(Qt::CTRL | Qt::Key_Q), &TTWSChatForm::K6Click);
 
-    K7 = bar->addMenu(q(txt::kMenuSettings));
+    K7 = bar->addMenu(sjis::decode(txt::kMenuSettings));
     K7->setObjectName(QStringLiteral("K7"));
     K4 = item(K7, "K4", txt::kMenuName, QKeySequence(Qt::CTRL | Qt::Key_N), &TTWSChatForm::K4Click);
 
-    K2 = bar->addMenu(q(txt::kMenuHelpTop));
+    K2 = bar->addMenu(sjis::decode(txt::kMenuHelpTop));
     K2->setObjectName(QStringLiteral("K2"));
     K10 = item(K2, "K10", txt::kMenuHelp, QKeySequence(Qt::Key_F1), &TTWSChatForm::K10Click);
     K3 = item(K2, "K3", txt::kMenuAbout, QKeySequence(), &TTWSChatForm::Label2Click);
@@ -243,11 +259,11 @@ void TTWSChatForm::BuildMenu()
 void TTWSChatForm::FormCreate()
 {
     const TWindowSettings s = TWindowSettings::Read();
-    const QRect r = FitOnScreen(s.bounds);
+    const QRect r = fitOnScreen(s.bounds);
     move(r.topLeft());
     resize(r.size());
     Chat->Name = s.name;
-    NameLabel->setText(q(Chat->Name));
+    NameLabel->setText(sjis::decode(Chat->Name));
 }
 
 void TTWSChatForm::FormShow()
@@ -291,7 +307,7 @@ void TTWSChatForm::FormClose()
         TApplication::ShowException(txt::kSettingsNotSaved);
 }
 
-void TTWSChatForm::Guarded(const std::function<void()>& handler)
+void TTWSChatForm::guarded(const std::function<void()>& handler)
 {
     // A menu or button handler's failure is shown, and the program goes on.
     try {
@@ -326,7 +342,7 @@ void TTWSChatForm::closeEvent(QCloseEvent* event)
 bool TTWSChatForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
-        Guarded([this] { KIP1Click(); });
+        guarded([this] { KIP1Click(); });
         return true;
     }
     if (watched == MessageEdit && event->type() == QEvent::ShortcutOverride) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 class QAction;
+class QLayout;
 class QMenu;
 class TCuteButton;
 class TJustOne;
@@ -128,9 +129,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void BuildControls();
-    void BuildMenu();
-    void Guarded(const std::function<void()>& handler);
+    void buildControls();
+    QWidget* buildRosterStrip(QWidget* central, const QFont& gothic);
+    QLayout* buildConversation(QWidget* central, const QFont& gothic);
+    QWidget* buildInputRow(QWidget* central, const QFont& gothic);
+    void buildDefaultButton(QWidget* central);
+    void buildMenu();
+    void guarded(const std::function<void()>& handler);
 
     std::vector<std::string> FLines;
     QString FPending;

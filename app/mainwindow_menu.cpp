@@ -10,10 +10,6 @@
 #include "aboutbox.h"
 #include "namedialog.h"
 
-namespace {
-QString q(const std::string& cp932) { return sjis::decode(cp932); }
-} // namespace
-
 void TTWSChatForm::K5Click()
 {
     FlushPane();
@@ -46,7 +42,7 @@ void TTWSChatForm::K4Click()
     Form3->SetName(Chat->Name);
     if (Form3->ShowModal() == mrOk) {
         Chat->Name = Form3->Name();
-        NameLabel->setText(q(Chat->Name));
+        NameLabel->setText(sjis::decode(Chat->Name));
     }
 }
 

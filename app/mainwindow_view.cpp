@@ -11,10 +11,6 @@
 #include <QScrollBar>
 #include <QTimer>
 
-namespace {
-QString q(const std::string& cp932) { return sjis::decode(cp932); }
-} // namespace
-
 void TTWSChatForm::ShowRoster(const std::array<std::string, 9>& names, const std::string& caption)
 {
     // Named participants in label order from 84 pixels, 12 apart; free
@@ -22,7 +18,7 @@ void TTWSChatForm::ShowRoster(const std::array<std::string, 9>& names, const std
     int left = 84;
     for (int i = 0; i < 9; ++i) {
         QLabel* l = lbName[static_cast<size_t>(i)];
-        l->setText(q(names[static_cast<size_t>(i)]));
+        l->setText(sjis::decode(names[static_cast<size_t>(i)]));
         l->adjustSize();
         if (names[static_cast<size_t>(i)].empty()) {
             l->move(-10, 7);
@@ -31,7 +27,7 @@ void TTWSChatForm::ShowRoster(const std::array<std::string, 9>& names, const std
             left += l->width() + 12;
         }
     }
-    Label1->setText(q(caption));
+    Label1->setText(sjis::decode(caption));
     Label1->adjustSize();
 }
 

@@ -49,7 +49,7 @@ bool TWindowSettings::Write() const
     return s.status() == QSettings::NoError;
 }
 
-QRect FitOnScreen(const QRect& stored)
+QRect fitOnScreen(const QRect& stored)
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);

@@ -19,4 +19,4 @@ struct TWindowSettings {
 
 // Keeps a stored rectangle usable: a window that would open off every
 // screen, or at a size no one can use, is brought back within reach.
-QRect FitOnScreen(const QRect& stored);
+QRect fitOnScreen(const QRect& stored);

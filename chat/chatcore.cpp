@@ -23,7 +23,7 @@ TChatCore::TChatCore(TChatView* view, std::string listenAddr, std::string port, 
     // joining instance sends its name line at once). Its bytes are read and
     // dropped, so they neither keep the socket readable nor turn the full
     // hub's close into a reset that could destroy the full line in flight.
-    TmpWSocket->OnDataAvailable = [this](TCustomWSocket*, uint16_t) { DrainTmp(); };
+    TmpWSocket->OnDataAvailable = [this](TCustomWSocket*, uint16_t) { drainTmp(); };
 
     for (int k = 1; k <= kSeats; ++k) {
         CliNWSocket[k - 1] = std::make_unique<TWSocket>();
@@ -126,21 +126,25 @@ void TChatCore::NameList()
             ++nuser;
     FView->ShowRoster(lbName, nuser == 0 ? txt::kNoFriends : txt::kFriends);
     if (nuser == 0) {
-        FView->SetConnectEnabled(true);
-        FView->SetDisconnectEnabled(false);
+        offerConnect(true);
         rbServer = true;
-        SetMessageEdit(false);
+        setMessageEdit(false);
     } else {
-        FView->SetConnectEnabled(false);
-        FView->SetDisconnectEnabled(true);
-        SetMessageEdit(true);
+        offerConnect(false);
+        setMessageEdit(true);
     }
 }
 
-void TChatCore::SetMessageEdit(bool enabled)
+void TChatCore::setMessageEdit(bool enabled)
 {
     MessageEditEnabled = enabled;
     FView->SetMessageEditEnabled(enabled);
+}
+
+void TChatCore::offerConnect(bool offer)
+{
+    FView->SetConnectEnabled(offer);
+    FView->SetDisconnectEnabled(!offer);
 }
 
 void TChatCore::SendButtonClick()
@@ -161,7 +165,7 @@ void TChatCore::SendButtonClick()
         // The hub's own lines go to its seats directly.
         for (int k = 1; k <= kSeats; ++k)
             if (SeatConnected(k))
-                SeatSend(k, line);
+                seatSend(k, line);
     } else {
         CliWSocket->SendStr(line);
     }

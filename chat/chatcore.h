@@ -123,17 +123,20 @@ public:
     void CliWSocketDataAvailable(int error);
 
 private:
-    void JoinStart();
-    void PeerLine(std::string_view line);
-    void SeatLine(int k, std::string_view line);
-    void SeatDeparture(int k);
-    void SeatLost(int k);
-    void SeatSend(int k, std::string_view bytes);
-    void SendToSeats(int notuser, std::string_view bytes);
-    void DrainTmp();
-    void TakeIntoTmp(int handle);
-    void SetMessageEdit(bool enabled);
-    void LookUp(const std::string& target);
+    void joinStart();
+    void peerLine(std::string_view line);
+    void seatLine(int k, std::string_view line);
+    void seatDeparture(int k);
+    void seatLost(int k);
+    void seatSend(int k, std::string_view bytes);
+    void sendToSeats(int notuser, std::string_view bytes);
+    void drainTmp();
+    void takeIntoTmp(int handle);
+    void setMessageEdit(bool enabled);
+    // Connect (K8) and disconnect (K9) are offered one at a time: connect
+    // while no link or hub is up, disconnect while one is.
+    void offerConnect(bool offer);
+    void lookUp(const std::string& target);
 
     TChatView* FView;
     std::string FListenAddr;

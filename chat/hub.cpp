@@ -27,7 +27,7 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
 
     if (!rbServer) {
         // A peer seats nobody: it tells the caller where its hub is.
-        TakeIntoTmp(h);
+        takeIntoTmp(h);
         try {
             TmpWSocket->SendStr("s" + IPName + "\r\n");
         } catch (const ESocketException&) {
@@ -41,25 +41,24 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
     if (k <= kSeats) {
         // Should the last occupant have gone without any event, its
         // departure is owed to the others before the seat is reused.
-        SeatLost(k);
+        seatLost(k);
         RcvBufN[k - 1].Clear();
         Cli(k).Dup(h);
         FSeated[k - 1] = true;
-        SeatSend(k, "u" + Name + "\n");
+        seatSend(k, "u" + Name + "\n");
         for (int j = 1; j <= kSeats; ++j)
             if (j != k && SeatConnected(j))
-                SeatSend(k, "u" + lbName[j - 1] + "\n");
+                seatSend(k, "u" + lbName[j - 1] + "\n");
         if (k == 1 && FSeated[0]) {
-            SetMessageEdit(true);
+            setMessageEdit(true);
             FView->FocusMessageEdit();
-            FView->SetConnectEnabled(false);
-            FView->SetDisconnectEnabled(true);
+            offerConnect(false);
         }
     } else {
-        TakeIntoTmp(h);
+        takeIntoTmp(h);
         try {
             TmpWSocket->SendStr("1" + txt::kHubFull + "\r\n");
-            DrainTmp();
+            drainTmp();
             TmpWSocket->Close();
         } catch (const ESocketException&) {
         }
@@ -67,7 +66,7 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
     ChooseIP(0);
 }
 
-void TChatCore::TakeIntoTmp(int h)
+void TChatCore::takeIntoTmp(int h)
 {
     // An earlier caller still held here is hung up first, with whatever
     // was queued for it, so nothing meant for it can reach this caller.
@@ -77,7 +76,7 @@ void TChatCore::TakeIntoTmp(int h)
     TmpWSocket->Dup(h);
 }
 
-void TChatCore::DrainTmp()
+void TChatCore::drainTmp()
 {
     char sink[1024];
     for (int i = 0; i < 64 && TmpWSocket->State() == wsConnected; ++i)
@@ -85,7 +84,7 @@ void TChatCore::DrainTmp()
             break;
 }
 
-void TChatCore::SeatSend(int k, std::string_view bytes)
+void TChatCore::seatSend(int k, std::string_view bytes)
 {
     if (!SeatConnected(k))
         return;
@@ -94,14 +93,14 @@ void TChatCore::SeatSend(int k, std::string_view bytes)
     } catch (const ESocketException&) {
         // The connection broke under the send and the socket dropped it
         // without an event: handle the departure here.
-        SeatLost(k);
+        seatLost(k);
     }
 }
 
-void TChatCore::SeatLost(int k)
+void TChatCore::seatLost(int k)
 {
     if (FSeated[k - 1] && CliNWSocket[k - 1]->State() != wsConnected)
-        SeatDeparture(k);
+        seatDeparture(k);
 }
 
 void TChatCore::Sendall(int notuser, std::string_view text)
@@ -110,14 +109,14 @@ void TChatCore::Sendall(int notuser, std::string_view text)
     line.reserve(text.size() + 1);
     line += text;
     line += '\n';
-    SendToSeats(notuser, line);
+    sendToSeats(notuser, line);
 }
 
-void TChatCore::SendToSeats(int notuser, std::string_view bytes)
+void TChatCore::sendToSeats(int notuser, std::string_view bytes)
 {
     for (int k = 1; k <= kSeats; ++k)
         if (k != notuser && SeatConnected(k))
-            SeatSend(k, bytes);
+            seatSend(k, bytes);
 }
 
 void TChatCore::CliNWSocketDataAvailable(int k, int /*error*/)
@@ -126,10 +125,10 @@ void TChatCore::CliNWSocketDataAvailable(int k, int /*error*/)
     const int n = Cli(k).Receive(b.Tail(), b.Room());
     if (n <= 0)
         return;
-    b.Commit(n, [this, k](std::string_view line) { SeatLine(k, line); });
+    b.Commit(n, [this, k](std::string_view line) { seatLine(k, line); });
 }
 
-void TChatCore::SeatLine(int k, std::string_view line)
+void TChatCore::seatLine(int k, std::string_view line)
 {
     if (line.empty())
         return;
@@ -150,7 +149,7 @@ void TChatCore::SeatLine(int k, std::string_view line)
         // it in the buffer, so it goes out without being copied here.
         const std::string_view withLf(line.data(), line.size() + 1);
         FView->AddLine(std::string(field));
-        SendToSeats(k, withLf);
+        sendToSeats(k, withLf);
         break;
     }
     default:
@@ -160,10 +159,10 @@ void TChatCore::SeatLine(int k, std::string_view line)
 
 void TChatCore::CliNWSocketSessionClosed(int k, int /*error*/)
 {
-    SeatDeparture(k);
+    seatDeparture(k);
 }
 
-void TChatCore::SeatDeparture(int k)
+void TChatCore::seatDeparture(int k)
 {
     if (!FSeated[k - 1])
         return;
@@ -209,5 +208,5 @@ void TChatCore::ChooseIP(int notuser)
     if (!NextName.empty())
         Sendall(notuser, "r" + NextName);
     for (int i = 0; i < nlost; ++i)
-        SeatLost(lost[i]);
+        seatLost(lost[i]);
 }

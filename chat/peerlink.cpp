@@ -11,7 +11,7 @@ void TChatCore::K8Click()
     if (FView->RunConnectDialog(target) != 1)
         return;
     IPName = target;
-    JoinStart();
+    joinStart();
 }
 
 void TChatCore::CommandLineJoin(const std::string& target)
@@ -19,18 +19,17 @@ void TChatCore::CommandLineJoin(const std::string& target)
     if (target.empty())
         return;
     IPName = target;
-    JoinStart();
+    joinStart();
 }
 
-void TChatCore::JoinStart()
+void TChatCore::joinStart()
 {
     FView->AddLine(IPName + txt::kSearching);
-    FView->SetConnectEnabled(false);
-    FView->SetDisconnectEnabled(true);
-    LookUp(IPName);
+    offerConnect(false);
+    lookUp(IPName);
 }
 
-void TChatCore::LookUp(const std::string& target)
+void TChatCore::lookUp(const std::string& target)
 {
     try {
         // A dotted address completes inside this call, and the connection
@@ -38,8 +37,7 @@ void TChatCore::LookUp(const std::string& target)
         CliWSocket->DnsLookup(target);
     } catch (...) {
         // No join is under way: offer the connect command again.
-        FView->SetConnectEnabled(true);
-        FView->SetDisconnectEnabled(false);
+        offerConnect(true);
         throw;
     }
 }
@@ -58,17 +56,15 @@ void TChatCore::Timer1Timer()
     FTimer1.stop();
     ChangeIP = false;
     NextServer = false;
-    FView->SetConnectEnabled(false);
-    FView->SetDisconnectEnabled(true);
-    LookUp(IPName);
+    offerConnect(false);
+    lookUp(IPName);
 }
 
 void TChatCore::CliWSocketDnsLookupDone(int error)
 {
     if (error != 0) {
         FView->AddLine(txt::kLookupFailed);
-        FView->SetConnectEnabled(true);
-        FView->SetDisconnectEnabled(false);
+        offerConnect(true);
         return;
     }
     try {
@@ -81,8 +77,7 @@ void TChatCore::CliWSocketDnsLookupDone(int error)
         // release it, so the next join can connect again.
         if (CliWSocket->State() == wsOpened)
             CliWSocket->Close();
-        FView->SetConnectEnabled(true);
-        FView->SetDisconnectEnabled(false);
+        offerConnect(true);
         throw; // reported by the caller's error handling
     }
 }
@@ -91,14 +86,12 @@ void TChatCore::CliWSocketSessionConnected(int error)
 {
     if (error == WSAECONNREFUSED) {
         FView->AddLine(txt::kRefused);
-        FView->SetConnectEnabled(true);
-        FView->SetDisconnectEnabled(false);
+        offerConnect(true);
         return;
     }
     if (error != 0) {
         FView->AddLine(txt::kConnectFailed + std::to_string(error));
-        FView->SetConnectEnabled(true);
-        FView->SetDisconnectEnabled(false);
+        offerConnect(true);
         return;
     }
     RcvBuf.Clear(); // a new link starts with no stale partial line
@@ -114,7 +107,7 @@ void TChatCore::CliWSocketSessionConnected(int error)
 
 void TChatCore::K9Click()
 {
-    SetMessageEdit(false);
+    setMessageEdit(false);
     if (!rbServer) {
         NextServer = false; // leaving on purpose is no hub loss
         CliWSocket->Close();
@@ -124,7 +117,7 @@ void TChatCore::K9Click()
         // The group goes on: give the input box back.
         for (int k = 1; k <= kSeats; ++k)
             if (SeatConnected(k)) {
-                SetMessageEdit(true);
+                setMessageEdit(true);
                 break;
             }
         return;
@@ -175,10 +168,10 @@ void TChatCore::CliWSocketDataAvailable(int /*error*/)
     const int n = CliWSocket->Receive(RcvBuf.Tail(), RcvBuf.Room());
     if (n <= 0)
         return;
-    RcvBuf.Commit(n, [this](std::string_view line) { PeerLine(line); });
+    RcvBuf.Commit(n, [this](std::string_view line) { peerLine(line); });
 }
 
-void TChatCore::PeerLine(std::string_view line)
+void TChatCore::peerLine(std::string_view line)
 {
     if (line.empty())
         return;
@@ -190,8 +183,7 @@ void TChatCore::PeerLine(std::string_view line)
             addr.pop_back();
         if (addr != IPName) {
             IPName = addr;
-            FView->SetConnectEnabled(false);
-            FView->SetDisconnectEnabled(true);
+            offerConnect(false);
             ChangeIP = true;
         } else {
             FView->AddLine(txt::kSelfCall);

@@ -10,14 +10,13 @@
 // The own address is read from the TSirSock each time, or, without one,
 // the text given to SetSelfIPAddress.
 
-#include "modaldialog.h"
+#include "entrydialog.h"
 
 class QLineEdit;
-class TCuteButton;
 class TForm4;
 class TSirSock;
 
-class TfmConnect : public TModalDialog {
+class TfmConnect : public TEntryDialog {
     Q_OBJECT
 public:
     TfmConnect(TForm4* errorBox, const TSirSock* sirSock, QWidget* parent = nullptr);
@@ -29,17 +28,12 @@ public:
     void SetSelfIPAddress(const std::string& value) { FSelfIPAddress = value; }
     std::string SelfIPAddress() const;
 
-    QFrame* Panel1;
-    QLabel* Label1;
+    // Panel1, Label1, CuteButton1 ("接続"), CuteButton2, Button1 and
+    // Button2 come from TEntryDialog.
     QLineEdit* edIP;
-    TCuteButton* CuteButton1;  // "接続"
-    TCuteButton* CuteButton2;  // "Cancel"
-    QPushButton* Button1;      // hidden default button (Enter)
-    QPushButton* Button2;      // hidden cancel button (Escape)
 
 private:
     void CuteButton1Click();
-    void CuteButton2Click();
     void Button1Click();
 
     TForm4* FErrorBox;

@@ -1,6 +1,5 @@
 #include "errorbox.h"
 
-#include "flatbutton.h"
 #include "texts.h"
 
 #include <QLabel>
@@ -12,14 +11,9 @@ TForm4::TForm4(QWidget* parent) : TModalDialog(parent)
     SetDesignedPosition(263, 145);
 
     // Created in tab order: the OK button first, so it has the focus.
-    CuteButton1 = new TCuteButton(this);
-    CuteButton1->setObjectName(QStringLiteral("CuteButton1"));
-    CuteButton1->setGeometry(65, 71, 42, 22);
-    CuteButton1->SetCaption("OK");
-    CuteButton1->SetColor(QColor(240, 240, 240));
-    CuteButton1->OnClick = [this](TCuteButton*) { CuteButton1Click(); };
+    CuteButton1 = makeFlatButton(this, "CuteButton1", {65, 71, 42, 22}, "OK", [this] { CuteButton1Click(); });
 
-    Panel1 = MakePanel(this, 7, 10, 164, 57);
+    Panel1 = makePanel(this, 7, 10, 164, 57);
     Panel1->setObjectName(QStringLiteral("Panel1"));
 
     Image1 = new QLabel(Panel1);
@@ -32,20 +26,16 @@ TForm4::TForm4(QWidget* parent) : TModalDialog(parent)
     Label1->setTextFormat(Qt::PlainText);
     Label1->setGeometry(16, 41, 139, 13);
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label1->setFont(PelmoraFont(13));
-    QPalette pal = Label1->palette();
-    pal.setColor(QPalette::WindowText, Qt::black);
-    Label1->setPalette(pal);
+    Label1->setFont(pelmoraFont(13));
+    setTextColour(Label1, look::kText);
     SetMessage(txt::kBadIP);
 
     Label2 = new QLabel(Panel1);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setTextFormat(Qt::PlainText);
     Label2->setGeometry(58, 14, 97, 16);
-    Label2->setFont(PelmoraFont(16, true));
-    pal = Label2->palette();
-    pal.setColor(QPalette::WindowText, QColor(0, 0, 128));
-    Label2->setPalette(pal);
+    Label2->setFont(pelmoraFont(16, true));
+    setTextColour(Label2, look::kHeadline);
     SetCaption(Label2, txt::kThatsNoGood);
 }
 

@@ -12,7 +12,7 @@
 // Use:
 //   auto* b = new TCuteButton(parent);
 //   b->SetCaption(txt::kSendCaption);          // CP932 bytes
-//   b->SetColor(QColor(240, 240, 240));
+//   b->SetColor(look::kButtonFace);           // palette.h
 //   b->setGeometry(x, y, 41, 21);
 //   b->OnClick = [this](TCuteButton*) { SendButtonClick(); };
 //   // or: connect(b, &TCuteButton::clicked, ...)

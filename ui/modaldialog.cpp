@@ -1,5 +1,6 @@
 #include "modaldialog.h"
 
+#include "flatbutton.h"
 #include "sjis.h"
 #include "texts.h"
 
@@ -12,24 +13,34 @@
 #include <QPushButton>
 #include <QScreen>
 
-// Resources of a static library must be registered by hand.
-static void InitUiResources()
+// Resources of a static library must be registered by hand, and
+// Q_INIT_RESOURCE may not stand inside a namespace (Qt's own advice).
+inline void registerUiResources()
+{
+    Q_INIT_RESOURCE(ui);
+}
+
+namespace {
+
+void initUiResources()
 {
     static const bool done = [] {
-        Q_INIT_RESOURCE(ui);
+        registerUiResources();
         return true;
     }();
     (void)done;
 }
 
+} // namespace
+
 std::function<int(QDialog*)> TModalDialog::Answerer;
 
 TModalDialog::TModalDialog(QWidget* parent) : QDialog(parent)
 {
-    InitUiResources();
-    setFont(PelmoraFont(12));
+    initUiResources();
+    setFont(pelmoraFont(12));
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
+    pal.setColor(QPalette::Window, look::kDialog);
     setPalette(pal);
     setAutoFillBackground(true);
     setWindowIcon(ProgramIcon());
@@ -51,6 +62,24 @@ void TModalDialog::SetDesignedPosition(int left, int top)
 {
     FCentred = false;
     move(left, top);
+}
+
+QPushButton* TModalDialog::addDefaultButton(QWidget* parent, const QRect& at, std::function<void()> onClick)
+{
+    auto* button = new QPushButton(QStringLiteral("Button1"), parent);
+    button->setGeometry(at);
+    connect(button, &QPushButton::clicked, this, std::move(onClick));
+    SetDefaultButton(button);
+    return button;
+}
+
+QPushButton* TModalDialog::addCancelButton(QWidget* parent, const QRect& at, std::function<void()> onClick)
+{
+    auto* button = new QPushButton(QStringLiteral("Button2"), parent);
+    button->setGeometry(at);
+    connect(button, &QPushButton::clicked, this, std::move(onClick));
+    SetCancelButton(button);
+    return button;
 }
 
 void TModalDialog::PlaceAndFocus()
@@ -144,7 +173,7 @@ void TModalDialog::keyPressEvent(QKeyEvent* e)
     QDialog::keyPressEvent(e);
 }
 
-QFont PelmoraFont(int pixelSize, bool bold)
+QFont pelmoraFont(int pixelSize, bool bold)
 {
     static const QStringList families = [] {
         QStringList wanted{sjis::decode(txt::kFontPGothic), QStringLiteral("MS PGothic"),
@@ -164,27 +193,46 @@ QFont PelmoraFont(int pixelSize, bool bold)
     return f;
 }
 
-QFrame* MakePanel(QWidget* parent, int x, int y, int w, int h)
+QFrame* makePanel(QWidget* parent, int x, int y, int w, int h)
 {
     auto* panel = new QFrame(parent);
     panel->setFrameShape(QFrame::NoFrame);
     panel->setGeometry(x, y, w, h);
     QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, QColor(181, 255, 255));
+    pal.setColor(QPalette::Window, look::kPanel);
     panel->setPalette(pal);
     panel->setAutoFillBackground(true);
     return panel;
 }
 
-QLabel* MakeLabel(QWidget* parent, int x, int y, const std::string& cp932, int pixelSize)
+QLabel* makeLabel(QWidget* parent, int x, int y, const std::string& cp932, int pixelSize)
 {
     auto* label = new QLabel(parent);
-    label->setFont(PelmoraFont(pixelSize));
+    label->setFont(pelmoraFont(pixelSize));
     label->setTextFormat(Qt::PlainText);
     label->move(x, y);
     label->setProperty("pelmoraAutoSize", true);
     SetCaption(label, cp932);
     return label;
+}
+
+TCuteButton* makeFlatButton(QWidget* parent, const char* name, const QRect& at, const std::string& cp932,
+                            std::function<void()> onClick, const QColor& face)
+{
+    auto* button = new TCuteButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(at);
+    button->SetCaption(cp932);
+    button->SetColor(face);
+    button->OnClick = [onClick = std::move(onClick)](TCuteButton*) { onClick(); };
+    return button;
+}
+
+void setTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    widget->setPalette(pal);
 }
 
 void SetCaption(QLabel* label, const std::string& cp932)
@@ -201,19 +249,19 @@ std::string Caption(const QLabel* label)
 
 QPixmap DialogPicture()
 {
-    InitUiResources();
+    initUiResources();
     return QPixmap(QStringLiteral(":/pelmora/images/face37.png"));
 }
 
 QPixmap ProgramPicture()
 {
-    InitUiResources();
+    initUiResources();
     return QPixmap(QStringLiteral(":/pelmora/images/pelmora63.png"));
 }
 
 QIcon ProgramIcon()
 {
-    InitUiResources();
+    initUiResources();
     QIcon icon;
     icon.addFile(QStringLiteral(":/pelmora/images/pelmora32.png"));
     icon.addFile(QStringLiteral(":/pelmora/images/pelmora63.png"));

@@ -26,6 +26,8 @@
 //   ...
 //   TModalDialog::Answerer = nullptr;        // back to the real modal loop
 
+#include "palette.h"
+
 #include <QDialog>
 #include <QFont>
 #include <functional>
@@ -34,6 +36,7 @@
 class QLabel;
 class QPushButton;
 class QFrame;
+class TCuteButton;
 
 enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrNo = 7 };
 
@@ -61,6 +64,11 @@ protected:
     void SetCentred() { FCentred = true; }
     void SetDefaultButton(QPushButton* b) { FDefaultButton = b; }
     void SetCancelButton(QPushButton* b) { FCancelButton = b; }
+    // The hidden push buttons that carry Enter ("Button1", the default
+    // button) and Escape ("Button2", the cancel button) to onClick. The
+    // caller places them outside the visible area, so they are never seen.
+    QPushButton* addDefaultButton(QWidget* parent, const QRect& at, std::function<void()> onClick);
+    QPushButton* addCancelButton(QWidget* parent, const QRect& at, std::function<void()> onClick);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* e) override;
@@ -76,12 +84,18 @@ private:
 
 // The dialogs' font: "ＭＳ Ｐゴシック" when present, else a proportional
 // Japanese Gothic, at the given pixel height.
-QFont PelmoraFont(int pixelSize, bool bold = false);
+QFont pelmoraFont(int pixelSize, bool bold = false);
 
+// Builders of the dialogs' controls.
 // The light-cyan panel without bevel that holds a dialog's controls.
-QFrame* MakePanel(QWidget* parent, int x, int y, int w, int h);
+QFrame* makePanel(QWidget* parent, int x, int y, int w, int h);
 // An auto-sized label at (x, y) showing the CP932 text.
-QLabel* MakeLabel(QWidget* parent, int x, int y, const std::string& cp932, int pixelSize = 12);
+QLabel* makeLabel(QWidget* parent, int x, int y, const std::string& cp932, int pixelSize = 12);
+// A flat button with the CP932 caption; onClick runs when it is clicked.
+TCuteButton* makeFlatButton(QWidget* parent, const char* name, const QRect& at, const std::string& cp932,
+                            std::function<void()> onClick, const QColor& face = look::kButtonFace);
+// The colour a label's text is drawn in.
+void setTextColour(QWidget* widget, const QColor& colour);
 
 // CP932 texts in and out of labels.
 void SetCaption(QLabel* label, const std::string& cp932);

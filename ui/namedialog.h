@@ -6,12 +6,11 @@
 // Enter anywhere confirms (mrOk); Cancel, Escape and the close box give
 // mrCancel. The text is not checked: empty or spaced names are taken as is.
 
-#include "modaldialog.h"
+#include "entrydialog.h"
 
 class QLineEdit;
-class TCuteButton;
 
-class TForm3 : public TModalDialog {
+class TForm3 : public TEntryDialog {
     Q_OBJECT
 public:
     explicit TForm3(QWidget* parent = nullptr);
@@ -20,18 +19,11 @@ public:
     void SetName(const std::string& cp932);
     std::string Name() const;
 
-    QFrame* Panel1;
-    QLabel* Label1;
+    // Panel1, Label1, CuteButton1 ("Ok"), CuteButton2, Button1 and Button2
+    // come from TEntryDialog.
     QLineEdit* NameEdit;
-    TCuteButton* CuteButton1;  // "Ok"
-    TCuteButton* CuteButton2;  // "Cancel"
-    QPushButton* Button1;      // hidden default button (Enter)
-    QPushButton* Button2;      // hidden cancel button (Escape)
 
 private:
-    void CuteButton1Click();
-    void CuteButton2Click();
-
     // The bytes last put in and how they showed: an untouched name comes
     // back byte for byte, even where it did not decode.
     std::string FNameBytes;

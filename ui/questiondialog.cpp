@@ -1,6 +1,5 @@
 #include "questiondialog.h"
 
-#include "flatbutton.h"
 #include "sjis.h"
 #include "texts.h"
 
@@ -15,7 +14,7 @@ TDialog::TDialog(QWidget* parent) : TModalDialog(parent)
     SetupWindow(txt::kQuestionCaption, 241, 115, false);
     SetDesignedPosition(315, 194);
 
-    Panel1 = MakePanel(this, 7, 10, 226, 71);
+    Panel1 = makePanel(this, 7, 10, 226, 71);
 
     Image1 = new QLabel(Panel1);
     Image1->setObjectName(QStringLiteral("Image1"));
@@ -34,19 +33,8 @@ TDialog::TDialog(QWidget* parent) : TModalDialog(parent)
     Memo1->document()->setDocumentMargin(0);
     Add(txt::kQuestionDesign);
 
-    CuteButton1 = new TCuteButton(this);
-    CuteButton1->setObjectName(QStringLiteral("CuteButton1"));
-    CuteButton1->setGeometry(65, 87, 42, 22);
-    CuteButton1->SetCaption(txt::kDlgYes);
-    CuteButton1->SetColor(QColor(240, 240, 240));
-    CuteButton1->OnClick = [this](TCuteButton*) { CuteButton1Click(); };
-
-    CuteButton2 = new TCuteButton(this);
-    CuteButton2->setObjectName(QStringLiteral("CuteButton2"));
-    CuteButton2->setGeometry(121, 87, 42, 22);
-    CuteButton2->SetCaption(txt::kDlgNo);
-    CuteButton2->SetColor(QColor(240, 240, 240));
-    CuteButton2->OnClick = [this](TCuteButton*) { CuteButton2Click(); };
+    CuteButton1 = makeFlatButton(this, "CuteButton1", {65, 87, 42, 22}, txt::kDlgYes, [this] { CuteButton1Click(); });
+    CuteButton2 = makeFlatButton(this, "CuteButton2", {121, 87, 42, 22}, txt::kDlgNo, [this] { CuteButton2Click(); });
 }
 
 void TDialog::Clear()

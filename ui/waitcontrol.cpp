@@ -14,16 +14,32 @@
 
 #include "sjis.h"
 
+namespace {
+
 // Raise an event through a copy of its handler: a handler that deletes the
 // control would otherwise destroy itself while it runs.
 template <typename F, typename... A>
-static void Raise(const F& event, A... args)
+void raiseEvent(const F& event, A... args)
 {
     if (event) {
         F handler = event;
         handler(args...);
     }
 }
+
+// Outline and fill the rectangle whose right and bottom edges are
+// exclusive, as a classic GDI Rectangle(left, top, right, bottom) does.
+void drawRectangle(QPainter& p, int left, int top, int right, int bottom)
+{
+    if (right - left < 2 || bottom - top < 2) {
+        if (right > left && bottom > top)
+            p.fillRect(left, top, right - left, bottom - top, p.pen().color());
+        return;
+    }
+    p.drawRect(left, top, right - left - 1, bottom - top - 1);
+}
+
+} // namespace
 
 TCustomWait::TCustomWait(QWidget* parent)
     : QWidget(parent),
@@ -96,14 +112,14 @@ void TCustomWait::Start()
     }
     SetTimerEnabled(true);
     update();
-    Raise(OnWaitStart, this);
+    raiseEvent(OnWaitStart, this);
 }
 
 void TCustomWait::TimerEvent()
 {
     QPointer<TCustomWait> self(this);
     const int count = ParseCount(FCaption) - 1;
-    Raise(OnWait, this, count);
+    raiseEvent(OnWait, this, count);
     if (!self)
         return;
     if (count >= 1) {
@@ -112,7 +128,7 @@ void TCustomWait::TimerEvent()
         SetTimerEnabled(false);
         FModalResult = 2;
         FCaption = std::to_string(FStartCount);
-        Raise(OnTimeout, this);
+        raiseEvent(OnTimeout, this);
         if (!self)
             return;
     }
@@ -125,7 +141,7 @@ void TCustomWait::Stop()
     SetTimerEnabled(false);
     FCaption = std::to_string(FStartCount);
     update(); // show the start count again, not the last count
-    Raise(OnWaitStop, this);
+    raiseEvent(OnWaitStop, this);
 }
 
 void TCustomWait::Restart()
@@ -165,7 +181,7 @@ int TCustomWait::StartModal()
     FModalResult = 0;
     Start();
     while (self && FEnabled) {
-        Raise(OnWaiting, this);
+        raiseEvent(OnWaiting, this);
         if (!self || !FEnabled)
             break;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -218,18 +234,6 @@ void TCustomWait::paintEvent(QPaintEvent*)
     Paint();
 }
 
-// Outline and fill the rectangle whose right and bottom edges are
-// exclusive, as a classic GDI Rectangle(left, top, right, bottom) does.
-static void DrawRectangle(QPainter& p, int left, int top, int right, int bottom)
-{
-    if (right - left < 2 || bottom - top < 2) {
-        if (right > left && bottom > top)
-            p.fillRect(left, top, right - left, bottom - top, p.pen().color());
-        return;
-    }
-    p.drawRect(left, top, right - left - 1, bottom - top - 1);
-}
-
 void TCustomWait::Paint()
 {
     const int w = width();
@@ -243,12 +247,12 @@ void TCustomWait::Paint()
     p.setFont(FFont);
     FBrush.setColor(Qt::white);
     p.setBrush(FBrush);
-    DrawRectangle(p, 0, 0, w - 1, h - 1);
+    drawRectangle(p, 0, 0, w - 1, h - 1);
 
     const QColor highlight = palette().color(QPalette::Highlight);
     FBrush.setColor(highlight);
     p.setBrush(FBrush);
-    DrawRectangle(p, 3, 3, static_cast<int>(bar) + 3, h - 4);
+    drawRectangle(p, 3, 3, static_cast<int>(bar) + 3, h - 4);
 
     p.setBackgroundMode(Qt::OpaqueMode);
     p.setBackground(highlight);
