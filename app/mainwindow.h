@@ -77,28 +77,21 @@ public:
     QLabel* IPName = nullptr;
     QLabel* NameLabel = nullptr; // the invisible "Name" label
     QLabel* NextIP = nullptr;
-    QWidget* Panel2 = nullptr;
-    QWidget* Panel3 = nullptr;
-    QWidget* Panel4 = nullptr;
-    QWidget* Panel5 = nullptr;
+    QWidget *Panel2 = nullptr, *Panel3 = nullptr; // input row, its right-hand part
+    QWidget *Panel4 = nullptr, *Panel5 = nullptr; // beside the conversation pane
     QPlainTextEdit* DisplayMemo = nullptr;
     QLineEdit* MessageEdit = nullptr;
     TCuteButton* SendButton = nullptr;
     QLabel* Image1 = nullptr;
     QPushButton* Button1 = nullptr;
 
+    // The menu, each top-level item followed by its items in menu order.
     QMenu* K1 = nullptr; // "メニュ-"
-    QAction* K8 = nullptr;
-    QAction* K9 = nullptr;
-    QAction* KIP1 = nullptr;
-    QAction* K5 = nullptr;
-    QAction* N1 = nullptr;
-    QAction* K6 = nullptr;
+    QAction *K8 = nullptr, *K9 = nullptr, *KIP1 = nullptr, *K5 = nullptr, *N1 = nullptr, *K6 = nullptr;
     QMenu* K7 = nullptr; // "設定"
     QAction* K4 = nullptr;
     QMenu* K2 = nullptr; // "ヘルプ "
-    QAction* K10 = nullptr;
-    QAction* K3 = nullptr;
+    QAction *K10 = nullptr, *K3 = nullptr;
 
     TJustOne* JustOne1 = nullptr;
     TSirSock* SirSock1 = nullptr;

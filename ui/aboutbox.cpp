@@ -8,16 +8,13 @@
 Tver::Tver(QWidget* parent) : TModalDialog(parent)
 {
     setObjectName(QStringLiteral("ver"));
-    SetupWindow(txt::kVerCaption, 215, 185);
-    SetCentred();
+    setupWindow(txt::kVerCaption, 215, 185);
+    setCentred();
 
     Panel1 = makePanel(this, 7, 8, 201, 145);
 
-    ProgramIcon = new QLabel(Panel1);
-    ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
-    ProgramIcon->setGeometry(10, 9, 63, 63);
+    ProgramIcon = makePicture(Panel1, "ProgramIcon", {10, 9, 63, 63}, programPicture());
     ProgramIcon->setScaledContents(true);
-    ProgramIcon->setPixmap(ProgramPicture());
 
     auto heading = [this](int x, int y, const std::string& text) {
         QLabel* l = makeLabel(Panel1, x, y, text, 13);

@@ -20,8 +20,8 @@ TfmConnect::TfmConnect(TForm4* errorBox, const TSirSock* sirSock, QWidget* paren
     : TEntryDialog(parent), FErrorBox(errorBox), FSirSock(sirSock)
 {
     setObjectName(QStringLiteral("fmConnect"));
-    SetupWindow(txt::kDlgConnect, 182, 112);
-    SetCentred();
+    setupWindow(txt::kDlgConnect, 182, 112);
+    setCentred();
 
     edIP = buildEntry(kLayout, txt::kDlgConnectTarget, "edIP", txt::kDlgConnect, [this] { CuteButton1Click(); },
                       [this] { Button1Click(); });

@@ -12,7 +12,6 @@
 
 #include "entrydialog.h"
 
-class QLineEdit;
 class TForm4;
 class TSirSock;
 

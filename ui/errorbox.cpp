@@ -7,8 +7,8 @@
 TForm4::TForm4(QWidget* parent) : TModalDialog(parent)
 {
     setObjectName(QStringLiteral("Form4"));
-    SetupWindow(txt::kErrorCaption, 178, 97);
-    SetDesignedPosition(263, 145);
+    setupWindow(txt::kErrorCaption, 178, 97);
+    setDesignedPosition(263, 145);
 
     // Created in tab order: the OK button first, so it has the focus.
     CuteButton1 = makeFlatButton(this, "CuteButton1", {65, 71, 42, 22}, "OK", [this] { CuteButton1Click(); });
@@ -16,10 +16,7 @@ TForm4::TForm4(QWidget* parent) : TModalDialog(parent)
     Panel1 = makePanel(this, 7, 10, 164, 57);
     Panel1->setObjectName(QStringLiteral("Panel1"));
 
-    Image1 = new QLabel(Panel1);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(8, 2, 37, 37);
-    Image1->setPixmap(DialogPicture());
+    Image1 = makePicture(Panel1, "Image1", {8, 2, 37, 37}, dialogPicture());
 
     Label1 = new QLabel(Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -45,7 +42,6 @@ void TForm4::SetMessage(const std::string& cp932)
     SetCaption(Label1, cp932);
 }
 
-// The bytes as set, even where they do not decode for display.
 std::string TForm4::Message() const
 {
     return FMessage;

@@ -15,9 +15,10 @@ class TForm4 : public TModalDialog {
 public:
     explicit TForm4(QWidget* parent = nullptr);
 
-    // The message line as CP932 bytes.
-    void SetMessage(const std::string& cp932);
+    // The message line as CP932 bytes: as set, even where it does not
+    // decode for display.
     std::string Message() const;
+    void SetMessage(const std::string& cp932);
 
     TCuteButton* CuteButton1;  // "OK"
     QFrame* Panel1;

@@ -28,7 +28,7 @@ void TCuteButton::Click()
     emit clicked();
 }
 
-void TCuteButton::Invalidate()
+void TCuteButton::invalidate()
 {
     ++FRepaintRequests;
     update();
@@ -37,19 +37,19 @@ void TCuteButton::Invalidate()
 void TCuteButton::SetBevelOuter(TBevelCut value)
 {
     FBevelOuter = value;
-    Invalidate();
+    invalidate();
 }
 
 void TCuteButton::SetBevelInner(TBevelCut value)
 {
     FBevelInner = value;
-    Invalidate();
+    invalidate();
 }
 
 void TCuteButton::SetBevelWidth(int value)
 {
     FBevelWidth = value;
-    Invalidate();
+    invalidate();
 }
 
 void TCuteButton::SetFlat(bool value)
@@ -76,19 +76,19 @@ void TCuteButton::SetCaption(const std::string& cp932)
     FCaption = text;
     if (!Mnemonic().isNull())
         FShortcutId = grabShortcut(QKeySequence::mnemonic(FCaption), Qt::WindowShortcut);
-    Invalidate();
+    invalidate();
 }
 
 void TCuteButton::SetColor(const QColor& value)
 {
     FColor = value;
-    Invalidate();
+    invalidate();
 }
 
 void TCuteButton::SetAlignment(Qt::Alignment value)
 {
     FAlignment = value;
-    Invalidate();
+    invalidate();
 }
 
 // The character after the caption's first "&", unless that "&" ends it.
@@ -138,7 +138,7 @@ void TCuteButton::paintEvent(QPaintEvent*)
     }
 }
 
-void TCuteButton::DoMouseEnter(bool leftDown)
+void TCuteButton::doMouseEnter(bool leftDown)
 {
     FMouseInside = true;
     if (OnMouseEnter)
@@ -147,7 +147,7 @@ void TCuteButton::DoMouseEnter(bool leftDown)
     SetBevelOuter(leftDown ? bvLowered : bvRaised);
 }
 
-void TCuteButton::DoMouseLeave()
+void TCuteButton::doMouseLeave()
 {
     FMouseInside = false;
     if (OnMouseLeave)
@@ -159,14 +159,14 @@ void TCuteButton::enterEvent(QEnterEvent* e)
 {
     QWidget::enterEvent(e);
     if (!FMouseInside)
-        DoMouseEnter(QGuiApplication::mouseButtons() & Qt::LeftButton);
+        doMouseEnter(QGuiApplication::mouseButtons() & Qt::LeftButton);
 }
 
 void TCuteButton::leaveEvent(QEvent* e)
 {
     QWidget::leaveEvent(e);
     if (FMouseInside)
-        DoMouseLeave();
+        doMouseLeave();
 }
 
 void TCuteButton::mouseMoveEvent(QMouseEvent* e)
@@ -174,9 +174,9 @@ void TCuteButton::mouseMoveEvent(QMouseEvent* e)
     if (e->buttons() & Qt::LeftButton) {
         const bool inside = rect().contains(e->position().toPoint());
         if (inside && !FMouseInside)
-            DoMouseEnter(true);
+            doMouseEnter(true);
         else if (!inside && FMouseInside)
-            DoMouseLeave();
+            doMouseLeave();
     }
     QWidget::mouseMoveEvent(e);
 }

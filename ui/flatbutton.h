@@ -81,22 +81,26 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    bool event(QEvent*) override; // the mnemonic's shortcut clicks
+
+    // The pointer: hover and press move the outer ring, a release clicks.
     void enterEvent(QEnterEvent*) override;
     void leaveEvent(QEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseDoubleClickEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
+
+    // The keyboard: focus raises the outer ring, Space and Enter click.
     void focusInEvent(QFocusEvent*) override;
     void focusOutEvent(QFocusEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
     void keyReleaseEvent(QKeyEvent*) override;
-    bool event(QEvent*) override;
 
 private:
-    void Invalidate();
-    void DoMouseEnter(bool leftDown);
-    void DoMouseLeave();
+    void invalidate();
+    void doMouseEnter(bool leftDown);
+    void doMouseLeave();
     QChar Mnemonic() const;
 
     bool FFlat = false;

@@ -31,6 +31,17 @@ void initUiResources()
     (void)done;
 }
 
+// A push button that only carries a key to onClick: its caption is its
+// name, and it stands where it is never seen.
+QPushButton* hiddenButton(QDialog* dialog, QWidget* parent, const char* caption, const QRect& at,
+                          std::function<void()> onClick)
+{
+    auto* button = new QPushButton(QLatin1String(caption), parent);
+    button->setGeometry(at);
+    QObject::connect(button, &QPushButton::clicked, dialog, std::move(onClick));
+    return button;
+}
+
 } // namespace
 
 std::function<int(QDialog*)> TModalDialog::Answerer;
@@ -46,7 +57,7 @@ TModalDialog::TModalDialog(QWidget* parent) : QDialog(parent)
     setWindowIcon(ProgramIcon());
 }
 
-void TModalDialog::SetupWindow(const std::string& caption, int clientWidth, int clientHeight, bool dialogBorder)
+void TModalDialog::setupWindow(const std::string& caption, int clientWidth, int clientHeight, bool dialogBorder)
 {
     setWindowTitle(sjis::decode(caption));
     if (dialogBorder)
@@ -58,7 +69,7 @@ void TModalDialog::SetupWindow(const std::string& caption, int clientWidth, int 
     setFixedSize(clientWidth, clientHeight);
 }
 
-void TModalDialog::SetDesignedPosition(int left, int top)
+void TModalDialog::setDesignedPosition(int left, int top)
 {
     FCentred = false;
     move(left, top);
@@ -66,23 +77,17 @@ void TModalDialog::SetDesignedPosition(int left, int top)
 
 QPushButton* TModalDialog::addDefaultButton(QWidget* parent, const QRect& at, std::function<void()> onClick)
 {
-    auto* button = new QPushButton(QStringLiteral("Button1"), parent);
-    button->setGeometry(at);
-    connect(button, &QPushButton::clicked, this, std::move(onClick));
-    SetDefaultButton(button);
-    return button;
+    FDefaultButton = hiddenButton(this, parent, "Button1", at, std::move(onClick));
+    return FDefaultButton;
 }
 
 QPushButton* TModalDialog::addCancelButton(QWidget* parent, const QRect& at, std::function<void()> onClick)
 {
-    auto* button = new QPushButton(QStringLiteral("Button2"), parent);
-    button->setGeometry(at);
-    connect(button, &QPushButton::clicked, this, std::move(onClick));
-    SetCancelButton(button);
-    return button;
+    FCancelButton = hiddenButton(this, parent, "Button2", at, std::move(onClick));
+    return FCancelButton;
 }
 
-void TModalDialog::PlaceAndFocus()
+void TModalDialog::placeAndFocus()
 {
     if (FCentred) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -112,7 +117,7 @@ int TModalDialog::ShowModal()
         // A copy: the answerer may replace the hook while it runs.
         const auto answerer = Answerer;
         show();
-        PlaceAndFocus();
+        placeAndFocus();
         activateWindow();
         const int answer = answerer(this);
         if (FModalResult == mrNone)
@@ -122,7 +127,7 @@ int TModalDialog::ShowModal()
     }
     setWindowModality(Qt::ApplicationModal);
     // Placed before the loop starts; exec() shows the window.
-    QMetaObject::invokeMethod(this, [this] { PlaceAndFocus(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { placeAndFocus(); }, Qt::QueuedConnection);
     exec();
     return FModalResult == mrNone ? int(mrCancel) : FModalResult;
 }
@@ -228,6 +233,15 @@ TCuteButton* makeFlatButton(QWidget* parent, const char* name, const QRect& at, 
     return button;
 }
 
+QLabel* makePicture(QWidget* parent, const char* name, const QRect& at, const QPixmap& picture)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(at);
+    label->setPixmap(picture);
+    return label;
+}
+
 void setTextColour(QWidget* widget, const QColor& colour)
 {
     QPalette pal = widget->palette();
@@ -247,13 +261,13 @@ std::string Caption(const QLabel* label)
     return sjis::encode(label->text());
 }
 
-QPixmap DialogPicture()
+QPixmap dialogPicture()
 {
     initUiResources();
     return QPixmap(QStringLiteral(":/pelmora/images/face37.png"));
 }
 
-QPixmap ProgramPicture()
+QPixmap programPicture()
 {
     initUiResources();
     return QPixmap(QStringLiteral(":/pelmora/images/pelmora63.png"));

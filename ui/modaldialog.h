@@ -58,12 +58,12 @@ public:
 protected:
     // Fixed dialog border or, for the question dialog, a plain window frame
     // that cannot be resized; client size in pixels.
-    void SetupWindow(const std::string& caption, int clientWidth, int clientHeight, bool dialogBorder = true);
+    void setupWindow(const std::string& caption, int clientWidth, int clientHeight, bool dialogBorder = true);
     // Where the window opens: a designed screen position, or centred.
-    void SetDesignedPosition(int left, int top);
-    void SetCentred() { FCentred = true; }
-    void SetDefaultButton(QPushButton* b) { FDefaultButton = b; }
-    void SetCancelButton(QPushButton* b) { FCancelButton = b; }
+    void setDesignedPosition(int left, int top);
+    void setCentred() { FCentred = true; }
+    void setDefaultButton(QPushButton* b) { FDefaultButton = b; }
+    void setCancelButton(QPushButton* b) { FCancelButton = b; }
     // The hidden push buttons that carry Enter ("Button1", the default
     // button) and Escape ("Button2", the cancel button) to onClick. The
     // caller places them outside the visible area, so they are never seen.
@@ -74,7 +74,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
-    void PlaceAndFocus();
+    void placeAndFocus();
 
     int FModalResult = mrNone;
     bool FCentred = false;
@@ -94,6 +94,8 @@ QLabel* makeLabel(QWidget* parent, int x, int y, const std::string& cp932, int p
 // A flat button with the CP932 caption; onClick runs when it is clicked.
 TCuteButton* makeFlatButton(QWidget* parent, const char* name, const QRect& at, const std::string& cp932,
                             std::function<void()> onClick, const QColor& face = look::kButtonFace);
+// A label at (x, y, w, h) that shows a picture.
+QLabel* makePicture(QWidget* parent, const char* name, const QRect& at, const QPixmap& picture);
 // The colour a label's text is drawn in.
 void setTextColour(QWidget* widget, const QColor& colour);
 
@@ -104,6 +106,6 @@ std::string Caption(const QLabel* label);
 // The pictures drawn for this program (resources): the 37 x 37 face of the
 // error and question dialogs, the about box's program picture, and the
 // window icon.
-QPixmap DialogPicture();
-QPixmap ProgramPicture();
+QPixmap dialogPicture();
+QPixmap programPicture();
 QIcon ProgramIcon();

@@ -16,8 +16,8 @@ const TEntryLayout kLayout{{7, 7, 177, 98}, {20, 8}, {18, 26, 121, 20}, {40, 58,
 TForm3::TForm3(QWidget* parent) : TEntryDialog(parent)
 {
     setObjectName(QStringLiteral("Form3"));
-    SetupWindow(txt::kMenuSettings, 191, 111);
-    SetDesignedPosition(298, 182);
+    setupWindow(txt::kMenuSettings, 191, 111);
+    setDesignedPosition(298, 182);
 
     NameEdit = buildEntry(kLayout, txt::kNameDesign, "NameEdit", "Ok", [this] { SetModalResult(mrOk); },
                           [this] { SetModalResult(mrOk); });

@@ -8,8 +8,6 @@
 
 #include "entrydialog.h"
 
-class QLineEdit;
-
 class TForm3 : public TEntryDialog {
     Q_OBJECT
 public:

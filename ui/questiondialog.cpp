@@ -11,15 +11,12 @@ TDialog::TDialog(QWidget* parent) : TModalDialog(parent)
 {
     setObjectName(QStringLiteral("Dialog"));
     // An ordinary window with title-bar buttons, not resizable.
-    SetupWindow(txt::kQuestionCaption, 241, 115, false);
-    SetDesignedPosition(315, 194);
+    setupWindow(txt::kQuestionCaption, 241, 115, false);
+    setDesignedPosition(315, 194);
 
     Panel1 = makePanel(this, 7, 10, 226, 71);
 
-    Image1 = new QLabel(Panel1);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(8, 17, 37, 37);
-    Image1->setPixmap(DialogPicture());
+    Image1 = makePicture(Panel1, "Image1", {8, 17, 37, 37}, dialogPicture());
 
     Memo1 = new QPlainTextEdit(Panel1);
     Memo1->setObjectName(QStringLiteral("Memo1"));

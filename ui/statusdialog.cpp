@@ -7,8 +7,8 @@
 TfmStatus::TfmStatus(QWidget* parent) : TModalDialog(parent)
 {
     setObjectName(QStringLiteral("fmStatus"));
-    SetupWindow(txt::kMenuStatus, 190, 165);
-    SetDesignedPosition(299, 172);
+    setupWindow(txt::kMenuStatus, 190, 165);
+    setDesignedPosition(299, 172);
 
     Panel1 = makePanel(this, 8, 9, 172, 116);
     Label2 = makeLabel(Panel1, 8, 6, txt::kDlgConnectTarget, 13);

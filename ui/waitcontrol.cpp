@@ -150,13 +150,13 @@ void TCustomWait::Restart()
     update();
 }
 
-void TCustomWait::InstallInputFilter()
+void TCustomWait::installInputFilter()
 {
     if (FModalDepth++ == 0)
         qApp->installEventFilter(this);
 }
 
-void TCustomWait::RemoveInputFilter()
+void TCustomWait::removeInputFilter()
 {
     if (--FModalDepth == 0)
         qApp->removeEventFilter(this);
@@ -168,13 +168,13 @@ int TCustomWait::StartModal()
     // turn blocks until the next event arrives (a tick, a socket
     // notification, input to discard), so an idle wait costs no CPU.
     QPointer<TCustomWait> self(this);
-    InstallInputFilter();
+    installInputFilter();
     struct FilterGuard {
         QPointer<TCustomWait>& w;
         ~FilterGuard()
         {
             if (w)
-                w->RemoveInputFilter();
+                w->removeInputFilter();
         }
     } guard{self};
 

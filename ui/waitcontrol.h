@@ -83,8 +83,8 @@ protected:
 
 private:
     void SetTimerEnabled(bool enabled);
-    void InstallInputFilter();
-    void RemoveInputFilter();
+    void installInputFilter();
+    void removeInputFilter();
 
     QPen FPen;
     QFont FFont;
