@@ -24,13 +24,13 @@ ECommError::ECommError(const std::string& errorText)
 
 namespace {
 
-bool IsLoopback(in_addr_t netOrder)
+bool isLoopback(in_addr_t netOrder)
 {
     return (ntohl(netOrder) >> 24) == 127;
 }
 
 // First non-loopback IPv4 address of the machine's interfaces that are up.
-bool FirstInterfaceAddress(in_addr_t& out)
+bool firstInterfaceAddress(in_addr_t& out)
 {
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0)
@@ -40,7 +40,7 @@ bool FirstInterfaceAddress(in_addr_t& out)
         if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_UP))
             continue;
         const in_addr_t a = reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr;
-        if (!IsLoopback(a)) {
+        if (!isLoopback(a)) {
             out = a;
             found = true;
         }
@@ -49,7 +49,7 @@ bool FirstInterfaceAddress(in_addr_t& out)
     return found;
 }
 
-int WinsockCode(int err)
+int winsockCode(int err)
 {
     switch (err) {
     case EFAULT:
@@ -85,7 +85,7 @@ void TSirSock::FindSelf()
 
     char name[256] = {};  // a host name is at most 64 bytes on Linux
     if (gethostname(name, sizeof name - 1) != 0) {
-        ErrorNumber = WinsockCode(errno);
+        ErrorNumber = winsockCode(errno);
         return;
     }
     FSelfName = name;
@@ -95,7 +95,7 @@ void TSirSock::FindSelf()
     in_addr_t addr = 0;
     const bool found = ipv4::firstAddress(FSelfName, addr);
     in_addr_t own = 0;
-    if ((!found || IsLoopback(addr)) && FirstInterfaceAddress(own))
+    if ((!found || isLoopback(addr)) && firstInterfaceAddress(own))
         addr = own;
     else if (!found) {
         FSelfIPAddress = kNoAddress;

@@ -6,8 +6,10 @@
 #include <QPainter>
 #include <QPainterPath>
 
+namespace {
+
 // A round, worried face: the picture of the error box and the question.
-static QImage Face()
+QImage face()
 {
     QImage img(37, 37, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
@@ -39,7 +41,7 @@ static QImage Face()
 }
 
 // Two overlapping speech bubbles: the program's picture and icon.
-static QImage Bubbles(int size)
+QImage bubbles(int size)
 {
     QImage img(size, size, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
@@ -70,12 +72,14 @@ static QImage Bubbles(int size)
     return img;
 }
 
+} // namespace
+
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    bool ok = Face().save(dir + "/face37.png");
-    ok = Bubbles(63).save(dir + "/pelmora63.png") && ok;
-    ok = Bubbles(32).save(dir + "/pelmora32.png") && ok;
+    bool ok = face().save(dir + "/face37.png");
+    ok = bubbles(63).save(dir + "/pelmora63.png") && ok;
+    ok = bubbles(32).save(dir + "/pelmora32.png") && ok;
     return ok ? 0 : 1;
 }
