@@ -4,8 +4,8 @@
 // hidden buttons that carry Enter (OK's handling) and Escape (Cancel).
 // A subclass places them with a TEntryLayout and keeps its edit box under
 // its own name:
-//   NameEdit = BuildEntry(kLayout, txt::kNameDesign, "NameEdit", "Ok",
-//                         [this] { SetModalResult(mrOk); });
+//   const auto ok = [this] { SetModalResult(mrOk); };
+//   NameEdit = buildEntry(kLayout, txt::kNameDesign, "NameEdit", "Ok", ok, ok);
 
 #include "modaldialog.h"
 

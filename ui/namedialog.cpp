@@ -19,8 +19,9 @@ TForm3::TForm3(QWidget* parent) : TEntryDialog(parent)
     setupWindow(txt::kMenuSettings, 191, 111);
     setDesignedPosition(298, 182);
 
-    NameEdit = buildEntry(kLayout, txt::kNameDesign, "NameEdit", "Ok", [this] { SetModalResult(mrOk); },
-                          [this] { SetModalResult(mrOk); });
+    // The OK button and Enter both confirm.
+    const auto ok = [this] { SetModalResult(mrOk); };
+    NameEdit = buildEntry(kLayout, txt::kNameDesign, "NameEdit", "Ok", ok, ok);
     SetName(txt::kDefaultNick);
 }
 
