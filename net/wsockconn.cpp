@@ -1,6 +1,7 @@
 // TCustomWSocket: connecting, listening, taking over, closing and waiting.
 #include "wsocket.h"
 #include "wsockendpoint.h"
+#include "wsockkeepalive.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -86,6 +87,7 @@ void TCustomWSocket::connectStream(TSocket s)
         raiseErrno("setsockopt(SO_LINGER)");
     if (setIntOption(s, SO_KEEPALIVE, 1) != 0)
         raiseErrno("setsockopt(SO_KEEPALIVE)");
+    WSocketWatchDeadLink(s);
     if (setIntOption(s, SO_REUSEADDR, 1) != 0)
         raiseErrno("setsockopt(SO_REUSEADDR)");
     if (FLocalAddr != 0 && bindLocal(s) != 0)
@@ -185,6 +187,8 @@ TSocket TCustomWSocket::Accept()
         raiseError(code, "Accept");
     }
     RearmIfWaiting();
+    // A seat needs the same watch as the link that called it.
+    WSocketWatchDeadLink(a);
     FASocket = a;
     return a;
 }
