@@ -6,6 +6,7 @@
 #include "exception.h"
 #include "justone.h"
 #include "mainwindow.h"
+#include "unattended.h"
 
 TTWSChatForm* TWSChatForm = nullptr;
 
@@ -20,6 +21,7 @@ int main(int argc, char** argv)
             return 0;
         TWSChatForm = &form;
         CreateDialogs(&form, form.SirSock1);
+        StartUnattended(form);
         form.show();
         app.exec();
         TWSChatForm = nullptr;
