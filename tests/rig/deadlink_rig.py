@@ -22,11 +22,12 @@ Scenarios:
             keep-alive idle time: nobody may be declared gone.
 
 Usage: deadlink_rig.py --pelmora PATH [--scenario cuts|slowlink]
-                       [--deadlink-seconds N] [--keep DIR]
+                       [--deadlink-seconds N] [--chat-seconds S] [--keep DIR]
 """
 
 import argparse
 import ctypes
+import fcntl
 import glob
 import heapq
 import os
@@ -50,6 +51,8 @@ CLONE_NEWNET = 0x40000000
 PR_SET_PDEATHSIG = 1
 ETH_P_ALL = 0x0003
 PACKET_OUTGOING = 4
+SIOCETHTOOL = 0x8946
+ETHTOOL_STXCSUM = 0x17
 
 libc = ctypes.CDLL(None, use_errno=True)
 
@@ -168,6 +171,19 @@ def ns_socket(ns, family, kind, proto=0):
     if "e" in out:
         raise out["e"]
     return out["s"]
+
+
+def no_checksum_offload(ns, ifname):
+    """Have the kernel fill in checksums before a frame leaves ifname. A veth
+    otherwise hands frames on with the checksum still to be done, which the
+    next kernel trusts but which a relay's copy no longer carries."""
+    s = ns_socket(ns, socket.AF_INET, socket.SOCK_DGRAM)
+    try:
+        value = ctypes.create_string_buffer(struct.pack("II", ETHTOOL_STXCSUM, 0))
+        ifreq = struct.pack("16sP", ifname.encode(), ctypes.addressof(value)).ljust(40, b"\0")
+        fcntl.ioctl(s.fileno(), SIOCETHTOOL, ifreq)
+    finally:
+        s.close()
 
 
 def tcp_table(pid):
@@ -358,8 +374,8 @@ class Relay(threading.Thread):
         self.delay, self.loss = delay, loss
         self.a = ns_socket(ns, socket.AF_PACKET, socket.SOCK_RAW, socket.htons(ETH_P_ALL))
         self.b = ns_socket(ns, socket.AF_PACKET, socket.SOCK_RAW, socket.htons(ETH_P_ALL))
-        self.a.bind((if_a, 0))
-        self.b.bind((if_b, 0))
+        self.a.bind((if_a, ETH_P_ALL))
+        self.b.bind((if_b, ETH_P_ALL))
         self.stopping = False
         self.passed = self.dropped = 0
         self.random = random.Random(2200)
@@ -405,6 +421,7 @@ class Rig:
         self.relays = []
         self.net = None
         self.keep = args.keep
+        self.chat_seconds = args.chat_seconds
         self.workdir = tempfile.mkdtemp(prefix="pelmora-rig-")
 
     def close(self):
@@ -505,7 +522,7 @@ class Rig:
             say("%s %.2f s: %s the %d s target" % (what, value, "within" if value <= target else "OVER", target))
 
     def slowlink(self):
-        minute, delay, loss = 60.0, 0.2, 0.05
+        minute, delay, loss = self.chat_seconds, 0.2, 0.05
         hosts = self.start_group()
         # The slow peer's cable: its namespace -> relay namespace -> switch.
         slow = self.net.add_ns("s")
@@ -516,6 +533,8 @@ class Rig:
         for ifname in ("in", "out"):
             run("ip", "-n", relay_ns, "link", "set", ifname, "promisc", "on")
         run("ip", "-n", slow, "addr", "add", NET + "5/24", "dev", "eth0")
+        for ns in (slow, hosts["h"][0], hosts["w"][0]):
+            no_checksum_offload(ns, "eth0")
         relay = Relay(relay_ns, "in", "out", delay, loss)
         self.relays.append(relay)
         relay.start()
@@ -578,6 +597,8 @@ def main():
     p.add_argument("--scenario", choices=("cuts", "slowlink"), default="cuts")
     p.add_argument("--deadlink-seconds", type=int, default=0,
                    help="PELMORA_DEADLINK_SECONDS for the instances (0: the default constants)")
+    p.add_argument("--chat-seconds", type=float, default=60.0,
+                   help="how long the slow-link group chats")
     p.add_argument("--keep", help="copy the instances' folders (logs, stderr) here at the end")
     args = p.parse_args()
 
