@@ -65,10 +65,6 @@ class Failure(Exception):
     pass
 
 
-class Skip(Exception):
-    pass
-
-
 def run(*cmd, check=True):
     r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     if check and r.returncode != 0:
