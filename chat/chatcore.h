@@ -147,4 +147,13 @@ private:
     TLineBuffer RcvBuf;                         // the peer link
     std::array<TLineBuffer, kSeats> RcvBufN;    // seats 1..9 at [0..8]
     std::array<bool, kSeats> FSeated = {};      // departure not yet handled
+    // Regrouping after a hub loss. Each member notices a silent loss on its
+    // own clock, so the candidate may still be a peer of the lost hub when
+    // another member calls it: that caller calls again (FRecallCandidate)
+    // rather than follow the candidate back to FLostHub, up to
+    // kCandidateCalls times, 200 ms apart.
+    static constexpr int kCandidateCalls = 125;
+    std::string FLostHub;
+    int FCandidateCalls = 0;
+    bool FRecallCandidate = false;
 };

@@ -24,6 +24,7 @@ void TChatCore::CommandLineJoin(const std::string& target)
 
 void TChatCore::joinStart()
 {
+    FLostHub.clear();
     FView->AddLine(IPName + txt::kSearching);
     offerConnect(false);
     lookUp(IPName);
@@ -90,6 +91,7 @@ void TChatCore::CliWSocketSessionConnected(int error)
         return;
     }
     if (error != 0) {
+        FLostHub.clear();
         FView->AddLine(txt::kConnectFailed + std::to_string(error));
         offerConnect(true);
         return;
@@ -108,6 +110,7 @@ void TChatCore::CliWSocketSessionConnected(int error)
 void TChatCore::K9Click()
 {
     setMessageEdit(false);
+    FLostHub.clear();
     if (!rbServer) {
         NextServer = false; // leaving on purpose is no hub loss
         CliWSocket->Close();
@@ -129,6 +132,15 @@ void TChatCore::K9Click()
 void TChatCore::CliWSocketSessionClosed(int /*error*/)
 {
     RcvBuf.Clear(); // what is left of this link's input is dropped with it
+    if (FRecallCandidate) {
+        // Nothing to tell yet: back to an idle hub until the next call.
+        FRecallCandidate = false;
+        EnableTimer1();
+        for (std::string& n : lbName)
+            n.clear();
+        NameList();
+        return;
+    }
     // The timer is armed once, after both questions: while a question is
     // open other events run, and an early tick would start a join to the
     // redirect target before a yes to the hub-loss question could replace it.
@@ -143,6 +155,8 @@ void TChatCore::CliWSocketSessionClosed(int /*error*/)
     if (NextServer && nuser > 1) {
         if (NextIP != FOwnAddr) {
             if (FView->AskQuestion(txt::kHubLostQuestion) == 1) {
+                FLostHub = IPName;
+                FCandidateCalls = 0;
                 IPName = NextIP;
                 rejoin = true;
             }
@@ -181,6 +195,15 @@ void TChatCore::peerLine(std::string_view line)
         std::string addr(field);
         if (!addr.empty() && addr.back() == '\r')
             addr.pop_back();
+        if (!FLostHub.empty() && addr == FLostHub && FCandidateCalls < kCandidateCalls) {
+            // The candidate has not yet noticed that this hub is gone.
+            ++FCandidateCalls;
+            FRecallCandidate = true;
+            CliWSocket->Close(); // the closure handling arms the next call
+            FRecallCandidate = false;
+            break;
+        }
+        FLostHub.clear();
         if (addr != IPName) {
             IPName = addr;
             offerConnect(false);
@@ -192,6 +215,7 @@ void TChatCore::peerLine(std::string_view line)
         break;
     }
     case 'u': {
+        FLostHub.clear(); // seated: the regroup is over
         const std::string name(field);
         for (std::string& l : lbName)
             if (l.empty()) {

@@ -3,6 +3,7 @@
 #include "chattest.h"
 
 #include "texts.h"
+#include "wsocket.h"
 
 #include <gtest/gtest.h>
 
@@ -176,4 +177,38 @@ TEST(Group, RedirectThenHubLossAsksBothAndJoinsTheCandidate)
     ASSERT_TRUE(waitFor([&] { return p.core.lbName[0] == "Cand"; }));
     QTest::qWait(300);
     EXPECT_EQ(cand.seated(), 1);
+}
+
+TEST(Group, AMemberThatNoticesTheLossFirstWaitsForTheCandidate)
+{
+    // Members notice a silent hub loss each on their own clock. One that
+    // calls the candidate before the candidate has noticed is told to go
+    // to the lost hub; it calls the candidate again instead, silently, and
+    // is seated once the candidate has become hub.
+    auto hub = std::make_unique<Node>("127.20.4.41", "Hana");
+    Node cand("127.20.4.42", "Cand");
+    Node early("127.20.4.43", "Tom");
+    joinCore(cand, "127.20.4.41");
+    ASSERT_TRUE(waitFor([&] { return hub->core.lbName[0] == "Cand"; }));
+    joinCore(early, "127.20.4.41");
+    ASSERT_TRUE(waitFor([&] { return early.core.nuser == 2 && early.core.NextIP == "127.20.4.42"; }));
+
+    int calls = 0;
+    auto seat = cand.core.SrvWSocket->OnSessionAvailable;
+    cand.core.SrvWSocket->OnSessionAvailable = [&](TCustomWSocket* s, uint16_t e) {
+        ++calls;
+        seat(s, e);
+    };
+    early.view.answers = {1};
+    hub->core.Cli(2).Close(); // only this member's link ends, for now
+    ASSERT_TRUE(waitFor([&] { return calls >= 3; }));
+    EXPECT_FALSE(cand.core.rbServer);
+
+    hub.reset(); // now the candidate notices too
+    ASSERT_TRUE(waitFor([&] { return cand.seated() == 1 && early.core.lbName[0] == "Cand"; }));
+    EXPECT_TRUE(cand.core.rbServer);
+    ASSERT_EQ(early.view.questions.size(), 1u);
+    EXPECT_EQ(early.view.questions[0], txt::kHubLostQuestion);
+    EXPECT_EQ(std::count(early.view.lines.begin(), early.view.lines.end(), txt::kDisconnected), 1);
+    EXPECT_FALSE(early.core.rbServer);
 }

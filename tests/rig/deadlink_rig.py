@@ -16,12 +16,15 @@ Scenarios:
             become hub and the third peer must rejoin it. Then the third
             peer, now the next candidate, is cut: the hub must announce its
             departure and a new candidate. Prints the two times.
+  stagger   as the hub cut above, but the candidate notices the loss long
+            after the third peer: the third peer must wait for it rather
+            than be sent back to the lost hub.
   slowlink  one peer behind a link with delay and loss (a userspace relay
             between its namespace and the switch, since the kernel here may
             have no netem), a minute of chat with pauses longer than the
             keep-alive idle time: nobody may be declared gone.
 
-Usage: deadlink_rig.py --pelmora PATH [--scenario cuts|slowlink]
+Usage: deadlink_rig.py --pelmora PATH [--scenario cuts|stagger|slowlink]
                        [--deadlink-seconds N] [--chat-seconds S] [--keep DIR]
 """
 
@@ -207,7 +210,7 @@ def addr(hexpair):
 class Instance:
     """A real instance of the program, offscreen, in namespace ns."""
 
-    def __init__(self, rig, role, ns, address, nick, join=None):
+    def __init__(self, rig, role, ns, address, nick, join=None, deadlink_seconds=None):
         self.role, self.ns, self.address, self.nick = role, ns, address, nick
         self.home = os.path.join(rig.workdir, role)
         for d in ("config/tovanit", "run", "logs"):
@@ -221,8 +224,9 @@ class Instance:
                    XDG_RUNTIME_DIR=os.path.join(self.home, "run"), HOME=self.home)
         env.pop("DISPLAY", None)
         env.pop("WAYLAND_DISPLAY", None)
-        if rig.deadlink_seconds:
-            env["PELMORA_DEADLINK_SECONDS"] = str(rig.deadlink_seconds)
+        seconds = deadlink_seconds or rig.deadlink_seconds
+        if seconds:
+            env["PELMORA_DEADLINK_SECONDS"] = str(seconds)
         else:
             env.pop("PELMORA_DEADLINK_SECONDS", None)
         self.err_path = os.path.join(self.home, "stderr.txt")
@@ -455,12 +459,14 @@ class Rig:
             hosts[tag] = self.net.host(tag, number)
         return hosts
 
-    def cuts(self):
-        d = self.dead_after
+    def form_group(self, cand_seconds=None):
+        """Hub, candidate (seat 1), third peer (seat 2) and the watcher
+        (seat 3), talking; the silence starts when this returns."""
         hosts = self.start_group()
         hub = Instance(self, "hub", *hosts["h"], nick="ハブ")
         self.expect(wait_until(hub.listening, 20), "the hub did not listen")
-        cand = Instance(self, "cand", *hosts["c"], nick="こうほ", join=hosts["h"][1])
+        cand = Instance(self, "cand", *hosts["c"], nick="こうほ", join=hosts["h"][1],
+                        deadlink_seconds=cand_seconds)
         self.seat(hub, cand)
         third = Instance(self, "third", *hosts["t"], nick="さんにん", join=hosts["h"][1])
         self.seat(hub, third)
@@ -471,6 +477,33 @@ class Rig:
             self.expect(watcher.wait_line(line, 10), "the hub did not send %r" % line)
         watcher.speak("まえ")
         self.quiet(hub, (cand.address, third.address))
+        return hub, cand, third, watcher
+
+    def stagger(self):
+        """The third peer notices the loss well before the candidate does
+        (the candidate's dead-link time is three times longer): it must
+        not be sent back to the lost hub, but be seated at the candidate
+        once the candidate has become hub."""
+        d = self.dead_after
+        hub, cand, third, watcher = self.form_group(cand_seconds=3 * d)
+        self.net.cut("h")
+        cut = time.monotonic()
+        watcher.leave()
+        # Until the candidate notices, it answers every call (the third
+        # peer's and the watcher's) with the lost hub's address.
+        self.expect(wait_until(lambda: watcher.join(cand.address) == "seated", 3 * d + 10, step=0.2),
+                    "the candidate never became hub")
+        self.expect(watcher.wait_line("uさんにん", 10), "the third peer did not rejoin the candidate")
+        say("hub cut -> third peer seated at the late candidate: %.2f s" % (time.monotonic() - cut))
+        for i in (hub, cand, third):
+            i.stop()
+        err = third.stderr()
+        self.expect("接続先はクライアントです。" not in err and "接続失敗" not in third.log(),
+                    "the third peer was sent back to the lost hub:\n" + err + third.log())
+
+    def cuts(self):
+        d = self.dead_after
+        hub, cand, third, watcher = self.form_group()
 
         # 1. The hub vanishes.
         self.net.cut("h")
@@ -479,7 +512,8 @@ class Rig:
         limit = d + 10
         self.expect(wait_until(lambda: cand.link_from(third.address) is not None, limit),
                     "the third peer did not rejoin the candidate within %d s" % limit)
-        self.expect(watcher.join(cand.address) == "seated", "the candidate did not seat the watcher")
+        self.expect(wait_until(lambda: watcher.join(cand.address) == "seated", 10),
+                    "the candidate did not seat the watcher")
         whole = watcher.wait_line("uさんにん", 5)
         self.expect(watcher.has("uこうほ") and whole, "the candidate's roster lacks the third peer")
         regroup = whole - cut
@@ -590,7 +624,7 @@ def can_make_namespaces():
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--pelmora", required=True)
-    p.add_argument("--scenario", choices=("cuts", "slowlink"), default="cuts")
+    p.add_argument("--scenario", choices=("cuts", "stagger", "slowlink"), default="cuts")
     p.add_argument("--deadlink-seconds", type=int, default=0,
                    help="PELMORA_DEADLINK_SECONDS for the instances (0: the default constants)")
     p.add_argument("--chat-seconds", type=float, default=60.0,
