@@ -17,6 +17,19 @@ QString TLogSaver::FileName(const QDateTime& when)
 
 QString TLogSaver::Save(const std::vector<std::string>& lines, const QDateTime& when, const QString& folder)
 {
+    return Save(
+        [&lines](QIODevice& out) {
+            for (const auto& l : lines)
+                if (out.write(l.data(), static_cast<qint64>(l.size())) != static_cast<qint64>(l.size()) ||
+                    out.write("\r\n", 2) != 2)
+                    return false;
+            return true;
+        },
+        when, folder);
+}
+
+QString TLogSaver::Save(const std::function<bool(QIODevice&)>& write, const QDateTime& when, const QString& folder)
+{
     const QDateTime minute(when.date(), QTime(when.time().hour(), when.time().minute()));
     const QString name = FileName(when);
     QString path = QDir(folder).filePath(name);
@@ -34,18 +47,8 @@ QString TLogSaver::Save(const std::vector<std::string>& lines, const QDateTime& 
         }
     }
 
-    QByteArray data;
-    size_t total = 0;
-    for (const auto& l : lines)
-        total += l.size() + 2;
-    data.reserve(static_cast<qsizetype>(total));
-    for (const auto& l : lines) {
-        data.append(l.data(), static_cast<qsizetype>(l.size()));
-        data.append("\r\n", 2);
-    }
-
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !write(file) || !file.commit())
         throw Exception(txt::kLogNotSaved + "\r\n" + sjis::encode(QDir::toNativeSeparators(path)));
 
     FLastPath = path;

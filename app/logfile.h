@@ -6,8 +6,11 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <string>
 #include <vector>
+
+class QIODevice;
 
 class TLogSaver {
 public:
@@ -24,6 +27,10 @@ public:
     // under a temporary name and renamed, so a failed write leaves any old
     // file whole.
     QString Save(const std::vector<std::string>& lines, const QDateTime& when,
+                 const QString& folder = QStringLiteral("."));
+    // The same, with the content written by write (false: it failed), so a
+    // long conversation is copied from its spool without being held whole.
+    QString Save(const std::function<bool(QIODevice&)>& write, const QDateTime& when,
                  const QString& folder = QStringLiteral("."));
 
 private:

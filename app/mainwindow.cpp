@@ -171,6 +171,7 @@ QLayout* TTWSChatForm::buildConversation(QWidget* central, const QFont& gothic)
     QPalette white = DisplayMemo->palette();
     white.setColor(QPalette::Base, Qt::white);
     DisplayMemo->setPalette(white);
+    Conversation = new TConversation(DisplayMemo, this);
     middle->addWidget(Panel4);
     middle->addWidget(DisplayMemo, 1);
     middle->addWidget(Panel5);
@@ -263,6 +264,7 @@ void TTWSChatForm::FormCreate()
     move(r.topLeft());
     resize(r.size());
     Chat->Name = s.name;
+    Conversation->SetScrollback(s.scrollback);
     NameLabel->setText(sjis::decode(Chat->Name));
 }
 
@@ -303,6 +305,7 @@ void TTWSChatForm::FormClose()
     TWindowSettings s;
     s.bounds = QRect(pos(), size());
     s.name = Chat->Name;
+    s.scrollback = Conversation->Scrollback();
     if (!s.Write())
         TApplication::ShowException(txt::kSettingsNotSaved);
 }

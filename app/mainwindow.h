@@ -10,6 +10,7 @@
 
 #include "chatcore.h"
 #include "chatview.h"
+#include "conversation.h"
 #include "logfile.h"
 
 #include <array>
@@ -47,13 +48,14 @@ public:
                           const TChatPlace& place = TChatPlace::FromEnvironment());
     ~TTWSChatForm() override;
 
-    // Conversation pane. Lines are kept as the CP932 bytes they arrived as
-    // (the log is written from them) and shown decoded; a "\r\n" inside a
-    // text starts a further line. Lines added during one turn of the event
-    // loop reach the widget in one insertion.
+    // Conversation pane: every line is spooled as the CP932 bytes it came
+    // as (the log is written from them); the pane shows the last lines,
+    // decoded, updated from the event loop (conversation.h). A "\r\n" inside
+    // a text starts a further line.
     void AddLine(const std::string& text) override;
+    // Everything added so far into the pane now.
     void FlushPane();
-    const std::vector<std::string>& PaneLines() const { return FLines; }
+    TConversation* Conversation = nullptr;
 
     // What the chat asks of the screen.
     void ShowRoster(const std::array<std::string, 9>& names, const std::string& caption) override;
@@ -130,9 +132,6 @@ private:
     void buildMenu();
     void guarded(const std::function<void()>& handler);
 
-    std::vector<std::string> FLines;
-    QString FPending;
-    bool FFlushQueued = false;
     TLogSaver FLog;
     THelpViewer* FHelp = nullptr;
 };

@@ -12,8 +12,7 @@
 
 void TTWSChatForm::K5Click()
 {
-    FlushPane();
-    FLog.Save(FLines, QDateTime::currentDateTime());
+    FLog.Save([this](QIODevice& out) { return Conversation->WriteLog(out); }, QDateTime::currentDateTime());
     K5->setEnabled(false);
 }
 

@@ -8,8 +8,6 @@
 #include "sjis.h"
 #include "errorbox.h"
 
-#include <QScrollBar>
-#include <QTimer>
 
 void TTWSChatForm::ShowRoster(const std::array<std::string, 9>& names, const std::string& caption)
 {
@@ -66,39 +64,11 @@ void TTWSChatForm::ClearMessageText() { MessageEdit->clear(); }
 
 void TTWSChatForm::AddLine(const std::string& text)
 {
-    // "\r\n" inside a text starts a further line of the pane.
-    size_t start = 0;
-    for (;;) {
-        const size_t end = text.find("\r\n", start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        // A chat line keeps the CR its sender put before the line feed; it
-        // is not shown, and the log ends every line with its own CR LF.
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        FLines.push_back(line);
-        if (!FPending.isNull())
-            FPending += QLatin1Char('\n');
-        else
-            FPending = QStringLiteral("");
-        FPending += sjis::decode(line);
-        if (end == std::string::npos)
-            break;
-        start = end + 2;
-    }
+    Conversation->Add(text);
     DisplayMemoChange();
-    if (!FFlushQueued) {
-        FFlushQueued = true;
-        QTimer::singleShot(0, this, [this] { FlushPane(); });
-    }
 }
 
 void TTWSChatForm::FlushPane()
 {
-    FFlushQueued = false;
-    if (FPending.isNull())
-        return;
-    DisplayMemo->appendPlainText(FPending);
-    FPending = QString();
-    QScrollBar* bar = DisplayMemo->verticalScrollBar();
-    bar->setValue(bar->maximum());
+    Conversation->Flush();
 }

@@ -30,6 +30,10 @@ TWindowSettings TWindowSettings::Read()
     const QVariant name = s.value(QStringLiteral("name"));
     r.name = name.isValid() ? sjis::encode(name.toString()) : txt::kDefaultNick;
     s.endGroup();
+    s.beginGroup(QStringLiteral("pane"));
+    const int lines = readNumber(s, "Scrollback", r.scrollback);
+    r.scrollback = lines >= 1 ? lines : r.scrollback;
+    s.endGroup();
     return r;
 }
 
@@ -44,6 +48,9 @@ bool TWindowSettings::Write() const
     s.endGroup();
     s.beginGroup(QStringLiteral("user"));
     s.setValue(QStringLiteral("name"), sjis::decode(name));
+    s.endGroup();
+    s.beginGroup(QStringLiteral("pane"));
+    s.setValue(QStringLiteral("Scrollback"), QString::number(scrollback));
     s.endGroup();
     s.sync();
     return s.status() == QSettings::NoError;

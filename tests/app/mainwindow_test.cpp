@@ -1,4 +1,5 @@
 // The main window: its settings, its layout rules and its error report.
+#include "testkit.h"
 #include "application.h"
 #include "settings.h"
 #include "sjis.h"
@@ -13,6 +14,11 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include "qtprint.h"
 
 
@@ -26,6 +32,7 @@ protected:
         ASSERT_TRUE(FDir.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FDir.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, FDir.path());
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(FDir.path() + QStringLiteral("/cache")));
     }
     void Store(const QString& group, const QString& key, const QString& value)
     {
@@ -103,29 +110,106 @@ TEST_F(MainWindow, InputBoxFollowsTheWindowWidth)
     EXPECT_EQ(w.MessageEdit->width(), 575);
 }
 
-TEST_F(MainWindow, PaneKeepsBytesSplitsCrLfAndEnablesSaving)
+TEST_F(MainWindow, PaneSplitsCrLfAndEnablesSaving)
 {
     TTWSChatForm w(QString(), nullptr, Place());
-    const std::string odd("\x82", 1); // a lone lead byte survives in the kept lines
-    w.AddLine(txt::kDefaultNick + "> a\r\nb" + odd);
+    w.AddLine(txt::kDefaultNick + "> a\r\nb\rc\r");
     EXPECT_TRUE(w.K5->isEnabled());
+    EXPECT_EQ(w.DisplayMemo->toPlainText(), QString()); // never inside the turn that adds
     w.FlushPane();
-    ASSERT_EQ(w.PaneLines().size(), 2u);
-    EXPECT_EQ(w.PaneLines()[1], "b" + odd);
-    EXPECT_EQ(w.DisplayMemo->blockCount(), 2);
-    EXPECT_EQ(w.DisplayMemo->document()->findBlockByNumber(0).text(),
-              sjis::decode(txt::kDefaultNick) + QStringLiteral("> a"));
+    EXPECT_EQ(w.DisplayMemo->toPlainText(), sjis::decode(txt::kDefaultNick) + QStringLiteral("> a\nb c"));
 }
 
-TEST_F(MainWindow, ManyLinesInOneTurnReachThePaneInOneInsertion)
+// A flood far beyond the scrollback limit: the log still holds every line as
+// its bytes, the pane the last lines only, in order; lines trimmed at once
+// are never inserted, and the pane is filled by several short updates.
+TEST_F(MainWindow, AFloodKeepsEveryLineInTheLogAndOnlyTheLimitInThePane)
+{
+    Store(QStringLiteral("pane"), QStringLiteral("Scrollback"), QStringLiteral("3000"));
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(FDir.path()));
+    TTWSChatForm w(QString(), nullptr, Place());
+    qint64 charsInserted = 0;
+    QObject::connect(w.DisplayMemo->document(), &QTextDocument::contentsChange,
+                     [&](int, int, int added) { charsInserted += added; });
+
+    const auto line = [](int i) { return "x> " + std::to_string(i) + std::string("\x82\xA0\x82", 3); };
+    QByteArray log;
+    const qint64 t0 = QDateTime::currentMSecsSinceEpoch();
+    for (int i = 0; i < 8000; ++i) {
+        w.AddLine(line(i));
+        log += QByteArray::fromStdString(line(i)) + "\r\n";
+    }
+    ASSERT_TRUE(testkit::waitFor([&] { return w.DisplayMemo->blockCount() > 1; }));
+    EXPECT_LT(w.DisplayMemo->blockCount(), 3000); // one update stays within its time budget
+    EXPECT_TRUE(w.Conversation->UpdateScheduled());
+    ASSERT_TRUE(testkit::waitFor([&] { return !w.Conversation->UpdateScheduled(); }, 20000));
+    EXPECT_LT(charsInserted, 3000 * 12); // only the 3000 lines kept were ever inserted
+
+    for (int turn = 0; turn < 20; ++turn) {
+        for (int i = 8000 + turn * 100; i < 8100 + turn * 100; ++i) {
+            w.AddLine(line(i));
+            log += QByteArray::fromStdString(line(i)) + "\r\n";
+        }
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(testkit::waitFor([&] { return !w.Conversation->UpdateScheduled(); }, 20000));
+    QTextDocument* doc = w.DisplayMemo->document();
+    ASSERT_EQ(doc->blockCount(), 3000);
+    EXPECT_EQ(doc->firstBlock().text(), sjis::decode(line(7000)));
+    EXPECT_EQ(doc->lastBlock().text(), sjis::decode(line(9999)));
+    EXPECT_GE(w.Conversation->ArrivedAt(2999), t0);
+    EXPECT_LE(w.Conversation->ArrivedAt(2999), QDateTime::currentMSecsSinceEpoch());
+    EXPECT_EQ(w.Conversation->ArrivedAt(3000), -1);
+
+    w.K5->trigger();
+    const QStringList logs = QDir(FDir.path()).entryList({QStringLiteral("*.log")}, QDir::Files);
+    QDir::setCurrent(before);
+    ASSERT_EQ(logs.size(), 1);
+    QFile f(FDir.filePath(logs[0]));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll() == log);
+}
+
+TEST_F(MainWindow, IdleAfterAnUpdateNoTimerRuns)
 {
     TTWSChatForm w(QString(), nullptr, Place());
-    for (int i = 0; i < 5000; ++i)
-        w.AddLine("line " + std::to_string(i));
-    EXPECT_EQ(w.DisplayMemo->blockCount(), 1); // nothing inserted yet this turn
-    QTest::qWait(0);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(w.DisplayMemo->blockCount(), 5000);
+    w.show();
+    w.AddLine("a");
+    ASSERT_TRUE(testkit::waitFor([&] { return w.DisplayMemo->toPlainText() == QStringLiteral("a"); }));
+    for (const QTimer* t : w.findChildren<QTimer*>())
+        EXPECT_FALSE(t->isActive()) << t->parent()->metaObject()->className();
+}
+
+// The spool is the owner's alone and goes with its instance; a spool left by
+// an instance that crashed is removed by the next start, a live one is not.
+TEST_F(MainWindow, SpoolIsPrivateGoesAtExitAndStaleOnesAtTheNextStart)
+{
+    const QString folder = FDir.path() + QStringLiteral("/cache/pelmora");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    const QString stale = folder + QLatin1Char('/') + exe + QStringLiteral("-999999-1.spool");
+    const QString live = folder + QLatin1Char('/') + exe + QStringLiteral("-999999-2.spool");
+    for (const QString& p : {stale, live}) {
+        QFile f(p);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const int held = ::open(QFile::encodeName(live).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+
+    QString spool;
+    {
+        TTWSChatForm w(QString(), nullptr, Place());
+        spool = w.Conversation->Spool().Path();
+        EXPECT_TRUE(spool.startsWith(folder)) << spool.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(stale));
+        EXPECT_TRUE(QFileInfo::exists(live));
+        struct stat st{};
+        ASSERT_EQ(::stat(QFile::encodeName(spool).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+    }
+    EXPECT_FALSE(QFileInfo::exists(spool));
+    ::close(held);
 }
 
 TEST_F(MainWindow, UnwritableSettingsAreReportedAtClose)
@@ -182,7 +266,9 @@ TEST_F(MainWindow, RendersForReview)
 {
     TTWSChatForm w(QString(), nullptr, Place());
     w.show();
-    w.AddLine(txt::kDefaultNick + "> " + txt::kMessageEditInitial);
+    for (int i = 0; i < 500; ++i)
+        w.AddLine(txt::kDefaultNick + "> " + txt::kMessageEditInitial + " " + std::to_string(i) +
+                  (i % 7 == 0 ? "\r\n" + txt::kDefaultNick + txt::kArrived : std::string()));
     w.FlushPane();
     const QString dir = QString::fromLocal8Bit(qgetenv("PELMORA_TEST_BINARY_DIR")) + QStringLiteral("/review");
     QDir().mkpath(dir);

@@ -16,6 +16,7 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTest>
 #include <gtest/gtest.h>
 #include "qtprint.h"
@@ -35,8 +36,10 @@ TChatPlace At(const std::string& addr)
 
 bool PaneHas(TTWSChatForm& w, const std::string& line)
 {
-    for (const auto& l : w.PaneLines())
-        if (l == line)
+    w.FlushPane();
+    const QString shown = sjis::decode(line);
+    for (QTextBlock b = w.DisplayMemo->document()->begin(); b.isValid(); b = b.next())
+        if (b.text() == shown)
             return true;
     return false;
 }

@@ -1,0 +1,137 @@
+#include "conversation.h"
+
+#include "sjis.h"
+
+#include <QDateTime>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <algorithm>
+
+namespace {
+
+// Lines decoded and inserted between two looks at the clock.
+constexpr size_t kChunk = 64;
+
+} // namespace
+
+TConversation::TConversation(QPlainTextEdit* pane, QObject* parent, const QString& spoolFolder)
+    : QObject(parent), FPane(pane), FSpool(spoolFolder)
+{
+    FTimer.setSingleShot(true);
+    FTimer.setTimerType(Qt::PreciseTimer);
+    connect(&FTimer, &QTimer::timeout, this, [this] { Update(); });
+}
+
+void TConversation::SetScrollback(int lines)
+{
+    FScrollback = std::max(1, lines);
+    while (FQueue.size() > static_cast<size_t>(FScrollback))
+        FQueue.pop_front();
+}
+
+void TConversation::Add(std::string_view text)
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    for (size_t start = 0;;) {
+        const size_t end = text.find("\r\n", start);
+        queue(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start), now);
+        if (end == std::string_view::npos)
+            break;
+        start = end + 2;
+    }
+    if (!FTimer.isActive()) {
+        // The first line after a quiet spell goes out in the next turn.
+        const qint64 since = FSinceUpdate.isValid() ? FSinceUpdate.elapsed() : kUpdateGapMs;
+        FTimer.start(static_cast<int>(std::max<qint64>(0, kUpdateGapMs - since)));
+    }
+}
+
+void TConversation::queue(std::string_view line, qint64 now)
+{
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    FSpool.Append(line);
+    // A line that the limit would trim before it is shown is never decoded.
+    if (FQueue.size() >= static_cast<size_t>(FScrollback))
+        FQueue.pop_front();
+    FQueue.push_back({std::string(line), now});
+}
+
+void TConversation::Update()
+{
+    FSpool.Flush();
+    QElapsedTimer spent;
+    spent.start();
+    while (!FQueue.empty()) {
+        insert(std::min(kChunk, FQueue.size()));
+        if (spent.nsecsElapsed() >= kUpdateBudgetNs)
+            break;
+    }
+    FSinceUpdate.start();
+    if (!FQueue.empty())
+        FTimer.start(kUpdateGapMs);
+}
+
+void TConversation::Flush()
+{
+    FTimer.stop();
+    FSpool.Flush();
+    if (!FQueue.empty())
+        insert(FQueue.size());
+    FSinceUpdate.start();
+}
+
+void TConversation::insert(size_t count)
+{
+    QString text;
+    for (size_t i = 0; i < count; ++i) {
+        if (i)
+            text += QLatin1Char('\n');
+        const std::string& bytes = FQueue[i].Bytes;
+        if (bytes.find_first_of("\r\n") == std::string::npos) {
+            text += sjis::decode(bytes);
+        } else {
+            // A lone CR or LF inside a line would split its block and put
+            // the pane out of step with the lines; it shows as a space.
+            QString line = sjis::decode(bytes);
+            line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+            text += line;
+        }
+        FShown.push_back(FQueue[i].Arrived);
+    }
+    FQueue.erase(FQueue.begin(), FQueue.begin() + static_cast<std::ptrdiff_t>(count));
+
+    // The front is cut in the same edit as the insertion: the removed
+    // blocks are gone before the layout hears of the change. The queue never
+    // holds more than the limit, so only lines already shown are cut.
+    QTextDocument* doc = FPane->document();
+    const size_t before = FShown.size() - count;
+    const size_t trim = FShown.size() > static_cast<size_t>(FScrollback) ? FShown.size() - FScrollback : 0;
+    QTextCursor c(doc);
+    c.beginEditBlock();
+    if (trim >= before) {
+        c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+    } else {
+        if (trim > 0) {
+            c.setPosition(doc->findBlockByNumber(static_cast<int>(trim)).position(), QTextCursor::KeepAnchor);
+            c.removeSelectedText();
+        }
+        c.movePosition(QTextCursor::End);
+        c.insertBlock();
+    }
+    c.insertText(text);
+    c.endEditBlock();
+    FShown.erase(FShown.begin(), FShown.begin() + static_cast<std::ptrdiff_t>(trim));
+
+    QScrollBar* bar = FPane->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+qint64 TConversation::ArrivedAt(int block) const
+{
+    return block >= 0 && static_cast<size_t>(block) < FShown.size() ? FShown[static_cast<size_t>(block)] : -1;
+}

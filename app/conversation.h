@@ -1,0 +1,80 @@
+#pragma once
+// The conversation behind the pane (DisplayMemo): every line is spooled as
+// the CP932 bytes it came as, for the saved log; the pane shows the last
+// lines, up to the scrollback limit, decoded.
+//
+// Adding a line is cheap and never touches the widget: the line is queued,
+// and the pane is updated from the event loop, after everything that the
+// current turn relays. Updates are throttled: the first line after a quiet
+// spell is shown in the next turn, later ones at most every kUpdateGapMs,
+// each update inserting only what fits in kUpdateBudgetNs; the rest follows,
+// in order. Idle, no timer runs. Lines that the scrollback limit would trim
+// at once are dropped from the queue before they are ever decoded, and the
+// front of the pane is trimmed in the same edit as the insertion, so removed
+// lines are never laid out (QPlainTextEdit's own maximum block count lays
+// out every block that it trims).
+//
+// Each line shown keeps its arrival time (milliseconds since the epoch),
+// block i of the pane being line i.
+
+#include "logspool.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <string>
+#include <string_view>
+
+class QIODevice;
+class QPlainTextEdit;
+
+class TConversation : public QObject {
+public:
+    static constexpr int kUpdateGapMs = 33;
+    static constexpr qint64 kUpdateBudgetNs = 1'500'000;
+    static constexpr int kDefaultScrollback = 10000;
+
+    // spoolFolder empty: TLogSpool's default folder.
+    explicit TConversation(QPlainTextEdit* pane, QObject* parent = nullptr,
+                           const QString& spoolFolder = QString());
+
+    // A text for the pane; a "\r\n" inside it starts a further line. A CR
+    // ending a line (a chat line's CR before its LF) is not shown, and the
+    // log ends every line with its own CR LF.
+    void Add(std::string_view text);
+
+    // One throttled update: what fits in the time budget.
+    void Update();
+    // Everything queued, now (before a test reads the pane).
+    void Flush();
+    bool UpdateScheduled() const { return FTimer.isActive(); }
+
+    // The whole conversation as the log's bytes; false when it failed.
+    bool WriteLog(QIODevice& out) { return FSpool.CopyTo(out); }
+    const TLogSpool& Spool() const { return FSpool; }
+
+    int Scrollback() const { return FScrollback; }
+    void SetScrollback(int lines);
+
+    // Arrival time of the pane's block (milliseconds since the epoch), -1
+    // for a block that holds no line.
+    qint64 ArrivedAt(int block) const;
+
+private:
+    struct TQueued {
+        std::string Bytes;
+        qint64 Arrived;
+    };
+    void queue(std::string_view line, qint64 now);
+    void insert(size_t count);
+
+    QPlainTextEdit* FPane;
+    TLogSpool FSpool;
+    std::deque<TQueued> FQueue;  // not yet in the pane, at most FScrollback
+    std::deque<qint64> FShown;   // arrival times of the pane's blocks
+    int FScrollback = kDefaultScrollback;
+    QTimer FTimer;
+    QElapsedTimer FSinceUpdate;
+};
