@@ -104,25 +104,26 @@ void TConversation::insert(size_t count)
     }
     FQueue.erase(FQueue.begin(), FQueue.begin() + static_cast<std::ptrdiff_t>(count));
 
-    // The front is cut in the same edit as the insertion: the removed
-    // blocks are gone before the layout hears of the change. The queue never
-    // holds more than the limit, so only lines already shown are cut.
+    // The front is cut first, in an edit of its own: the layout then hears
+    // of the removed characters alone and never lays the removed blocks out
+    // (one edit for both would report a change spanning the whole pane).
+    // The queue never holds more than the limit, so only lines already
+    // shown are cut.
     QTextDocument* doc = FPane->document();
     const size_t before = FShown.size() - count;
     const size_t trim = FShown.size() > static_cast<size_t>(FScrollback) ? FShown.size() - FScrollback : 0;
     QTextCursor c(doc);
-    c.beginEditBlock();
-    if (trim >= before) {
-        c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-        c.removeSelectedText();
-    } else {
-        if (trim > 0) {
+    if (trim > 0) {
+        if (trim < before)
             c.setPosition(doc->findBlockByNumber(static_cast<int>(trim)).position(), QTextCursor::KeepAnchor);
-            c.removeSelectedText();
-        }
-        c.movePosition(QTextCursor::End);
-        c.insertBlock();
+        else
+            c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
     }
+    c.movePosition(QTextCursor::End);
+    c.beginEditBlock();
+    if (before > trim)
+        c.insertBlock();
     c.insertText(text);
     c.endEditBlock();
     FShown.erase(FShown.begin(), FShown.begin() + static_cast<std::ptrdiff_t>(trim));

@@ -43,6 +43,7 @@ def start(exe, home, port):
     for _ in range(200):
         try:
             s = socket.create_connection((ADDR, port), timeout=1)
+            s.settimeout(None)
             return p, s
         except OSError:
             time.sleep(0.05)
@@ -94,9 +95,11 @@ def main():
 
     body = b"1flooder> " + b"x" * (a.line_size - 11) + b"\n"
     block = body * max(1, (1 << 20) // len(body))
-    sent, t0 = 0, time.time()
+    sent, t0, stall = 0, time.time(), 0.0
     while sent < a.bytes:
+        t = time.time()
         sender.sendall(block)
+        stall = max(stall, time.time() - t)
         sent += len(block)
     sender.sendall(marker)
     if not got.wait(600):
@@ -110,7 +113,7 @@ def main():
     size = sum(os.path.getsize(s) for s in spools)
     mode = oct(os.stat(spools[0]).st_mode & 0o777) if spools else "-"
     print(f"flood: {sent / 2**20:.0f} MiB in {secs:.1f} s ({sent / 2**20 / secs:.0f} MiB/s), "
-          f"lines of {len(body)} bytes")
+          f"lines of {len(body)} bytes; longest wait to hand the hub 1 MiB {stall * 1000:.0f} ms")
     print(f"VmRSS before {before} MiB, after {after} MiB, settled {settled} MiB "
           f"(growth {settled - before} MiB), peak {peak} MiB")
     print(f"spool: {len(spools)} file(s), {size / 2**20:.0f} MiB, mode {mode}")
