@@ -75,6 +75,6 @@ private:
     std::deque<TQueued> FQueue;  // not yet in the pane, at most FScrollback
     std::deque<qint64> FShown;   // arrival times of the pane's blocks
     int FScrollback = kDefaultScrollback;
-    QTimer FTimer;
+    QTimer FTimer{this}; // a child, so the window's timers can be listed
     QElapsedTimer FSinceUpdate;
 };
