@@ -24,6 +24,7 @@ import threading
 import time
 
 ADDR = "127.0.0.77"
+_children = []
 
 
 def vm(pid, key):
@@ -40,6 +41,7 @@ def start(exe, home, port):
                PELMORA_ADDRESS=ADDR, PELMORA_PORT=str(port))
     os.makedirs(home + "/run", mode=0o700, exist_ok=True)
     p = subprocess.Popen([exe], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _children.append(p)
     for _ in range(200):
         try:
             s = socket.create_connection((ADDR, port), timeout=1)
@@ -135,4 +137,10 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    try:
+        sys.exit(main())
+    finally:  # a failed run leaves no hub behind
+        for child in list(_children):
+            if child.poll() is None:
+                child.kill()
+                child.wait()
