@@ -1,6 +1,7 @@
 #include "conversation.h"
 
 #include "sjis.h"
+#include "timeofday.h"
 
 #include <QDateTime>
 #include <QPlainTextEdit>
@@ -54,6 +55,9 @@ void TConversation::queue(std::string_view line, qint64 now)
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
     FSpool.Append(line);
+    if (FMinutes.empty() || FMinutes.back().second / 60000 != now / 60000)
+        FMinutes.emplace_back(FSpooled, now);
+    ++FSpooled;
     // A line that the limit would trim before it is shown is never decoded.
     if (FQueue.size() >= static_cast<size_t>(FScrollback))
         FQueue.pop_front();
@@ -90,6 +94,8 @@ void TConversation::insert(size_t count)
     for (size_t i = 0; i < count; ++i) {
         if (i)
             text += QLatin1Char('\n');
+        if (FShowTimes)
+            text += QString::fromLatin1(TimePrefix(FQueue[i].Arrived));
         const std::string& bytes = FQueue[i].Bytes;
         if (bytes.find_first_of("\r\n") == std::string::npos) {
             text += sjis::decode(bytes);
@@ -135,4 +141,40 @@ void TConversation::insert(size_t count)
 qint64 TConversation::ArrivedAt(int block) const
 {
     return block >= 0 && static_cast<size_t>(block) < FShown.size() ? FShown[static_cast<size_t>(block)] : -1;
+}
+
+void TConversation::SetShowTimes(bool on)
+{
+    if (FShowTimes == on)
+        return;
+    Flush();
+    FShowTimes = on;
+    QTextDocument* doc = FPane->document();
+    QTextCursor edit(doc);
+    edit.beginEditBlock();
+    int n = 0;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next(), ++n) {
+        const qint64 arrived = ArrivedAt(n);
+        if (arrived < 0)
+            continue;
+        QTextCursor at(b);
+        if (on) {
+            at.insertText(QString::fromLatin1(TimePrefix(arrived)));
+        } else {
+            at.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor, kTimePrefixLength);
+            at.removeSelectedText();
+        }
+    }
+    edit.endEditBlock();
+    QScrollBar* bar = FPane->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+bool TConversation::WriteLog(QIODevice& out, bool withTimes)
+{
+    if (!withTimes)
+        return FSpool.CopyTo(out);
+    TTimedLog timed(out, FMinutes);
+    timed.open(QIODevice::WriteOnly);
+    return FSpool.CopyTo(timed);
 }

@@ -26,6 +26,8 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 class QIODevice;
 class QPlainTextEdit;
@@ -51,12 +53,18 @@ public:
     void Flush();
     bool UpdateScheduled() const { return FTimer.isActive(); }
 
-    // The whole conversation as the log's bytes; false when it failed.
-    bool WriteLog(QIODevice& out) { return FSpool.CopyTo(out); }
+    // The whole conversation as the log's bytes; withTimes puts each line's
+    // "[HH:MM] " before it. False when it failed.
+    bool WriteLog(QIODevice& out, bool withTimes = false);
     const TLogSpool& Spool() const { return FSpool; }
 
     int Scrollback() const { return FScrollback; }
     void SetScrollback(int lines);
+
+    // The "[HH:MM] " time of day before every line of the pane; turning it
+    // on or off rewrites the lines shown, in one edit.
+    void SetShowTimes(bool on);
+    bool ShowTimes() const { return FShowTimes; }
 
     // Arrival time of the pane's block (milliseconds since the epoch), -1
     // for a block that holds no line.
@@ -75,6 +83,11 @@ private:
     std::deque<TQueued> FQueue;  // not yet in the pane, at most FScrollback
     std::deque<qint64> FShown;   // arrival times of the pane's blocks
     int FScrollback = kDefaultScrollback;
+    bool FShowTimes = false;
+    // The spooled lines' times for the log: (line number, arrival) at each
+    // line whose minute differs from the line before; a few entries an hour.
+    std::vector<std::pair<qint64, qint64>> FMinutes;
+    qint64 FSpooled = 0;
     QTimer FTimer{this}; // a child, so the window's timers can be listed
     QElapsedTimer FSinceUpdate;
 };

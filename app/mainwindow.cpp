@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 
 #include "appearance.h"
+#include "findbar.h"
+#include "savednote.h"
 #include "application.h"
 #include "flatbutton.h"
 #include "modaldialog.h"
@@ -9,12 +11,14 @@
 #include "ownaddress.h"
 #include "sjis.h"
 #include "texts.h"
+#include "timeofday.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QShortcut>
+#include <QWheelEvent>
 #include <QVBoxLayout>
 
 namespace {
@@ -122,6 +126,8 @@ void TTWSChatForm::buildControls()
     const QFont gothic = pelmoraFont(13);
     column->addWidget(buildRosterStrip(central, gothic));
     column->addLayout(buildConversation(central, gothic), 1);
+    FindBar = new TFindBar(DisplayMemo, central);
+    column->addWidget(FindBar);
     column->addWidget(buildInputRow(central, gothic));
     buildDefaultButton(central);
     setTabOrder(MessageEdit, SendButton);
@@ -160,10 +166,8 @@ QLayout* TTWSChatForm::buildConversation(QWidget* central, const QFont& gothic)
     Panel4->setFixedWidth(10);
     Panel5 = panel(central, "Panel5");
     Panel5->setFixedWidth(10);
-    DisplayMemo = new QPlainTextEdit(central);
+    DisplayMemo = new TConversationPane(central);
     DisplayMemo->setObjectName(QStringLiteral("DisplayMemo"));
-    DisplayMemo->setReadOnly(true);
-    DisplayMemo->setFocusPolicy(Qt::NoFocus);
     DisplayMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     DisplayMemo->viewport()->setCursor(Qt::ArrowCursor);
     DisplayMemo->setFont(gothic);
@@ -172,6 +176,12 @@ QLayout* TTWSChatForm::buildConversation(QWidget* central, const QFont& gothic)
     white.setColor(QPalette::Base, Qt::white);
     DisplayMemo->setPalette(white);
     Conversation = new TConversation(DisplayMemo, this);
+    DisplayMemo->LineTime = [this](int line) {
+        const qint64 arrived = Conversation->ArrivedAt(line);
+        return arrived < 0 ? QString() : TimeTip(arrived);
+    };
+    connect(DisplayMemo, &TConversationPane::zoomRequested, this, [this](int steps) { SetZoom(FZoom + steps); });
+    SavedNote = new TSavedNote(DisplayMemo);
     middle->addWidget(Panel4);
     middle->addWidget(DisplayMemo, 1);
     middle->addWidget(Panel5);
@@ -227,7 +237,8 @@ void TTWSChatForm::buildMenu()
         a->setObjectName(QLatin1String(name));
         a->setShortcut(key);
         a->setShortcutContext(Qt::WindowShortcut);
-        connect(a, &QAction::triggered, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+        if (handler)
+            connect(a, &QAction::triggered, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
         return a;
     };
 
@@ -239,6 +250,7 @@ void TTWSChatForm::buildMenu()
     KIP1 = item(K1, "KIP1", txt::kMenuStatus, QKeySequence(Qt::Key_F2), &TTWSChatForm::KIP1Click);
     K5 = item(K1, "K5", txt::kMenuSaveLog, QKeySequence(Qt::CTRL | Qt::Key_S), &TTWSChatForm::K5Click);
     K5->setEnabled(false);
+    FindAction = item(K1, "FindAction", txt::kMenuFind, QKeySequence(Qt::CTRL | Qt::Key_F), &TTWSChatForm::openFind);
     N1 = K1->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
     K6 = item(K1, "K6", txt::kMenuExit, QKeySequence(Qt::CTRL | Qt::Key_Q), &TTWSChatForm::K6Click);
@@ -246,6 +258,9 @@ void TTWSChatForm::buildMenu()
     K7 = bar->addMenu(sjis::decode(txt::kMenuSettings));
     K7->setObjectName(QStringLiteral("K7"));
     K4 = item(K7, "K4", txt::kMenuName, QKeySequence(Qt::CTRL | Qt::Key_N), &TTWSChatForm::K4Click);
+    TimesAction = item(K7, "TimesAction", txt::kMenuShowTimes, QKeySequence(), nullptr);
+    TimesAction->setCheckable(true);
+    connect(TimesAction, &QAction::toggled, this, [this](bool on) { SetShowTimes(on); });
 
     K2 = bar->addMenu(sjis::decode(txt::kMenuHelpTop));
     K2->setObjectName(QStringLiteral("K2"));
@@ -255,6 +270,64 @@ void TTWSChatForm::buildMenu()
     // F5 on the top-level item opens that menu.
     auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
     connect(f5, &QShortcut::activated, this, [this] { menuBar()->setActiveAction(K1->menuAction()); });
+    buildViewKeys();
+}
+
+// Zoom keys (Ctrl++ also as Ctrl+= and, on Japanese keyboards, Ctrl+;),
+// and Escape for the find bar.
+void TTWSChatForm::buildViewKeys()
+{
+    auto bind = [this](QKeySequence key, std::function<void()> run) {
+        auto* s = new QShortcut(key, this);
+        connect(s, &QShortcut::activated, this, std::move(run));
+        return s;
+    };
+    for (auto k : {Qt::Key_Plus, Qt::Key_Equal, Qt::Key_Semicolon})
+        bind(QKeySequence(Qt::CTRL | k), [this] { SetZoom(FZoom + 1); });
+    bind(QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { SetZoom(FZoom - 1); });
+    bind(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { SetZoom(0); });
+    FEscape = bind(QKeySequence(Qt::Key_Escape), [this] {
+        FindBar->Close();
+        FEscape->setEnabled(false);
+    });
+    FEscape->setEnabled(false);
+}
+
+void TTWSChatForm::openFind()
+{
+    FindBar->Open();
+    FEscape->setEnabled(true);
+}
+
+void TTWSChatForm::SetZoom(int steps)
+{
+    FZoom = qBound(kMinZoom, steps, kMaxZoom);
+    const QFont font = pelmoraFont(13 + FZoom);
+    DisplayMemo->setFont(font);
+    MessageEdit->setFont(font);
+    // A larger font needs a taller input row; at the default size and below
+    // the row keeps its 41 pixels.
+    const int extra = qMax(0, QFontMetrics(font).height() - QFontMetrics(pelmoraFont(13)).height());
+    Panel2->setFixedHeight(41 + extra);
+    MessageEdit->resize(MessageEdit->width(), 21 + extra);
+}
+
+void TTWSChatForm::SetShowTimes(bool on)
+{
+    if (TimesAction->isChecked() != on)
+        TimesAction->setChecked(on); // comes back here through toggled
+    if (FShowTimes == on)
+        return;
+    FShowTimes = on;
+    Conversation->SetShowTimes(on);
+}
+
+void TTWSChatForm::rememberAddress(const QString& address)
+{
+    FRecent.removeAll(address);
+    FRecent.prepend(address);
+    while (FRecent.size() > TWindowSettings::kRecentAddresses)
+        FRecent.removeLast();
 }
 
 void TTWSChatForm::FormCreate()
@@ -266,6 +339,9 @@ void TTWSChatForm::FormCreate()
     Chat->Name = s.name;
     Conversation->SetScrollback(s.scrollback);
     NameLabel->setText(sjis::decode(Chat->Name));
+    SetZoom(s.zoom);
+    SetShowTimes(s.showTimes);
+    FRecent = s.recentAddresses;
 }
 
 void TTWSChatForm::FormShow()
@@ -306,6 +382,9 @@ void TTWSChatForm::FormClose()
     s.bounds = QRect(pos(), size());
     s.name = Chat->Name;
     s.scrollback = Conversation->Scrollback();
+    s.zoom = FZoom;
+    s.showTimes = FShowTimes;
+    s.recentAddresses = FRecent;
     if (!s.Write())
         TApplication::ShowException(txt::kSettingsNotSaved);
 }
@@ -353,12 +432,21 @@ bool TTWSChatForm::eventFilter(QObject* watched, QEvent* event)
         // connects, as the menu says, rather than copying).
         auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->keyCombination());
-        for (QAction* a : {K8, K9, KIP1, K5, K6, K4, K10}) {
+        for (QAction* a : {K8, K9, KIP1, K5, FindAction, K6, K4, K10}) {
             if (a->isEnabled() && a->shortcut() == pressed) {
                 event->ignore();
                 return true;
             }
         }
+    }
+    if (watched == MessageEdit && event->type() == QEvent::KeyPress
+        && DisplayMemo->ScrollKey(static_cast<QKeyEvent*>(event)))
+        return true;
+    if (watched == MessageEdit && event->type() == QEvent::Wheel
+        && (static_cast<QWheelEvent*>(event)->modifiers() & Qt::ControlModifier)) {
+        // The pane turns Ctrl+wheel into zoom steps for both.
+        QCoreApplication::sendEvent(DisplayMemo->viewport(), event);
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "chatcore.h"
+#include "conversationpane.h"
 #include "chatview.h"
 #include "conversation.h"
 #include "logfile.h"
@@ -26,6 +27,9 @@ class TCuteButton;
 class TJustOne;
 class TSirSock;
 class THelpViewer;
+class TFindBar;
+class TSavedNote;
+class QShortcut;
 
 // Where this instance listens and who it says it is.
 struct TChatPlace {
@@ -57,6 +61,20 @@ public:
     void FlushPane();
     TConversation* Conversation = nullptr;
 
+    // Font size of the pane and the input box, in steps of one pixel from
+    // the 13-pixel default (0); kept in the settings.
+    void SetZoom(int steps);
+    int Zoom() const { return FZoom; }
+    static constexpr int kMinZoom = -6, kMaxZoom = 27;
+
+    // The "[HH:MM] " prefix in the pane and in the saved log (設定 menu,
+    // off by default); turning it on or off rewrites the pane.
+    void SetShowTimes(bool on);
+    bool ShowTimes() const { return FShowTimes; }
+
+    // The addresses joined last, newest first, offered by the connect dialog.
+    const QStringList& RecentAddresses() const { return FRecent; }
+
     // What the chat asks of the screen.
     void ShowRoster(const std::array<std::string, 9>& names, const std::string& caption) override;
     void SetConnectEnabled(bool enabled) override;
@@ -81,7 +99,9 @@ public:
     QLabel* NextIP = nullptr;
     QWidget *Panel2 = nullptr, *Panel3 = nullptr; // input row, its right-hand part
     QWidget *Panel4 = nullptr, *Panel5 = nullptr; // beside the conversation pane
-    QPlainTextEdit* DisplayMemo = nullptr;
+    TConversationPane* DisplayMemo = nullptr;
+    TFindBar* FindBar = nullptr;     // under the pane, hidden until Ctrl+F
+    TSavedNote* SavedNote = nullptr; // over the pane's foot after Ctrl+S
     QLineEdit* MessageEdit = nullptr;
     TCuteButton* SendButton = nullptr;
     QLabel* Image1 = nullptr;
@@ -92,6 +112,8 @@ public:
     QAction *K8 = nullptr, *K9 = nullptr, *KIP1 = nullptr, *K5 = nullptr, *N1 = nullptr, *K6 = nullptr;
     QMenu* K7 = nullptr; // "設定"
     QAction* K4 = nullptr;
+    QAction* FindAction = nullptr;  // "検索..." (Ctrl+F), under K1
+    QAction* TimesAction = nullptr; // "時刻を表示", checkable, under K7
     QMenu* K2 = nullptr; // "ヘルプ "
     QAction *K10 = nullptr, *K3 = nullptr;
 
@@ -130,8 +152,15 @@ private:
     QWidget* buildInputRow(QWidget* central, const QFont& gothic);
     void buildDefaultButton(QWidget* central);
     void buildMenu();
+    void buildViewKeys();
+    void openFind();
+    void rememberAddress(const QString& address);
     void guarded(const std::function<void()>& handler);
 
     TLogSaver FLog;
     THelpViewer* FHelp = nullptr;
+    int FZoom = 0;
+    bool FShowTimes = false;
+    QStringList FRecent;
+    QShortcut* FEscape = nullptr;
 };

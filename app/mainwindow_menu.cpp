@@ -9,11 +9,16 @@
 #include "statusdialog.h"
 #include "aboutbox.h"
 #include "namedialog.h"
+#include "savednote.h"
+
+#include <QFileInfo>
 
 void TTWSChatForm::K5Click()
 {
-    FLog.Save([this](QIODevice& out) { return Conversation->WriteLog(out); }, QDateTime::currentDateTime());
+    const QString path = FLog.Save([this](QIODevice& out) { return Conversation->WriteLog(out, FShowTimes); },
+                                   QDateTime::currentDateTime());
     K5->setEnabled(false);
+    SavedNote->Show(QFileInfo(path).absoluteFilePath());
 }
 
 void TTWSChatForm::K10Click()

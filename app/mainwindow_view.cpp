@@ -52,9 +52,12 @@ void TTWSChatForm::ShowError(const std::string& text)
 
 int TTWSChatForm::RunConnectDialog(std::string& target)
 {
+    fmConnect->SetHistory(FRecent);
     const int result = fmConnect->ShowModal();
-    if (result == mrOk)
+    if (result == mrOk) {
         target = fmConnect->Text();
+        rememberAddress(sjis::decode(target));
+    }
     return result;
 }
 

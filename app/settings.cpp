@@ -34,6 +34,17 @@ TWindowSettings TWindowSettings::Read()
     const int lines = readNumber(s, "Scrollback", r.scrollback);
     r.scrollback = lines >= 1 ? lines : r.scrollback;
     s.endGroup();
+    s.beginGroup(QStringLiteral("view"));
+    r.zoom = readNumber(s, "Zoom", 0);
+    r.showTimes = readNumber(s, "Times", 0) == 1;
+    s.endGroup();
+    s.beginGroup(QStringLiteral("connect"));
+    for (int i = 1; i <= kRecentAddresses; ++i) {
+        const QString a = s.value(QStringLiteral("Address%1").arg(i)).toString();
+        if (!a.isEmpty() && !r.recentAddresses.contains(a))
+            r.recentAddresses << a;
+    }
+    s.endGroup();
     return r;
 }
 
@@ -51,6 +62,18 @@ bool TWindowSettings::Write() const
     s.endGroup();
     s.beginGroup(QStringLiteral("pane"));
     s.setValue(QStringLiteral("Scrollback"), QString::number(scrollback));
+    s.endGroup();
+    s.beginGroup(QStringLiteral("view"));
+    s.setValue(QStringLiteral("Zoom"), QString::number(zoom));
+    s.setValue(QStringLiteral("Times"), QString::number(showTimes ? 1 : 0));
+    s.endGroup();
+    s.beginGroup(QStringLiteral("connect"));
+    for (int i = 1; i <= kRecentAddresses; ++i) {
+        if (i <= recentAddresses.size())
+            s.setValue(QStringLiteral("Address%1").arg(i), recentAddresses[i - 1]);
+        else
+            s.remove(QStringLiteral("Address%1").arg(i));
+    }
     s.endGroup();
     s.sync();
     return s.status() == QSettings::NoError;

@@ -1,16 +1,25 @@
 #pragma once
 // The window's persisted settings: QSettings("tovanit", "pelmora") with the
-// groups "position" (Left, Top, Width, Height), "user" (name) and "pane"
-// (Scrollback: lines the conversation pane keeps, at least 1). Numbers
-// are stored as decimal text. Read once at creation, written once at close.
+// groups "position" (Left, Top, Width, Height), "user" (name), "pane"
+// (Scrollback: lines the conversation pane keeps, at least 1), "view" (Zoom:
+// font steps from the 13-pixel default; Times: 1 shows the time of day) and
+// "connect" (Address1..Address10, the addresses joined last, newest first).
+// Numbers are stored as decimal text. Read once at creation, written once at
+// close.
 
 #include <QRect>
+#include <QStringList>
 #include <string>
 
 struct TWindowSettings {
     QRect bounds{100, 100, 490, 369};
     std::string name; // own nick name, CP932
     int scrollback = 10000;
+    int zoom = 0;
+    bool showTimes = false;
+    QStringList recentAddresses;
+
+    static constexpr int kRecentAddresses = 10;
 
     // Missing values and values that are not decimal numbers give the
     // defaults; a stored empty name stays empty.

@@ -6,7 +6,9 @@
 #include "texts.h"
 #include "errorbox.h"
 
+#include <QCompleter>
 #include <QLineEdit>
+#include <QStringListModel>
 
 namespace {
 
@@ -27,6 +29,22 @@ TfmConnect::TfmConnect(TForm4* errorBox, const TSirSock* sirSock, QWidget* paren
                       [this] { Button1Click(); });
     edIP->setAttribute(Qt::WA_InputMethodEnabled, false);  // addresses: no IME
     edIP->setText(sjis::decode(txt::kIPExample));
+
+    FHistory = new QStringListModel(this);
+    auto* completer = new QCompleter(FHistory, this);
+    completer->setCaseSensitivity(Qt::CaseSensitive);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    edIP->setCompleter(completer);
+}
+
+void TfmConnect::SetHistory(const QStringList& addresses)
+{
+    FHistory->setStringList(addresses);
+}
+
+QStringList TfmConnect::History() const
+{
+    return FHistory->stringList();
 }
 
 std::string TfmConnect::Text() const

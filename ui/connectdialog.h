@@ -9,11 +9,14 @@
 // box cancel (mrCancel). The text typed last is kept for the next showing.
 // The own address is read from the TSirSock each time, or, without one,
 // the text given to SetSelfIPAddress.
+// SetHistory() gives the addresses joined last as completions of what is
+// typed; a completion only offers, the text and its validation stay as typed.
 
 #include "entrydialog.h"
 
 class TForm4;
 class TSirSock;
+class QStringListModel;
 
 class TfmConnect : public TEntryDialog {
     Q_OBJECT
@@ -23,6 +26,8 @@ public:
     // edIP's text as CP932 bytes.
     std::string Text() const;
     void SetText(const std::string& cp932);
+    void SetHistory(const QStringList& addresses);
+    QStringList History() const;
 
     void SetSelfIPAddress(const std::string& value) { FSelfIPAddress = value; }
     std::string SelfIPAddress() const;
@@ -38,4 +43,5 @@ private:
     TForm4* FErrorBox;
     const TSirSock* FSirSock;
     std::string FSelfIPAddress;
+    QStringListModel* FHistory;
 };

@@ -7,6 +7,8 @@
 // Yes gives mrOk (1), no gives mrNo (7), the close box mrCancel (2):
 // anything but 1 is no. The yes button has the focus when it opens; Enter
 // or Space answer with the focused button; Escape does nothing.
+// The text box grows from its designed size to hold the whole question in
+// the font at hand; the window grows with it, the layout stays.
 
 #include "modaldialog.h"
 
@@ -33,4 +35,5 @@ public:
 private:
     void CuteButton1Click();
     void CuteButton2Click();
+    void fitText();
 };

@@ -15,6 +15,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -264,6 +267,26 @@ TEST(QuestionDialog, OpensOnYesAndAnswersOneSevenOrTwo)
             return int(mrNone);
         });
         EXPECT_EQ(dlg.ShowModal(), c.result) << c.what;
+    }
+}
+
+// Every question the program asks shows whole, in the font at hand: no
+// line wraps and nothing is left to scroll to.
+TEST(QuestionDialog, EveryQuestionFitsItsTextBox)
+{
+    TDialog dlg;
+    dlg.show();
+    for (const std::string* q : {&txt::kCloseHubQuestion, &txt::kDisconnectHubQuestion, &txt::kRedirectQuestion,
+                                 &txt::kHubLostQuestion, &txt::kQuestionDesign}) {
+        dlg.Clear();
+        dlg.Add(*q);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(dlg.Text(), *q);
+        EXPECT_EQ(dlg.Memo1->verticalScrollBar()->maximum(), 0) << dlg.Memo1->toPlainText().toStdString();
+        for (QTextBlock b = dlg.Memo1->document()->firstBlock(); b.isValid(); b = b.next())
+            EXPECT_EQ(b.layout()->lineCount(), 1) << b.text().toStdString();
+        EXPECT_TRUE(dlg.rect().contains(dlg.CuteButton2->geometry()));
+        EXPECT_GE(dlg.CuteButton1->y(), dlg.Panel1->geometry().bottom());
     }
 }
 

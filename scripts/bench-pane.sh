@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Prints what one hostile line costs the conversation pane (many links, a
+# long line without spaces, undecodable bytes): time from AddLine to the
+# line drawn into the pane. Usage: scripts/bench-pane.sh [build-dir]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+cmake --build "$build" --target app_conversation_test >/dev/null
+for run in 1 2 3; do
+  QT_QPA_PLATFORM=offscreen PELMORA_TEST_BINARY_DIR="$PWD/$build" \
+    "$build/tests/app/app_conversation_test" --gtest_filter='*HostileLines*' | grep '^\[ pane \]'
+done
