@@ -122,7 +122,7 @@ std::vector<TLink> FindLinks(const QString& line)
 QUrl LinkUrl(const QString& linkText)
 {
     const QString text = formAt(linkText, 0, QLatin1StringView("www.")) ? QStringLiteral("http://") + linkText : linkText;
-    const QUrl url(text, QUrl::StrictMode);
+    const QUrl url(text, QUrl::TolerantMode);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty()
         || (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("ftp")))
