@@ -26,6 +26,7 @@ class TCuteButton;
 class TJustOne;
 class TSirSock;
 class THelpViewer;
+class TNotifier;
 
 // Where this instance listens and who it says it is.
 struct TChatPlace {
@@ -97,6 +98,8 @@ public:
 
     TJustOne* JustOne1 = nullptr;
     TSirSock* SirSock1 = nullptr;
+    // Desktop notices of lines that arrive while the user looks elsewhere.
+    TNotifier* Notices = nullptr;
 
     // Event handlers under their names.
     void FormCreate();
