@@ -64,8 +64,11 @@ void TNotifier::BringToFront(QWidget* window)
 
 bool TNotifier::userIsAway() const
 {
-    // A dialog of the program being active counts as looking at it.
-    return !QApplication::activeWindow() || !FWindow->isVisible() || FWindow->isMinimized();
+    // The window or one of its dialogs being active counts as looking at it.
+    bool looking = false;
+    for (const QWidget* w = QApplication::activeWindow(); w && !looking; w = w->parentWidget())
+        looking = w == FWindow;
+    return !looking || !FWindow->isVisible() || FWindow->isMinimized();
 }
 
 void TNotifier::LineArrived(const std::string& text)
