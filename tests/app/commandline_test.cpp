@@ -2,8 +2,10 @@
 // display at all, refuses what it does not understand with exit code 2, and
 // without a display says so in one line and exits 1.
 #include "commandline.h"
+#include "desktopsetup.h"
 #include "pelmora_version.h"
 
+#include <QApplication>
 #include <QProcess>
 #include <gtest/gtest.h>
 #include "qtprint.h"
@@ -84,6 +86,15 @@ TEST(CommandLine, TheAddressAndTheWindowSystemsOptions)
         EXPECT_EQ(c.run, row.run) << row.args.join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(c.address, row.address);
     }
+}
+
+TEST(Desktop, QtsOwnTextsSpeakJapaneseAndTheDesktopKnowsTheProgram)
+{
+    SetUpDesktop(*qApp);
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+    EXPECT_EQ(QCoreApplication::translate("QLineEdit", "Select All"), QStringLiteral("すべてを選択"));
+    EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral("jp.tovanit.pelmora"));
+    EXPECT_EQ(QCoreApplication::applicationVersion(), QStringLiteral(PELMORA_VERSION));
 }
 
 } // namespace

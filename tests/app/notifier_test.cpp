@@ -4,6 +4,7 @@
 // latest line, and coming back to the window clears the unseen count.
 #include "mainwindow.h"
 #include "notifier.h"
+#include "trayicon.h"
 #include "sjis.h"
 #include "texts.h"
 
@@ -128,6 +129,25 @@ TEST_F(Notices, TheSettingTurnsThemOffAndIsKept)
     EXPECT_FALSE(again.Notices->EnableAction()->isChecked());
     EXPECT_EQ(QSettings(QStringLiteral("tovanit"), QStringLiteral("pelmora")).value(QStringLiteral("user/notify")),
               QStringLiteral("0"));
+}
+
+// The tray icon follows the unseen count, and a click on it hides the window
+// in front or brings back a hidden one. (Made directly: the offscreen
+// platform has no tray, where the program makes none.)
+TEST_F(Notices, TheTrayMarksUnseenLinesAndAClickTogglesTheWindow)
+{
+    TTrayIcon tray(FWindow.get());
+    QObject::connect(FWindow->Notices, &TNotifier::UnseenChanged, &tray, &TTrayIcon::SetUnseen);
+    Activate(FOther);
+    FWindow->AddLine("aki> hi");
+    EXPECT_TRUE(tray.ShowsUnread());
+    Activate(*FWindow);
+    EXPECT_FALSE(tray.ShowsUnread());
+
+    tray.ToggleWindow();
+    EXPECT_FALSE(FWindow->isVisible());
+    tray.ToggleWindow();
+    EXPECT_TRUE(FWindow->isVisible());
 }
 
 } // namespace
