@@ -91,6 +91,10 @@ void TNotifier::QuestionAsked(const std::string& text)
 
 void TNotifier::arrived(const QString& title, const QString& body)
 {
+    // Before the window first appears (a join from the command line says
+    // whom it looks for) the user has not looked away from anything.
+    if (!FWindow->testAttribute(Qt::WA_WState_Created))
+        return;
     ++FUnseen;
     emit UnseenChanged(FUnseen);
     if (!FEnable->isChecked())

@@ -2,7 +2,9 @@
 // desktop. Nothing while the program is active; while it is not, a line is
 // told at once, a burst is held to one notice per interval showing the
 // latest line, and coming back to the window clears the unseen count.
+#include "dialogs.h"
 #include "mainwindow.h"
+#include "modaldialog.h"
 #include "notifier.h"
 #include "trayicon.h"
 #include "sjis.h"
@@ -129,6 +131,20 @@ TEST_F(Notices, TheSettingTurnsThemOffAndIsKept)
     EXPECT_FALSE(again.Notices->EnableAction()->isChecked());
     EXPECT_EQ(QSettings(QStringLiteral("tovanit"), QStringLiteral("pelmora")).value(QStringLiteral("user/notify")),
               QStringLiteral("0"));
+}
+
+// The hub-loss and redirect questions are told too, before they wait.
+TEST_F(Notices, AQuestionWhileAwayIsTold)
+{
+    QWidget owner;
+    CreateDialogs(&owner, nullptr);
+    TModalDialog::Answerer = [](QDialog*) { return mrOk; };
+    Activate(FOther);
+    EXPECT_EQ(FWindow->AskQuestion(txt::kCloseHubQuestion), mrOk);
+    TModalDialog::Answerer = nullptr;
+    ASSERT_EQ(FShown.size(), 1u);
+    EXPECT_EQ(FShown[0].title, sjis::decode(txt::kAppCaption));
+    EXPECT_TRUE(FShown[0].body.startsWith(sjis::decode(txt::kCloseHubQuestion).section(QLatin1Char('\r'), 0, 0)));
 }
 
 // The tray icon follows the unseen count, and a click on it hides the window
