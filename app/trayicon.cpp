@@ -20,7 +20,7 @@ QIcon bubblesIcon(bool unread)
 {
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64})
-        icon.addPixmap(QPixmap::fromImage(art::BubblesImage(size, unread)));
+        icon.addPixmap(QPixmap::fromImage(art::bubblesImage(size, unread)));
     return icon;
 }
 

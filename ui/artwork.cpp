@@ -49,7 +49,7 @@ QString svgPath(const QPainterPath& path)
 
 } // namespace
 
-std::vector<Shape> Bubbles(bool unread)
+std::vector<Shape> bubbles(bool unread)
 {
     std::vector<Shape> shapes;
     shapes.push_back({bubble(QRectF(3, 4, 40, 28), QPointF(12, 42)), QColor(255, 190, 210), QColor(200, 60, 110), 2});
@@ -62,14 +62,14 @@ std::vector<Shape> Bubbles(bool unread)
     return shapes;
 }
 
-QImage BubblesImage(int size, bool unread)
+QImage bubblesImage(int size, bool unread)
 {
     QImage img(size, size, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 64.0, size / 64.0);
-    for (const Shape& s : Bubbles(unread)) {
+    for (const Shape& s : bubbles(unread)) {
         p.setPen(s.line.alpha() ? QPen(s.line, s.lineWidth) : QPen(Qt::NoPen));
         p.setBrush(s.fill);
         p.drawPath(s.path);
@@ -77,12 +77,12 @@ QImage BubblesImage(int size, bool unread)
     return img;
 }
 
-QString BubblesSvg(bool unread)
+QString bubblesSvg(bool unread)
 {
     QString svg = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\" "
                                  "viewBox=\"0 0 64 64\">\n");
-    for (const Shape& s : Bubbles(unread)) {
+    for (const Shape& s : bubbles(unread)) {
         svg += QStringLiteral("  <path d=\"%1\" fill=\"%2\"").arg(svgPath(s.path), s.fill.name());
         if (s.line.alpha())
             svg += QStringLiteral(" stroke=\"%1\" stroke-width=\"%2\"").arg(s.line.name()).arg(s.lineWidth);

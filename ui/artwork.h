@@ -20,12 +20,12 @@ struct Shape {
     double lineWidth;
 };
 
-std::vector<Shape> Bubbles(bool unread = false);
+std::vector<Shape> bubbles(bool unread = false);
 
 // The shapes painted on a size x size transparent image.
-QImage BubblesImage(int size, bool unread = false);
+QImage bubblesImage(int size, bool unread = false);
 
 // The shapes as a scalable picture (SVG text).
-QString BubblesSvg(bool unread = false);
+QString bubblesSvg(bool unread = false);
 
 } // namespace art

@@ -21,13 +21,13 @@ int main(int argc, char** argv)
     const QString name = QString::fromLocal8Bit(argv[2]);
     bool ok = QDir().mkpath(root + QStringLiteral("scalable/apps"));
     QFile svg(root + QStringLiteral("scalable/apps/") + name + QStringLiteral(".svg"));
-    ok = ok && svg.open(QIODevice::WriteOnly) && svg.write(art::BubblesSvg().toUtf8()) > 0;
+    ok = ok && svg.open(QIODevice::WriteOnly) && svg.write(art::bubblesSvg().toUtf8()) > 0;
     svg.close();
     for (int i = 3; i < argc; ++i) {
         const int size = std::atoi(argv[i]);
         const QString dir = root + QStringLiteral("%1x%1/apps").arg(size);
         ok = ok && size > 0 && QDir().mkpath(dir)
-             && art::BubblesImage(size).save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+             && art::bubblesImage(size).save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
     }
     if (!ok)
         std::fprintf(stderr, "make_icons: could not write under %s\n", argv[1]);

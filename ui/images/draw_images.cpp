@@ -50,7 +50,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     bool ok = face().save(dir + "/face37.png");
-    ok = art::BubblesImage(63).save(dir + "/pelmora63.png") && ok;
-    ok = art::BubblesImage(32).save(dir + "/pelmora32.png") && ok;
+    ok = art::bubblesImage(63).save(dir + "/pelmora63.png") && ok;
+    ok = art::bubblesImage(32).save(dir + "/pelmora32.png") && ok;
     return ok ? 0 : 1;
 }
