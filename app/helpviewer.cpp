@@ -1,9 +1,11 @@
 #include "helpviewer.h"
 
+#include "desktopsetup.h"
 #include "modaldialog.h"
 #include "sjis.h"
 #include "texts.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -24,8 +26,10 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
 
 QString THelpViewer::HelpFile()
 {
-    return QStringLiteral(PELMORA_DATA_DIR "/") + sjis::decode(txt::kHelpFolder)
-           + QStringLiteral("/Pelmora.hlp");
+    QString folder = DataFolder();
+    if (folder.isEmpty()) // not found: the viewer names where it looked
+        folder = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/pelmora");
+    return folder + QLatin1Char('/') + sjis::decode(txt::kHelpFolder) + QStringLiteral("/Pelmora.hlp");
 }
 
 void THelpViewer::ShowContents(const QString& file)

@@ -11,8 +11,8 @@ class THelpViewer : public QWidget {
 public:
     explicit THelpViewer(QWidget* parent = nullptr);
 
-    // The help file's fixed path: under the program's data folder, in the
-    // folder "ｺﾋﾟｰ ～ pelmora2", file "Pelmora.hlp".
+    // The help file's path: under the program's data folder (DataFolder()),
+    // in the folder "ｺﾋﾟｰ ～ pelmora2", file "Pelmora.hlp".
     static QString HelpFile();
 
     // Opens the file's contents page; a missing or unreadable file is

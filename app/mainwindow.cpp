@@ -7,6 +7,7 @@
 #include "flatbutton.h"
 #include "modaldialog.h"
 #include "justone.h"
+#include "notifier.h"
 #include "settings.h"
 #include "ownaddress.h"
 #include "sjis.h"
@@ -95,6 +96,7 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
 
     buildControls();
     buildMenu();
+    Notices = new TNotifier(this, K7);
     JustOne1 = new TJustOne(this);
     SirSock1 = new TSirSock(this);
     Chat = std::make_unique<TChatCore>(this, place.listenAddr, place.port,

@@ -30,6 +30,7 @@ class THelpViewer;
 class TFindBar;
 class TSavedNote;
 class QShortcut;
+class TNotifier;
 
 // Where this instance listens and who it says it is.
 struct TChatPlace {
@@ -119,6 +120,8 @@ public:
 
     TJustOne* JustOne1 = nullptr;
     TSirSock* SirSock1 = nullptr;
+    // Desktop notices of lines that arrive while the user looks elsewhere.
+    TNotifier* Notices = nullptr;
 
     // Event handlers under their names.
     void FormCreate();

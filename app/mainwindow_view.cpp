@@ -5,6 +5,7 @@
 #include "questiondialog.h"
 #include "dialogs.h"
 #include "modaldialog.h"
+#include "notifier.h"
 #include "sjis.h"
 #include "errorbox.h"
 
@@ -39,6 +40,7 @@ void TTWSChatForm::FocusMessageEdit() { MessageEdit->setFocus(); }
 
 int TTWSChatForm::AskQuestion(const std::string& text)
 {
+    Notices->QuestionAsked(text);
     Dialog->Clear();
     Dialog->Add(text);
     return Dialog->ShowModal();
@@ -69,6 +71,7 @@ void TTWSChatForm::AddLine(const std::string& text)
 {
     Conversation->Add(text);
     DisplayMemoChange();
+    Notices->LineArrived(text);
 }
 
 void TTWSChatForm::FlushPane()

@@ -7,20 +7,34 @@ cd "$(dirname "$0")/.."
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev libgl-dev
+  qt6-translations-l10n
   libgtest-dev googletest
   fonts-ipafont-gothic fontconfig
+  desktop-file-utils appstream dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
+  # As root directly; otherwise through sudo where there is one. Without it
+  # (Debian installed with a root password has none), say what to install.
+  sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+      sudo=(sudo)
+    else
+      echo "These Debian packages are missing and sudo is not installed:" >&2
+      echo "  ${missing[*]}" >&2
+      echo "Install them as root, then run this again:" >&2
+      echo "  su -c 'apt-get install ${missing[*]}'" >&2
+      exit 1
+    fi
+  fi
   echo "installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
   export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 jobs=$(nproc)

@@ -7,6 +7,7 @@ namespace txt {
 #include "texts_chat.def"
 #include "texts_net.def"
 #include "texts_ui.def"
+#include "texts_desktop.def"
 #undef PELMORA_TEXT
 
 const std::vector<Entry>& all()
@@ -17,6 +18,7 @@ const std::vector<Entry>& all()
 #include "texts_chat.def"
 #include "texts_net.def"
 #include "texts_ui.def"
+#include "texts_desktop.def"
 #undef PELMORA_TEXT
     };
     return entries;

@@ -16,6 +16,7 @@ namespace txt {
 #include "texts_chat.def"
 #include "texts_net.def"
 #include "texts_ui.def"
+#include "texts_desktop.def"
 #undef PELMORA_TEXT
 
 struct Entry {

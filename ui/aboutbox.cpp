@@ -3,6 +3,8 @@
 #include "flatbutton.h"
 #include "texts.h"
 
+#include "pelmora_version.h"
+
 #include <QLabel>
 
 Tver::Tver(QWidget* parent) : TModalDialog(parent)
@@ -23,7 +25,7 @@ Tver::Tver(QWidget* parent) : TModalDialog(parent)
     };
     Label2 = heading(88, 8, txt::kVerNameHeading);
     label1 = makeLabel(Panel1, 96, 26, txt::kAppCaption);
-    Version = makeLabel(Panel1, 119, 41, "Ver.2.0");
+    Version = makeLabel(Panel1, 119, 41, "Ver." PELMORA_VERSION);
     Label7 = heading(88, 54, txt::kVerAuthorHeading);
     Label3 = makeLabel(Panel1, 96, 72, txt::kVerAuthor);
     Label4 = heading(14, 87, txt::kVerRemarkHeading);

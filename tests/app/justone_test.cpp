@@ -35,18 +35,30 @@ protected:
         return path;
     }
 
+    // The environment of every copy: the test's own runtime folder.
+    QProcessEnvironment Environment()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), FRoot.path() + QStringLiteral("/runtime"));
+        return env;
+    }
+
+    // Reads the next line a running copy says.
+    static QString NextLine(QProcess& p)
+    {
+        while (!p.canReadLine() && p.state() == QProcess::Running)
+            p.waitForReadyRead(10000);
+        return QString::fromLatin1(p.readLine()).trimmed();
+    }
+
     // Starts a copy and returns once it said whether it holds the guard.
     std::unique_ptr<QProcess> Start(const QString& path, QString* said)
     {
         auto p = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), FRoot.path() + QStringLiteral("/runtime"));
-        p->setProcessEnvironment(env);
+        p->setProcessEnvironment(Environment());
         p->start(path, {});
         EXPECT_TRUE(p->waitForStarted(10000));
-        while (!p->canReadLine() && p->state() == QProcess::Running)
-            p->waitForReadyRead(10000);
-        *said = QString::fromLatin1(p->readLine()).trimmed();
+        *said = NextLine(*p);
         return p;
     }
 
@@ -112,6 +124,40 @@ TEST_F(JustOne, TheNameIsFreeAgainAfterTheFirstEndsOrIsKilled)
     auto third = Start(path, &said);
     EXPECT_EQ(said, QStringLiteral("first"));
     Stop(*third);
+}
+
+// The real program, started a second time under the same file name, asks
+// the first to show its window and ends with success; a socket left behind
+// by a killed first instance does not get in the way.
+TEST_F(JustOne, ASecondStartOfTheProgramRaisesTheFirstAfterAKilledOneToo)
+{
+    const QString first = Copy(QStringLiteral("one"), QStringLiteral("pelmora"));
+    QString said;
+    auto killed = Start(first, &said);
+    ASSERT_EQ(said, QStringLiteral("first"));
+    ::kill(static_cast<pid_t>(killed->processId()), SIGKILL);
+    ASSERT_TRUE(killed->waitForFinished(10000));
+
+    auto running = Start(first, &said);
+    ASSERT_EQ(said, QStringLiteral("first"));
+
+    const QString second = FRoot.path() + QStringLiteral("/two/pelmora");
+    QDir().mkpath(FRoot.path() + QStringLiteral("/two"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(PELMORA_PATH), second));
+    QFile::setPermissions(second, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcess program;
+    QProcessEnvironment env = Environment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), FRoot.path() + QStringLiteral("/config"));
+    env.insert(QStringLiteral("PELMORA_ADDRESS"), QStringLiteral("127.40.9.1"));
+    program.setProcessEnvironment(env);
+    program.start(second, {});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+
+    EXPECT_EQ(NextLine(*running), QStringLiteral("raise"));
+    Stop(*running);
 }
 
 } // namespace

@@ -1,10 +1,13 @@
 // Draws the program's pictures into this folder. Not part of the build; run
 // once after changing the artwork:
-//   g++ -std=c++17 -fPIC draw_images.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/draw && /tmp/draw .
+//   g++ -std=c++17 -fPIC -I.. draw_images.cpp ../artwork.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/draw && /tmp/draw .
+// The program's bubble picture itself is in ../artwork.cpp.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+
+#include "artwork.h"
 
 namespace {
 
@@ -40,38 +43,6 @@ QImage face()
     return img;
 }
 
-// Two overlapping speech bubbles: the program's picture and icon.
-QImage bubbles(int size)
-{
-    QImage img(size, size, QImage::Format_ARGB32);
-    img.fill(Qt::transparent);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 64.0, size / 64.0);
-    auto bubble = [&p](QRectF r, QPointF tail, QColor fill, QColor line) {
-        QPainterPath path;
-        path.addRoundedRect(r, 10, 10);
-        QPainterPath t;
-        const double mid = r.center().x();
-        t.moveTo(mid - 6, r.bottom() - 2);
-        t.lineTo(tail);
-        t.lineTo(mid + 4, r.bottom() - 2);
-        t.closeSubpath();
-        path = path.united(t);
-        p.setPen(QPen(line, 2));
-        p.setBrush(fill);
-        p.drawPath(path);
-    };
-    bubble(QRectF(3, 4, 40, 28), QPointF(12, 42), QColor(255, 190, 210), QColor(200, 60, 110));
-    bubble(QRectF(21, 22, 40, 28), QPointF(52, 60), QColor(160, 235, 255), QColor(20, 120, 170));
-    // dots of talk in the front bubble
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(20, 120, 170));
-    for (int i = 0; i < 3; ++i)
-        p.drawEllipse(QPointF(31 + 10 * i, 36), 3, 3);
-    return img;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -79,7 +50,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     bool ok = face().save(dir + "/face37.png");
-    ok = bubbles(63).save(dir + "/pelmora63.png") && ok;
-    ok = bubbles(32).save(dir + "/pelmora32.png") && ok;
+    ok = art::bubblesImage(63).save(dir + "/pelmora63.png") && ok;
+    ok = art::bubblesImage(32).save(dir + "/pelmora32.png") && ok;
     return ok ? 0 : 1;
 }

@@ -1,0 +1,125 @@
+#include "commandline.h"
+
+#include "pelmora_version.h"
+#include "sjis.h"
+#include "texts.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QString q(const std::string& cp932) { return sjis::decode(cp932); }
+
+QString programName(const QStringList& arguments)
+{
+    return arguments.isEmpty() ? QStringLiteral("pelmora") : QFileInfo(arguments.first()).fileName();
+}
+
+// The window system's options that take a value, and those that do not.
+const char* const kQtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                       "display",  "geometry",           "style",         "stylesheet",
+                                       "session",  "name",               "title",         "qwindowgeometry",
+                                       "qwindowicon", "qwindowtitle",   "qwindowstyle"};
+const char* const kQtFlags[] = {"reverse", "sync", "nograb", "dograb", "widgetcount"};
+
+// The option as the user wrote it ("--bogus", "-x"), found by its name.
+QString asTyped(const QStringList& arguments, const QString& option)
+{
+    for (const QString& a : arguments.mid(1)) {
+        const QString bare = a.mid(a.startsWith(QLatin1String("--")) ? 2 : 1).section(QLatin1Char('='), 0, 0);
+        if (a.startsWith(QLatin1Char('-')) && bare == option)
+            return a.section(QLatin1Char('='), 0, 0);
+    }
+    return option;
+}
+
+} // namespace
+
+TCommandLine TCommandLine::Parse(const QStringList& arguments)
+{
+    TCommandLine r;
+    const QString name = programName(arguments);
+
+    QCommandLineParser parser;
+    // "-platform xcb" as the window system writes it, and "--help" as usual.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    parser.addOption(help);
+    parser.addOption(version);
+    for (const char* o : kQtValueOptions)
+        parser.addOption(QCommandLineOption(QLatin1String(o), QString(), QStringLiteral("value")));
+    for (const char* o : kQtFlags)
+        parser.addOption(QCommandLineOption(QLatin1String(o)));
+
+    const bool understood = parser.parse(arguments);
+    if (!understood) {
+        r.run = false;
+        r.exitCode = kExitUsage;
+        const QStringList unknown = parser.unknownOptionNames();
+        r.err = name + QStringLiteral(": ")
+                + (unknown.isEmpty() ? parser.errorText() : q(txt::kUnknownOption) + asTyped(arguments, unknown.first()))
+                + QLatin1Char('\n') + q(txt::kSeeHelp) + QLatin1Char('\n');
+        return r;
+    }
+    if (parser.isSet(help)) {
+        r.run = false;
+        r.out = q(txt::kUsage).arg(name).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                + QLatin1Char('\n');
+        return r;
+    }
+    if (parser.isSet(version)) {
+        r.run = false;
+        r.out = name + QStringLiteral(" " PELMORA_VERSION "\n");
+        return r;
+    }
+    const QStringList rest = parser.positionalArguments();
+    if (rest.size() > 1) {
+        r.run = false;
+        r.exitCode = kExitUsage;
+        r.err = name + QStringLiteral(": ") + q(txt::kTooManyArguments) + rest.join(QLatin1Char(' '))
+                + QLatin1Char('\n') + q(txt::kSeeHelp) + QLatin1Char('\n');
+        return r;
+    }
+    r.address = rest.value(0);
+    return r;
+}
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+QString displayStartProgram;
+
+void displayStartHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtFatalMsg) {
+        const QByteArray line =
+            (displayStartProgram + QStringLiteral(": ") + q(txt::kNoDisplay) + QLatin1Char('\n')).toLocal8Bit();
+        std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+        std::fflush(stderr);
+        std::_Exit(kExitNoDisplay);
+    }
+    // The platform plugin's complaints before it gives up are not for the user.
+    if (context.category && QByteArray(context.category).startsWith("qt.qpa"))
+        return;
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+} // namespace
+
+void GuardDisplayStart(const QString& program)
+{
+    displayStartProgram = QFileInfo(program).fileName();
+    previousHandler = qInstallMessageHandler(displayStartHandler);
+}
+
+void EndDisplayStartGuard()
+{
+    qInstallMessageHandler(previousHandler);
+    previousHandler = nullptr;
+}

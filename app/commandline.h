@@ -1,0 +1,35 @@
+#pragma once
+// The command line, read before anything touches the window system, so that
+// --help and --version answer without a display:
+//
+//   pelmora [-h | --help] [-v | --version] [ADDRESS]
+//
+// ADDRESS is the instance to join at start-up. The window system's own
+// options (-platform NAME, -display NAME, -style NAME, ...) pass through to
+// the application object untouched.
+
+#include <QString>
+#include <QStringList>
+
+struct TCommandLine {
+    // Start the chat, or end at once with exitCode after printing.
+    bool run = true;
+    int exitCode = 0;
+    QString address;
+    QString out; // for standard output
+    QString err; // for standard error
+
+    static TCommandLine Parse(const QStringList& arguments);
+};
+
+// Exit codes of a command line that is not understood, and of a start
+// without a display.
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNoDisplay = 1;
+
+// While the application object connects to the display: a platform that
+// cannot start makes Qt end the process with an abort; instead say so in one
+// line on standard error and exit with kExitNoDisplay. The window system's
+// warnings on the way are held back so that the one line is all.
+void GuardDisplayStart(const QString& program);
+void EndDisplayStartGuard();

@@ -1,0 +1,52 @@
+// cmake --install into a temporary prefix lays out the program, its desktop
+// entry, AppStream data, icons and help; a program in the installed tree
+// finds the installed help.
+#include "sjis.h"
+#include "texts.h"
+
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include "qtprint.h"
+
+namespace {
+
+TEST(Install, IntoATemporaryPrefixAndTheHelpIsFoundThere)
+{
+    QTemporaryDir prefix;
+    ASSERT_TRUE(prefix.isValid());
+    QProcess cmake;
+    cmake.start(QStringLiteral(CMAKE_COMMAND),
+                {QStringLiteral("--install"), QStringLiteral(BUILD_DIR), QStringLiteral("--prefix"), prefix.path()});
+    ASSERT_TRUE(cmake.waitForFinished(60000));
+    ASSERT_EQ(cmake.exitCode(), 0) << cmake.readAllStandardError().toStdString();
+
+    const QString root = prefix.path() + QLatin1Char('/');
+    const QString help = QStringLiteral("share/pelmora/") + sjis::decode(txt::kHelpFolder) + QStringLiteral("/Pelmora.hlp");
+    for (const QString& file : {QStringLiteral("bin/pelmora"), QStringLiteral("share/applications/jp.tovanit.pelmora.desktop"),
+                                QStringLiteral("share/metainfo/jp.tovanit.pelmora.metainfo.xml"),
+                                QStringLiteral("share/icons/hicolor/scalable/apps/jp.tovanit.pelmora.svg"), help})
+        EXPECT_TRUE(QFile::exists(root + file)) << file.toStdString();
+    for (int size : {32, 48, 64, 128, 256}) {
+        const QImage icon(root + QStringLiteral("share/icons/hicolor/%1x%1/apps/jp.tovanit.pelmora.png").arg(size));
+        EXPECT_EQ(icon.size(), QSize(size, size));
+    }
+
+    // A program in the installed bin/ looks beside itself, not in the build tree.
+    const QString probe = root + QStringLiteral("bin/help_probe");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(HELP_PROBE_PATH), probe));
+    QFile::setPermissions(probe, QFile::ReadOwner | QFile::ExeOwner);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), root + QStringLiteral("nothing"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("nothing"));
+    p.setProcessEnvironment(env);
+    p.start(probe, {});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
+              QStringLiteral("found ") + root + help);
+}
+
+} // namespace
