@@ -7,6 +7,7 @@
 #include "justone.h"
 #include "settings.h"
 #include "ownaddress.h"
+#include "singleline.h"
 #include "sjis.h"
 #include "texts.h"
 
@@ -189,6 +190,7 @@ QWidget* TTWSChatForm::buildInputRow(QWidget* central, const QFont& gothic)
     MessageEdit->setFont(gothic);
     MessageEdit->setGeometry(10, 10, 365, 21);
     MessageEdit->setEnabled(false);
+    makeSingleLine(MessageEdit);
     MessageEdit->setAttribute(Qt::WA_InputMethodEnabled, true);
     MessageEdit->installEventFilter(this);
     Panel3 = panel(Panel2, "Panel3");
