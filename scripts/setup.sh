@@ -1,27 +1,31 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build needs (only those missing) and
-# builds. Usage: scripts/setup.sh [normal|sanitize|all]   (default: normal)
+# builds. Usage: scripts/setup.sh [normal|sanitize|all|fuzz]   (default: normal)
+# fuzz: the libFuzzer targets in build-fuzz/, built with clang.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(
-  build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev libgl-dev
-  libgtest-dev googletest
+# install PACKAGE... : installs those that are missing.
+install() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+install \
+  build-essential cmake ninja-build pkg-config \
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev libgl-dev \
+  libgtest-dev googletest \
   fonts-ipafont-gothic fontconfig
-)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
 
 jobs=$(nproc)
 build() { # build DIR [cmake args...]
@@ -36,5 +40,7 @@ case "${1:-normal}" in
   normal)   build build ;;
   sanitize) build build-asan -DPELMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug ;;
   all)      build build; build build-asan -DPELMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug ;;
-  *) echo "usage: $0 [normal|sanitize|all]" >&2; exit 2 ;;
+  fuzz)     install clang libfuzzer-14-dev
+            CC=clang CXX=clang++ build build-fuzz -DPELMORA_FUZZ=ON ;;
+  *) echo "usage: $0 [normal|sanitize|all|fuzz]" >&2; exit 2 ;;
 esac
