@@ -2,11 +2,11 @@
 # Runs every fuzz target of build-fuzz/ (scripts/setup.sh fuzz) for a fixed
 # number of runs with a fixed seed, starting from its seed corpus in
 # fuzz/corpus/. New inputs go to a scratch folder, never into the repository.
-# Usage: scripts/fuzz.sh [runs]        (default 50000 per target)
+# Usage: scripts/fuzz.sh [runs]        (default 20000 per target)
 #        scripts/fuzz.sh -- ARGS...    (ARGS for libFuzzer, e.g. -max_total_time=600)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-args=(-runs="${1:-50000}" -seed=1)
+args=(-runs="${1:-20000}" -seed=1)
 if [ "${1:-}" = "--" ]; then
   shift
   args=("$@")
