@@ -10,6 +10,7 @@
 #include "notifier.h"
 #include "settings.h"
 #include "ownaddress.h"
+#include "singleline.h"
 #include "sjis.h"
 #include "texts.h"
 #include "timeofday.h"
@@ -201,6 +202,7 @@ QWidget* TTWSChatForm::buildInputRow(QWidget* central, const QFont& gothic)
     MessageEdit->setFont(gothic);
     MessageEdit->setGeometry(10, 10, 365, 21);
     MessageEdit->setEnabled(false);
+    makeSingleLine(MessageEdit);
     MessageEdit->setAttribute(Qt::WA_InputMethodEnabled, true);
     MessageEdit->installEventFilter(this);
     Panel3 = panel(Panel2, "Panel3");

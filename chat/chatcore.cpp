@@ -49,7 +49,9 @@ TChatCore::TChatCore(TChatView* view, std::string listenAddr, std::string port, 
         try {
             Timer1Timer();
         } catch (const std::exception& e) {
-            FView->ShowError(e.what());
+            // The application's error report, as for every handler (the
+            // error box is for the chat's own messages).
+            WSocketExceptionHandler(e);
         }
     });
 }
@@ -141,6 +143,16 @@ void TChatCore::setMessageEdit(bool enabled)
     FView->SetMessageEditEnabled(enabled);
 }
 
+std::string_view TChatCore::oneLine(std::string_view s)
+{
+    return s.substr(0, s.find_first_of(std::string_view("\r\n\0", 3)));
+}
+
+std::string TChatCore::nameLine() const
+{
+    return "u" + std::string(oneLine(Name)) + "\n";
+}
+
 void TChatCore::offerConnect(bool offer)
 {
     FView->SetConnectEnabled(offer);
@@ -153,11 +165,15 @@ void TChatCore::SendButtonClick()
         FView->ShowError(txt::kNotConnected);
         return;
     }
-    const std::string text = FView->MessageText();
+    // What was typed never carries a line break onto the wire: another
+    // line kind would follow it to every seat.
+    const std::string typed = FView->MessageText();
+    const std::string_view text = oneLine(typed);
+    const std::string_view name = oneLine(Name);
     std::string line;
-    line.reserve(Name.size() + text.size() + 5);
+    line.reserve(name.size() + text.size() + 5);
     line += '1';
-    line += Name;
+    line += name;
     line += "> ";
     line += text;
     line += "\r\n";
@@ -169,6 +185,6 @@ void TChatCore::SendButtonClick()
     } else {
         CliWSocket->SendStr(line);
     }
-    FView->AddLine(Name + "> " + text);
+    FView->AddLine(std::string(name) + "> " + std::string(text));
     FView->ClearMessageText();
 }

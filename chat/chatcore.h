@@ -123,6 +123,11 @@ public:
     void CliWSocketDataAvailable(int error);
 
 private:
+    // s up to its first CR, LF or NUL: a typed text or nick never carries
+    // one onto the wire.
+    static std::string_view oneLine(std::string_view s);
+    // The name line that introduces this instance.
+    std::string nameLine() const;
     void joinStart();
     void peerLine(std::string_view line);
     void seatLine(int k, std::string_view line);
@@ -131,6 +136,9 @@ private:
     void seatSend(int k, std::string_view bytes);
     void sendToSeats(int notuser, std::string_view bytes);
     void drainTmp();
+    // The first seat whose peer has already gone, freed with its departure
+    // handled; kSeats + 1 when there is none.
+    int freeEndedSeat();
     void takeIntoTmp(int handle);
     void setMessageEdit(bool enabled);
     // Connect (K8) and disconnect (K9) are offered one at a time: connect

@@ -38,6 +38,8 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
     int k = 1;
     while (k <= kSeats && CliNWSocket[k - 1]->State() == wsConnected)
         ++k;
+    if (k > kSeats)
+        k = freeEndedSeat();
     if (k <= kSeats) {
         // Should the last occupant have gone without any event, its
         // departure is owed to the others before the seat is reused.
@@ -45,7 +47,7 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
         RcvBufN[k - 1].Clear();
         Cli(k).Dup(h);
         FSeated[k - 1] = true;
-        seatSend(k, "u" + Name + "\n");
+        seatSend(k, nameLine());
         for (int j = 1; j <= kSeats; ++j)
             if (j != k && SeatConnected(j))
                 seatSend(k, "u" + lbName[j - 1] + "\n");
@@ -64,6 +66,28 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
         }
     }
     ChooseIP(0);
+}
+
+int TChatCore::freeEndedSeat()
+{
+    // A seat counts as occupied until its close event is handled; a caller
+    // that arrives in the same turn as a departure is not told "full".
+    for (int k = 1; k <= kSeats; ++k) {
+        TWSocket& s = Cli(k);
+        if (s.State() != wsConnected || !s.PeerEnded())
+            continue;
+        // Its last lines first, then its departure, as the events would.
+        try {
+            for (int i = 0; i < 64 && s.State() == wsConnected && s.RcvdCount() > 0; ++i)
+                CliNWSocketDataAvailable(k, 0);
+        } catch (const ESocketException&) {
+        }
+        if (s.State() == wsConnected)
+            s.Close(); // its departure runs inside
+        if (s.State() != wsConnected)
+            return k;
+    }
+    return kSeats + 1;
 }
 
 void TChatCore::takeIntoTmp(int h)

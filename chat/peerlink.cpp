@@ -98,7 +98,7 @@ void TChatCore::CliWSocketSessionConnected(int error)
     }
     RcvBuf.Clear(); // a new link starts with no stale partial line
     try {
-        CliWSocket->SendStr("u" + Name + "\n");
+        CliWSocket->SendStr(nameLine());
     } catch (const ESocketException&) {
     }
     // Only a link that survived its first send makes this instance a peer;

@@ -157,7 +157,10 @@ int TCustomWSocket::Listen()
                 return 0;
         }
     } else {
-        if (::listen(s, 5) != 0)
+        // The system's largest accept queue: with a short one, callers that
+        // come and go in a burst overflow it and every later caller waits
+        // for its SYN to be sent again, a second or more.
+        if (::listen(s, SOMAXCONN) != 0)
             fail("Listen");
         ChangeState(wsListening);
     }
@@ -286,9 +289,28 @@ void TCustomWSocket::Resume()
 void TCustomWSocket::WaitForClose()
 {
     // The notifications deliver the remaining data and the close itself;
-    // this only keeps the event loop turning (sleeping between events).
+    // this keeps the event loop turning (sleeping between events). Bytes
+    // that nobody takes (no line read, no data handler, or one that reads
+    // nothing) would hide the peer's close for ever: then it returns.
     auto alive = Alive();
     while (FHSocket != INVALID_SOCKET && FState != wsClosed) {
+        int count = 0;
+        if (::ioctl(FHSocket, FIONREAD, &count) != 0) {
+            FLastError = WSocketSaveErrno();
+            return;
+        }
+        if (count > 0) {
+            const uint64_t consumed = FConsumed;
+            if (ReadLineFlag)
+                ReadLineReceive();
+            else if (OnDataAvailable)
+                OnDataAvailable(this, 0);
+            if (alive.expired())
+                return;
+            if (FConsumed == consumed)
+                return;
+            continue;
+        }
         RearmIfWaiting();
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (alive.expired())
@@ -300,7 +322,7 @@ bool TCustomWSocket::Wait(int timeout, TSocketState waitedState)
 {
     if (FState == waitedState)
         return false;
-    if (!FMultiThreaded && !FWait)
+    if (!FMultiThreaded && !WaitCtrl())
         raiseError(WSANO_DATA, "TWSocket.Wait");
     FStateWaited = waitedState;
     struct Reset {
@@ -324,5 +346,7 @@ bool TCustomWSocket::Wait(int timeout, TSocketState waitedState)
     } else {
         WaitWithControl(timeout);
     }
+    if (reset.alive.expired())
+        return false; // a handler deleted this object
     return FState == waitedState;
 }

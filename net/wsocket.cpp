@@ -23,6 +23,9 @@ TCustomWSocket::~TCustomWSocket()
 {
     // While being destroyed no event is raised: the owner is going away too.
     FDestroying = true;
+    // A wait of this object under way (a handler deleted it) ends with it.
+    if (FStateWaited != wsInvalidState || FInReadLine)
+        stopWait();
     try {
         CancelDnsLookup();
         if (FState != wsClosed || FHSocket != INVALID_SOCKET)
@@ -69,9 +72,8 @@ void TCustomWSocket::ChangeState(TSocketState newState)
         if (alive.expired())
             return;
     }
-    if (!FMultiThreaded && FWait &&
-        (newState == FStateWaited || (FStateWaited == wsConnected && newState == wsClosed)))
-        FWait->Stop();
+    if (newState == FStateWaited || (FStateWaited == wsConnected && newState == wsClosed))
+        stopWait();
 }
 
 void TCustomWSocket::SocketError(const std::string& function)
@@ -112,6 +114,7 @@ void TCustomWSocket::NewHandle(TSocket socket)
     FCloseInvoked = false;
     ReadLineFlag = false;
     ReadLineCount = 0;
+    ReadLineReady = false;
 }
 
 void TCustomWSocket::DropHandle()
@@ -121,6 +124,7 @@ void TCustomWSocket::DropHandle()
     FRearmPending = false;
     FWindowHandle->Unwatch();
     DiscardSendQueue();
+    ReadLineReady = false; // a line kept across a time-out ends with its connection
 }
 
 void TCustomWSocket::AsyncSelect(uint16_t mask, int kind)
@@ -242,8 +246,7 @@ void TCustomWSocket::handleClose(uint16_t error, const TSameConnection& same)
         return;
     if (ReadLineFlag) {
         ReadLineFlag = false;
-        if (!FMultiThreaded && FWait)
-            FWait->Stop();
+        stopWait();
     }
     if (OnSessionClosed && !FCloseInvoked) {
         FCloseInvoked = true;
@@ -291,15 +294,35 @@ void TCustomWSocket::WaitLoop(const std::function<bool()>& done, int64_t timeout
     }
 }
 
+void TCustomWSocket::SetWaitCtrl(TWaitControl* wait)
+{
+    FWait = wait;
+    FWaitAlive = wait ? wait->Alive() : std::weak_ptr<const void>();
+}
+
+void TCustomWSocket::stopWait()
+{
+    if (TWaitControl* wait = WaitCtrl(); wait && !FMultiThreaded)
+        wait->Stop();
+}
+
 void TCustomWSocket::WaitWithControl(int timeout)
 {
-    FWait->SetCaption(std::to_string(timeout));
-    FWait->Show();
+    // Either side may be destroyed by a handler during the modal wait:
+    // nothing of this object is touched after it, the control only if alive.
+    TWaitControl* wait = WaitCtrl();
+    wait->SetCaption(std::to_string(timeout));
+    wait->Show();
     struct Hider {
         TWaitControl* w;
-        ~Hider() { w->Hide(); }
-    } hider{FWait};
-    FWait->StartModal();
+        std::weak_ptr<const void> alive;
+        ~Hider()
+        {
+            if (!alive.expired())
+                w->Hide();
+        }
+    } hider{wait, FWaitAlive};
+    wait->StartModal();
 }
 
 TSocketSendFlags TCustomWSocket::SendFlags() const

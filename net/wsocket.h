@@ -214,11 +214,15 @@ public:
     int ReadCount() const { return FReadCount; }
     // Bytes waiting in the socket (raises "ioctlSocket" on failure).
     int RcvdCount();
+    // The peer has closed or reset this connection, though the close
+    // notification may not have been handled yet (bytes may still wait).
+    bool PeerEnded() const;
     int LastError() const { return FLastError; }
     bool MultiThreaded() const { return FMultiThreaded; }
     void SetMultiThreaded(bool value) { FMultiThreaded = value; }
-    TWaitControl* WaitCtrl() const { return FWait; }
-    void SetWaitCtrl(TWaitControl* wait) { FWait = wait; }
+    // Empty again once the assigned control is destroyed.
+    TWaitControl* WaitCtrl() const { return FWaitAlive.expired() ? nullptr : FWait; }
+    void SetWaitCtrl(TWaitControl* wait);
     int FlushTimeout() const { return FFlushTimeout; }
     void SetFlushTimeout(int seconds) { FFlushTimeout = seconds; }
     TSocketSendFlags SendFlags() const;
@@ -324,7 +328,11 @@ protected:
     std::weak_ptr<bool> Alive() const { return FAlive; }
     // Keep the event loop turning until done() or timeoutMs have passed.
     void WaitLoop(const std::function<bool()>& done, int64_t timeoutMs);
+    // Needs WaitCtrl(); returns at the control's end, also when a handler
+    // deleted this object meanwhile (check Alive() before going on).
     void WaitWithControl(int timeout);
+    // Stop the wait control of a wait that is over (not MultiThreaded).
+    void stopWait();
 
     TSocket FHSocket = INVALID_SOCKET;
     bool FPortAssigned = false;
@@ -347,6 +355,7 @@ protected:
     int FSendFlags = 0;
     bool FMultiThreaded = false;
     TWaitControl* FWait = nullptr;
+    std::weak_ptr<const void> FWaitAlive; // FWait's token; use WaitCtrl()
     TSocketState FStateWaited = wsInvalidState;
     int FLastError = 0;
     bool FPaused = false;

@@ -3,6 +3,7 @@
 #include "wsockendpoint.h"
 
 #include <cerrno>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
@@ -66,6 +67,14 @@ int TCustomWSocket::RcvdCount()
     return count;
 }
 
+bool TCustomWSocket::PeerEnded() const
+{
+    if (FHSocket == INVALID_SOCKET || FState != wsConnected)
+        return false;
+    pollfd p{FHSocket, POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
 // Returns whether read notifications may be re-armed at once.
 bool TCustomWSocket::ASyncReceive(uint16_t error)
 {
@@ -121,7 +130,7 @@ bool TCustomWSocket::ASyncReceive(uint16_t error)
 
 void TCustomWSocket::CheckFWait()
 {
-    if (!FWait)
+    if (!WaitCtrl())
         throw ESocketException("No wait object assigned");
 }
 
@@ -140,8 +149,7 @@ void TCustomWSocket::ReadLineReceive()
         ReadLineFlag = false;
         if (!FInReadLine)
             ReadLineReady = true;
-        if (!FMultiThreaded && FWait)
-            FWait->Stop();
+        stopWait();
     };
     RearmIfWaiting();
     auto alive = Alive();
@@ -205,18 +213,28 @@ void TCustomWSocket::ReadLine(int timeout, std::string& buffer)
     }
     const bool outer = FInReadLine;
     FInReadLine = true;
+    auto alive = Alive();
     struct Restore {
         bool& flag;
         bool value;
-        ~Restore() { flag = value; }
-    } restore{FInReadLine, outer};
+        const std::weak_ptr<bool>& alive;
+        ~Restore()
+        {
+            if (!alive.expired())
+                flag = value;
+        }
+    } restore{FInReadLine, outer, alive};
     ReadLineStart();
     ReadLineReceive();
+    if (alive.expired())
+        return; // a handler deleted this object
     if (ReadLineFlag) {
         if (FMultiThreaded)
             WaitLoop([this] { return !ReadLineFlag; }, static_cast<int64_t>(timeout) * 1000);
         else
             WaitWithControl(timeout);
+        if (alive.expired())
+            return;
     }
     buffer = ReadLineBuffer;
 }

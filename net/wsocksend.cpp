@@ -144,21 +144,25 @@ void TCustomWSocket::Flush()
         }
         return;
     }
-    if (!FWait)
+    TWaitControl* wait = WaitCtrl();
+    if (!wait)
         throw ESocketException("No wait object assigned");
-    TWaitControl* wait = FWait;
+    std::weak_ptr<const void> waitAlive = FWaitAlive;
     wait->SetCaption(std::to_string(FFlushTimeout));
     wait->Show();
     wait->Start();
     struct Finish {
         TWaitControl* w;
+        const std::weak_ptr<const void>& alive;
         ~Finish()
         {
+            if (alive.expired())
+                return;
             w->Stop();
             w->Hide();
         }
-    } finish{wait};
-    while (pending() && wait->Running()) {
+    } finish{wait, waitAlive};
+    while (pending() && !waitAlive.expired() && wait->Running()) {
         TryToSend();
         if (!pending())
             break;

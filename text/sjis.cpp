@@ -72,6 +72,28 @@ char16_t windowsForm(char16_t c)
     }
 }
 
+// Append what the converter wrote. It writes 0xFC 0xFC for a character it
+// cannot hold. That pair is unassigned in CP932, so every occurrence on a
+// character boundary is such a substitute: turn it into "?".
+void appendConverted(std::string& out, const QByteArray& raw)
+{
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const auto b = static_cast<unsigned char>(raw.at(i));
+        if (isLeadByte(b) && i + 1 < raw.size()) {
+            const auto trail = static_cast<unsigned char>(raw.at(i + 1));
+            if (b == 0xFC && trail == 0xFC)
+                out.push_back('?');
+            else {
+                out.push_back(static_cast<char>(b));
+                out.push_back(static_cast<char>(trail));
+            }
+            ++i;
+        } else {
+            out.push_back(static_cast<char>(b));
+        }
+    }
+}
+
 } // namespace
 
 QString decode(std::string_view bytes)
@@ -124,28 +146,22 @@ std::string encode(const QString& text)
         }
     }
 
+    // ASCII is the same byte in CP932. The converter does not keep it so:
+    // it swaps the controls 0x1A, 0x1C and 0x7F as IBM code pages do; so
+    // only runs of other characters go through it.
     QStringEncoder encoder("windows-31j");
-    const QByteArray raw = encoder.encode(mapped);
-
-    // The converter writes 0xFC 0xFC for a character it cannot hold. That
-    // pair is unassigned in CP932, so every occurrence on a character
-    // boundary is such a substitute: turn it into "?".
     std::string out;
-    out.reserve(static_cast<size_t>(raw.size()));
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        const auto b = static_cast<unsigned char>(raw.at(i));
-        if (isLeadByte(b) && i + 1 < raw.size()) {
-            const auto trail = static_cast<unsigned char>(raw.at(i + 1));
-            if (b == 0xFC && trail == 0xFC)
-                out.push_back('?');
-            else {
-                out.push_back(static_cast<char>(b));
-                out.push_back(static_cast<char>(trail));
-            }
-            ++i;
-        } else {
-            out.push_back(static_cast<char>(b));
-        }
+    out.reserve(static_cast<size_t>(mapped.size()) * 2);
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i <= mapped.size(); ++i) {
+        const bool ascii = i < mapped.size() && mapped.at(i).unicode() < 0x80;
+        if (i < mapped.size() && !ascii)
+            continue;
+        if (i > runStart)
+            appendConverted(out, encoder.encode(QStringView(mapped).mid(runStart, i - runStart)));
+        if (ascii)
+            out.push_back(static_cast<char>(mapped.at(i).unicode()));
+        runStart = i + 1;
     }
     return out;
 }

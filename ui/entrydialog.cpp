@@ -1,6 +1,7 @@
 #include "entrydialog.h"
 
 #include "flatbutton.h"
+#include "singleline.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@ QLineEdit* TEntryDialog::buildEntry(const TEntryLayout& at, const std::string& l
     auto* edit = new QLineEdit(Panel1);
     edit->setObjectName(QLatin1String(editName));
     edit->setGeometry(at.edit);
+    makeSingleLine(edit);
 
     const auto cancel = [this] { SetModalResult(mrCancel); };
     CuteButton1 = makeFlatButton(Panel1, "CuteButton1", at.okButton, okCaption, std::move(onOk));

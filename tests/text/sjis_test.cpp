@@ -63,6 +63,13 @@ TEST(Sjis, UnencodableCharactersBecomeOneQuestionMarkEach)
     EXPECT_EQ(sjis::encode(u(u"\u3042\u20AC\u3044")), bytes({0x82, 0xA0, '?', 0x82, 0xA2}));
 }
 
+TEST(Sjis, AsciiControlsKeepTheirBytesBothWays)
+{
+    // Found by fuzzing: the converter swapped 0x1A, 0x1C and 0x7F.
+    const std::string controls = bytes({0x01, 0x1A, 0x1C, 0x7F, 'a', 0x82, 0xA0, 0x7F});
+    EXPECT_EQ(sjis::encode(sjis::decode(controls)), controls);
+}
+
 TEST(Sjis, HalfWidthKatakanaIsOneByte)
 {
     EXPECT_EQ(sjis::decode(bytes({0xB1, 0xDF, 0xA1})), u(u"\uFF71\uFF9F\uFF61"));
