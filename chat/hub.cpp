@@ -127,9 +127,15 @@ void TChatCore::CliNWSocketDataAvailable(int k, int /*error*/)
     const int n = Cli(k).Receive(b.Tail(), b.Room());
     if (n <= 0)
         return;
-    b.Commit(
-        n, [this, k](std::string_view line) { seatLine(k, line); },
-        [this] { relayPending(); });
+    try {
+        b.Commit(
+            n, [this, k](std::string_view line) { seatLine(k, line); },
+            [this] { relayPending(); });
+    } catch (...) {
+        // What was gathered still goes out, before the buffer's bytes move.
+        relayPending();
+        throw;
+    }
 }
 
 // The chat lines of one read are relayed as one block per other seat, at the
