@@ -141,12 +141,13 @@ for r in $(seq 1 "$ROUNDS"); do
     --lines "$SINGLE" --pid "$HUB_PID" --block-log "$work/loop.log"
 done
 
-# Idle: the hub's context switches (all threads) over two quiet seconds.
+# Idle: the hub's context switches (all threads) over two quiet seconds,
+# once the pane has shown what the last run left it.
 switches() {
   cat /proc/"$HUB_PID"/task/*/status 2>/dev/null |
     awk '/ctxt_switches/ { n += $2 } END { print n + 0 }'
 }
-sleep 0.5
+sleep 3
 s0=$(switches)
 sleep 2
 s1=$(switches)
