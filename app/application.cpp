@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "exception.h"
+#include "loopwatch.h"
 #include "sjis.h"
 #include "texts.h"
 #include "wsocket.h"
@@ -23,9 +24,25 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     // The socket component catches what escapes its event handlers at its
     // notification dispatch; it is reported here like any other failure.
     WSocketExceptionHandler = Report;
+    TLoopWatch::Start();
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    struct Depth {
+        int& d;
+        explicit Depth(int& depth) : d(depth) { ++d; }
+        ~Depth() { --d; }
+    } depth(FDepth);
+    if (FDepth > 1 || !TLoopWatch::On())
+        return notifyGuarded(receiver, event);
+    const int64_t begin = TLoopWatch::Begin();
+    const bool result = notifyGuarded(receiver, event);
+    TLoopWatch::End(begin);
+    return result;
+}
+
+bool TApplication::notifyGuarded(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);

@@ -24,4 +24,8 @@ public:
 
     // Tests replace the message box with a recorder.
     static std::function<void(const std::string&)> ExceptionReporter;
+
+private:
+    bool notifyGuarded(QObject* receiver, QEvent* event);
+    int FDepth = 0; // nested dispatches (modal loops, sendEvent)
 };

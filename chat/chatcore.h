@@ -134,6 +134,8 @@ private:
     void seatDeparture(int k);
     void seatLost(int k);
     void seatSend(int k, std::string_view bytes);
+    void gatherRelay(int k, std::string_view lineWithLf);
+    void relayPending();
     void sendToSeats(int notuser, std::string_view bytes);
     void drainTmp();
     // The first seat whose peer has already gone, freed with its departure
@@ -164,4 +166,9 @@ private:
     std::string FLostHub;
     int FCandidateCalls = 0;
     bool FRecallCandidate = false;
+    // Chat lines of the current read still to be relayed: a span of the
+    // line buffer of seat FRelayFrom, LFs included.
+    const char* FRelayBegin = nullptr;
+    size_t FRelayLen = 0;
+    int FRelayFrom = 0;
 };

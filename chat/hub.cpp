@@ -46,6 +46,7 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
         seatLost(k);
         RcvBufN[k - 1].Clear();
         Cli(k).Dup(h);
+        Cli(k).SetNoDelay(true); // relayed blocks go out at once, not after an ACK
         FSeated[k - 1] = true;
         seatSend(k, nameLine());
         for (int j = 1; j <= kSeats; ++j)
@@ -110,6 +111,7 @@ void TChatCore::drainTmp()
 
 void TChatCore::seatSend(int k, std::string_view bytes)
 {
+    relayPending(); // lines gathered before this go first, on every seat
     if (!SeatConnected(k))
         return;
     try {
@@ -149,7 +151,51 @@ void TChatCore::CliNWSocketDataAvailable(int k, int /*error*/)
     const int n = Cli(k).Receive(b.Tail(), b.Room());
     if (n <= 0)
         return;
-    b.Commit(n, [this, k](std::string_view line) { seatLine(k, line); });
+    try {
+        b.Commit(
+            n, [this, k](std::string_view line) { seatLine(k, line); },
+            [this] { relayPending(); });
+    } catch (...) {
+        // What was gathered still goes out, before the buffer's bytes move.
+        relayPending();
+        throw;
+    }
+}
+
+// The chat lines of one read are relayed as one block per other seat, at the
+// end of that read: one send per seat instead of one per line. They lie next
+// to each other in the seat's line buffer, LFs included, so the block is
+// sent from there without a copy. Whatever else the hub sends or shows first
+// pushes out what is gathered, so every connection and the pane keep the
+// order in which the lines arrived.
+void TChatCore::gatherRelay(int k, std::string_view lineWithLf)
+{
+    if (FRelayLen > 0 && FRelayFrom == k && FRelayBegin + FRelayLen == lineWithLf.data()) {
+        FRelayLen += lineWithLf.size();
+        return;
+    }
+    relayPending();
+    FRelayFrom = k;
+    FRelayBegin = lineWithLf.data();
+    FRelayLen = lineWithLf.size();
+}
+
+void TChatCore::relayPending()
+{
+    if (FRelayLen == 0)
+        return;
+    const std::string_view block(FRelayBegin, FRelayLen);
+    const int from = FRelayFrom;
+    FRelayLen = 0; // sending may lead here again (a departure)
+    for (int j = 1; j <= kSeats; ++j)
+        if (j != from && SeatConnected(j))
+            seatSend(j, block);
+    // Relay first, show after: the others are served before the pane.
+    for (size_t pos = 0; pos < block.size();) {
+        const size_t lf = block.find('\n', pos);
+        FView->AddLine(std::string(block.substr(pos + 1, lf - pos - 1)));
+        pos = lf + 1;
+    }
 }
 
 void TChatCore::seatLine(int k, std::string_view line)
@@ -159,6 +205,7 @@ void TChatCore::seatLine(int k, std::string_view line)
     const std::string_view field = line.substr(1);
     switch (line[0]) {
     case 'u': {
+        relayPending(); // earlier chat lines are shown before the arrival
         lbName[k - 1] = std::string(field);
         const std::string name = lbName[k - 1]; // line's bytes may move on
         FView->AddLine("\r\n" + name + txt::kArrived);
@@ -168,14 +215,11 @@ void TChatCore::seatLine(int k, std::string_view line)
             Sendall(k, "r" + name);
         break;
     }
-    case '1': {
+    case '1':
         // The relayed line equals the received one; its LF still follows
-        // it in the buffer, so it goes out without being copied here.
-        const std::string_view withLf(line.data(), line.size() + 1);
-        FView->AddLine(std::string(field));
-        sendToSeats(k, withLf);
+        // it in the buffer.
+        gatherRelay(k, std::string_view(line.data(), line.size() + 1));
         break;
-    }
     default:
         break; // a hub acts on nothing else
     }
@@ -190,6 +234,7 @@ void TChatCore::seatDeparture(int k)
 {
     if (!FSeated[k - 1])
         return;
+    relayPending(); // what this seat said before it left goes out first
     FSeated[k - 1] = false;
     RcvBufN[k - 1].Clear(); // no stale partial line for the next occupant
     const std::string name = lbName[k - 1];

@@ -10,42 +10,55 @@
 //   field := zero or more CP932 bytes, no LF; a CR before the LF belongs to
 //            the field (chat lines keep it; the redirect address drops it)
 //
-// A receiver holds at most 1023 unprocessed bytes per connection, so a line
-// is at most 1022 bytes before its LF. What does not fit is not read as a
-// line at all: once 1023 bytes are held without an LF they are dropped, and
-// everything up to and including the next LF is dropped too, so the tail of
-// an overlong line is never taken for a line of another kind. NUL bytes are
-// dropped as they arrive. The owner clears the buffer when its connection
-// ends or is replaced, so no stale partial line precedes a newcomer's first.
+// A line is at most 1022 bytes before its LF; longer ones are not read as
+// lines at all: a complete one is skipped, and a partial one that passes the
+// limit is dropped together with everything up to and including its LF, so
+// the tail of an overlong line is never taken for a line of another kind.
+// NUL bytes are dropped as they arrive. The owner clears the buffer when its
+// connection ends or is replaced, so no stale partial line precedes a
+// newcomer's first.
 //
-// Reading goes straight into the buffer (Tail/Room), lines are handed out in
-// place as views, and the remainder is moved to the front once per read.
+// Reading goes straight into the buffer (Tail/Room), up to 16 KiB at once so
+// that a busy connection costs few reads; lines are handed out in place as
+// views, and the remainder (at most one partial line) is moved to the front
+// once per read.
 
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 class TLineBuffer {
 public:
-    static constexpr int kSize = 1024;      // the buffer, as on the wire side
-    static constexpr int kMaxHeld = kSize - 1;
+    static constexpr int kMaxLine = 1022;   // bytes before the LF
+    static constexpr int kReadSize = 16 * 1024;
+    static constexpr int kSize = kReadSize + kMaxLine;
+
+    TLineBuffer() : FBuf(new char[kSize]) {}
 
     // Where the next read goes and how many bytes it may bring (> 0).
-    char* Tail() { return FBuf + FLen; }
-    int Room() const { return kMaxHeld - FLen; }
+    char* Tail() { return FBuf.get() + FLen; }
+    int Room() const { return kSize - FLen; }
 
     // n bytes were just read into Tail(): hand every complete line (without
-    // its LF, possibly empty) to onLine, in order. onLine may clear this
-    // buffer, or even feed it again from a nested event loop; the loop
-    // re-reads its indices after every call. A view handed to onLine is valid
-    // only until onLine lets other events run.
-    template <class F>
-    void Commit(int n, F&& onLine)
+    // its LF, possibly empty) to onLine, in order, then call linesDone while
+    // the views handed out are still valid. onLine may clear this buffer, or
+    // even feed it again from a nested event loop; the loop re-reads its
+    // indices after every call. A view handed to onLine is valid only until
+    // linesDone returns or onLine lets other events run.
+    template <class F, class G>
+    void Commit(int n, F&& onLine, G&& linesDone)
     {
         Accept(n);
         std::string_view line;
         while (NextLine(line))
             onLine(line);
+        linesDone();
         Compact();
+    }
+    template <class F>
+    void Commit(int n, F&& onLine)
+    {
+        Commit(n, onLine, [] {});
     }
 
     void Clear()
@@ -63,7 +76,7 @@ private:
     bool NextLine(std::string_view& line);
     void Compact();
 
-    char FBuf[kSize] = {};
+    std::unique_ptr<char[]> FBuf;
     int FLen = 0;      // bytes held, FBuf[0..FLen)
     int FStart = 0;    // start of the first unconsumed byte
     bool FDropping = false; // inside an overlong line: skip to its LF

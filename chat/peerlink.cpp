@@ -97,6 +97,7 @@ void TChatCore::CliWSocketSessionConnected(int error)
         return;
     }
     RcvBuf.Clear(); // a new link starts with no stale partial line
+    CliWSocket->SetNoDelay(true);
     try {
         CliWSocket->SendStr(nameLine());
     } catch (const ESocketException&) {

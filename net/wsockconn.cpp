@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -194,6 +195,22 @@ TSocket TCustomWSocket::Accept()
     WSocketWatchDeadLink(a);
     FASocket = a;
     return a;
+}
+
+void TCustomWSocket::SetNoDelay(bool on)
+{
+    if (FHSocket == INVALID_SOCKET || FType != kStreamSocket)
+        return;
+    int value = on ? 1 : 0;
+    ::setsockopt(FHSocket, IPPROTO_TCP, TCP_NODELAY, &value, sizeof value);
+}
+
+bool TCustomWSocket::NoDelay() const
+{
+    int value = 0;
+    socklen_t len = sizeof value;
+    return FHSocket != INVALID_SOCKET &&
+           ::getsockopt(FHSocket, IPPROTO_TCP, TCP_NODELAY, &value, &len) == 0 && value != 0;
 }
 
 void TCustomWSocket::Dup(TSocket newHSocket)

@@ -240,6 +240,11 @@ public:
     // left for the next turn of the event loop.
     int ReceiveBurst() const { return FReceiveBurst; }
     void SetReceiveBurst(int bytes) { FReceiveBurst = bytes; }
+    // Send small writes at once instead of waiting for the peer's ACK of
+    // the last one (TCP_NODELAY) on the current stream connection. Changes
+    // only how bytes are cut into segments, never the bytes.
+    void SetNoDelay(bool on);
+    bool NoDelay() const;
     // Bytes still queued for sending.
     size_t SendQueueSize() const;
     // Blocks in the send queue (for tests of the block split).
@@ -309,6 +314,12 @@ protected:
     void AssignDefaultValue();
     void InternalClose(bool shutdownFirst);
     void TryToSend();
+    // One send call of len bytes; the count taken, or -1 after handling the
+    // error as the pump does (a reset closes, would-block arms the write
+    // notification, anything else raises).
+    int sendOnce(const char* p, int len);
+    // Post the write notification that raises OnDataSent after this Send.
+    void postDataSent();
     // Returns whether read notifications may be re-armed at once.
     bool ASyncReceive(uint16_t error);
     void ReadLineStart();

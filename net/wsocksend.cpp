@@ -16,11 +16,44 @@ int TCustomWSocket::Send(const void* data, int len)
         raiseError(WSAENOTCONN, "Send");
     if (len <= 0 || data == nullptr)
         return 0;
-    bAllSent = false;
-    if (FBufList.empty())
-        FBufList.push_back(std::make_unique<TBuffer>());
     const char* p = static_cast<const char*>(data);
     int remaining = len;
+
+    auto alive = Alive();
+    TSocket socket = FHSocket;
+    uint32_t generation = FGeneration;
+    auto closedUnder = [&] {
+        return alive.expired() || FHSocket != socket || FGeneration != generation;
+    };
+
+    bool pumped = false;
+    // Nothing queued on a stream: hand the caller's bytes to the kernel
+    // straight away and queue only what it does not take. Datagrams and
+    // urgent data keep going block by block, as their boundaries matter.
+    if (FQueued == 0 && FType != kDatagramSocket && FSendFlags == 0 &&
+        FHSocket != INVALID_SOCKET) {
+        bAllSent = false;
+        const int n = sendOnce(p, remaining);
+        if (closedUnder())
+            return len; // the send met a reset and closed the connection
+        if (n > 0) {
+            p += n;
+            remaining -= n;
+        }
+        if (remaining == 0) {
+            bAllSent = true;
+            postDataSent();
+            return len;
+        }
+        if (n >= 0)
+            FWindowHandle->ArmWrite(); // the kernel is full: continue when writable
+        pumped = true;
+    }
+
+    bAllSent = false;
+    FQueued += static_cast<size_t>(remaining);
+    if (FBufList.empty())
+        FBufList.push_back(std::make_unique<TBuffer>());
     int n = FBufList.back()->Write(p, remaining);
     while (n < remaining) {
         p += n;
@@ -28,13 +61,10 @@ int TCustomWSocket::Send(const void* data, int len)
         FBufList.push_back(std::make_unique<TBuffer>());
         n = FBufList.back()->Write(p, remaining);
     }
-    FQueued += static_cast<size_t>(len);
 
-    auto alive = Alive();
-    TSocket socket = FHSocket;
-    uint32_t generation = FGeneration;
-    TryToSend();
-    if (alive.expired() || FHSocket != socket || FGeneration != generation)
+    if (!pumped)
+        TryToSend();
+    if (closedUnder())
         return len; // the pump met a reset and closed the connection
     if (FQueued > FMaxSendQueue) {
         // The peer does not read: end the connection rather than let the
@@ -45,13 +75,20 @@ int TCustomWSocket::Send(const void* data, int len)
         Abort();
         return len;
     }
-    // One write notification covers every Send of this turn: relaying a
-    // burst of lines must not post an event per line.
-    if (bAllSent && !FWritePosted) {
-        FWritePosted = true;
-        FWindowHandle->PostSelect(FHSocket, FGeneration, FD_WRITE, 0);
-    }
+    if (bAllSent)
+        postDataSent();
     return len;
+}
+
+void TCustomWSocket::postDataSent()
+{
+    // OnDataSent follows Send as a notification of its own, never inside it.
+    // One covers every Send of this turn, and none is posted while nobody
+    // listens: relaying a burst of lines must not post an event per line.
+    if (!OnDataSent || FWritePosted)
+        return;
+    FWritePosted = true;
+    FWindowHandle->PostSelect(FHSocket, FGeneration, FD_WRITE, 0);
 }
 
 int TCustomWSocket::SendStr(const std::string& str)
@@ -77,37 +114,41 @@ void TCustomWSocket::TryToSend()
             FBufList.pop_front();
             continue;
         }
-        int flags = FSendFlags | MSG_NOSIGNAL;
-        ssize_t n;
-        do {
-            if (FType == kDatagramSocket)
-                n = ::sendto(FHSocket, p, static_cast<size_t>(len), flags,
-                             reinterpret_cast<sockaddr*>(&sin), sizeof sin);
-            else
-                n = ::send(FHSocket, p, static_cast<size_t>(len), flags);
-        } while (n < 0 && errno == EINTR);
-        if (n == 0)
+        const int n = sendOnce(p, len);
+        if (n <= 0)
             return;
-        if (n < 0) {
-            int err = WSocketSaveErrno();
-            if (err == WSAECONNRESET || err == WSAENOTSOCK || err == WSAENOTCONN ||
-                err == WSAEINVAL) {
-                FLastError = err;
-                Close();
-            } else if (err == WSAEWOULDBLOCK) {
-                FWindowHandle->ArmWrite();
-            } else {
-                raiseError(err, "TryToSend failed");
-            }
-            return;
-        }
-        block->Remove(static_cast<int>(n));
+        block->Remove(n);
         FQueued -= static_cast<size_t>(n);
         if (n < len) {
             FWindowHandle->ArmWrite(); // the socket is full
             return;
         }
     }
+}
+
+int TCustomWSocket::sendOnce(const char* p, int len)
+{
+    const int flags = FSendFlags | MSG_NOSIGNAL;
+    ssize_t n;
+    do {
+        if (FType == kDatagramSocket)
+            n = ::sendto(FHSocket, p, static_cast<size_t>(len), flags,
+                         reinterpret_cast<sockaddr*>(&sin), sizeof sin);
+        else
+            n = ::send(FHSocket, p, static_cast<size_t>(len), flags);
+    } while (n < 0 && errno == EINTR);
+    if (n >= 0)
+        return static_cast<int>(n);
+    int err = WSocketSaveErrno();
+    if (err == WSAECONNRESET || err == WSAENOTSOCK || err == WSAENOTCONN || err == WSAEINVAL) {
+        FLastError = err;
+        Close();
+    } else if (err == WSAEWOULDBLOCK) {
+        FWindowHandle->ArmWrite();
+    } else {
+        raiseError(err, "TryToSend failed");
+    }
+    return -1;
 }
 
 void TCustomWSocket::DiscardSendQueue()

@@ -4,6 +4,7 @@
 #include "chattest.h"
 
 #include "texts.h"
+#include "wsocket.h"
 
 #include <gtest/gtest.h>
 
@@ -149,6 +150,47 @@ TEST_F(Hub, RelayIsByteExactAndNeverEchoed)
         ASSERT_TRUE(p->Expect("1Hub> yo\r\n"));
     EXPECT_TRUE(hub.view.hasLine("Hub> yo"));
     EXPECT_EQ(hub.view.message, "");
+}
+
+// The lines of one read go out as one block per seat; a name line, a
+// departure or an overlong line among them keeps its place on every
+// connection and in the pane.
+TEST_F(Hub, CoalescedRelayKeepsOrderOnEveryConnection)
+{
+    RawClient *a = nullptr, *b = nullptr, *c = nullptr;
+    ASSERT_TRUE(seatThree(36, a, b, c));
+    const size_t shown = hub.view.lines.size();
+
+    std::string burst;
+    std::string relayed;
+    for (int i = 0; i < 150; ++i) { // past one 16 KiB read
+        const std::string line = "1B> line " + std::to_string(i) + std::string(100, '.') + "\r\n";
+        burst += line;
+        relayed += line;
+        if (i == 70) {
+            burst += "uBob\n" + ("1" + std::string(1100, 'L') + "\n") + "xjunk\n";
+            relayed += "uBob\n";
+        }
+    }
+    burst += "1B> last\n";
+    relayed += "1B> last\n";
+    b->Send(burst);
+    b->Close();
+    const std::string left = "cBob\nn127.20.1.36\nrA\n";
+    ASSERT_TRUE(a->Expect(relayed + left));
+    ASSERT_TRUE(c->Expect(relayed + left));
+
+    // The pane: every chat line in order, the arrival in its place, the
+    // departure last.
+    const std::vector<std::string> pane(hub.view.lines.begin() + long(shown), hub.view.lines.end());
+    ASSERT_EQ(pane.size(), 153u);
+    EXPECT_EQ(pane[0], "B> line 0" + std::string(100, '.') + "\r");
+    EXPECT_EQ(pane[71], arrived("Bob"));
+    EXPECT_EQ(pane[72], "B> line 71" + std::string(100, '.') + "\r");
+    EXPECT_EQ(pane[151], "B> last");
+    EXPECT_EQ(pane[152], "Bob" + txt::kHubLeft);
+    // The sockets relay without Nagle's wait for an ACK.
+    EXPECT_TRUE(hub.core.Cli(1).NoDelay());
 }
 
 TEST_F(Hub, TenthCallerGetsFullLineOnly)

@@ -289,3 +289,59 @@ TEST(WSocketSend, OneDataSentForABurstOfLinesAndAfterPauseAgain)
     p.seat->SendStr("y");
     ASSERT_TRUE(waitFor([&] { return sentEvents == 3; }));
 }
+
+// With nothing queued a send goes straight from the caller's bytes: no block
+// is filled. What the kernel does not take is queued, in order, behind it.
+TEST(WSocketSend, NothingQueuedSendsStraightAndQueuesOnlyTheRest)
+{
+    SeatAndPeer p;
+    ASSERT_TRUE(p.connect());
+    TWSocket& s = *p.seat;
+    EXPECT_EQ(s.SendStr("first\r\n"), 7);
+    EXPECT_TRUE(s.SendBlocks().empty());
+    EXPECT_EQ(s.SendQueueSize(), 0u);
+
+    int size = 8192;
+    ::setsockopt(s.HSocket(), SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    ::setsockopt(p.peer, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    const std::string big = pattern(300000);
+    EXPECT_EQ(s.SendStr(big), 300000);
+    const size_t queued = s.SendQueueSize();
+    EXPECT_GT(queued, 0u);
+    EXPECT_LT(queued, big.size()); // the kernel took the head at once
+    EXPECT_EQ(s.SendStr("tail\r\n"), 6);
+    EXPECT_GT(s.SendQueueSize(), 0u); // queued behind the rest, not sent ahead of it
+
+    const std::string got = p.peerRead(7 + big.size() + 6);
+    EXPECT_TRUE(got == "first\r\n" + big + "tail\r\n");
+    ASSERT_TRUE(waitFor([&] { return s.SendQueueSize() == 0; }));
+
+    // Nothing left: Flush returns at once.
+    FakeWait wait;
+    s.SetWaitCtrl(&wait);
+    QElapsedTimer t;
+    t.start();
+    s.Flush();
+    EXPECT_LT(t.elapsed(), 500);
+
+    // The cap holds for one large send to a peer that does not read.
+    s.SendStr(std::string(2 * 1024 * 1024, 'z'));
+    EXPECT_EQ(s.State(), wsClosed);
+    EXPECT_EQ(s.LastError(), WSAENOBUFS);
+}
+
+// Nobody handles OnDataSent: no write notification is posted for a send, so
+// a handler assigned later hears only of later sends.
+TEST(WSocketSend, NoWriteNotificationWithoutADataSentHandler)
+{
+    SeatAndPeer p;
+    ASSERT_TRUE(p.connect());
+    p.seat->SendStr("unheard\r\n");
+    int sentEvents = 0;
+    p.seat->OnDataSent = [&](TCustomWSocket*, uint16_t) { ++sentEvents; };
+    settle();
+    EXPECT_EQ(sentEvents, 0);
+    p.seat->SendStr("heard\r\n");
+    ASSERT_TRUE(waitFor([&] { return sentEvents == 1; }));
+    EXPECT_EQ(p.peerRead(16), "unheard\r\nheard\r\n");
+}

@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# The hub against an IRC server (ngIRCd) on this machine, side by side in one
+# run: nine clients, a flood (every client sends LINES lines, a send window
+# of WINDOW) and one line at a time (SINGLE lines), ROUNDS rounds, medians and
+# the ratios hub / ngIRCd. Both servers run on loopback addresses of their
+# own, each started here and stopped at the end; the hub is the real program,
+# offscreen, with its event-loop blocks logged (PELMORA_LOOP_LOG).
+#
+#   bench/run.sh                         3 rounds, 64-byte lines
+#   ROUNDS=5 SIZE=200 bench/run.sh       other settings by environment
+#   PELMORA_BIN=/other/pelmora bench/run.sh   measure another build of the hub
+#   bench/run.sh --smoke [BUILD_DIR]     a tiny load, to prove it works
+#
+# Installs ngircd (Debian package) when it is missing, except for --smoke,
+# which then measures the hub alone.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+smoke=0
+build=build
+if [ "${1:-}" = "--smoke" ]; then
+  smoke=1
+  build=${2:-build}
+fi
+ROUNDS=${ROUNDS:-3}
+SIZE=${SIZE:-64}
+LINES=${LINES:-5000}
+WINDOW=${WINDOW:-100}
+SINGLE=${SINGLE:-20000}
+if [ $smoke -eq 1 ]; then
+  ROUNDS=1 LINES=200 SINGLE=200
+fi
+# Loopback addresses and ports of this run (the hub's port 2200 stays free).
+HUB_ADDR=${HUB_ADDR:-127.0.91.1}
+IRC_ADDR=${IRC_ADDR:-127.0.91.2}
+PORT=${PORT:-$((20000 + $$ % 20000))}
+
+have_ngircd=1
+if ! command -v ngircd >/dev/null && [ ! -x /usr/sbin/ngircd ]; then
+  if [ $smoke -eq 1 ]; then
+    have_ngircd=0
+  else
+    echo "installing ngircd"
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends ngircd >/dev/null
+  fi
+fi
+NGIRCD=$(command -v ngircd || echo /usr/sbin/ngircd)
+
+if [ $smoke -eq 0 ]; then
+  [ -f build/build.ninja ] || scripts/setup.sh normal
+  cmake --build build -j2 --target pelmora pelmora_loadgen >/dev/null
+fi
+LOADGEN=$build/bench/pelmora_loadgen
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/pelmora-bench.XXXXXX")
+chmod 700 "$work"
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do
+    kill "$p" 2>/dev/null || true
+  done
+  for p in "${pids[@]}"; do
+    wait "$p" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+# --- ngIRCd: its own configuration, penalties off, in the foreground --------
+if [ $have_ngircd -eq 1 ]; then
+  : > "$work/motd"
+  cat > "$work/ngircd.conf" <<EOF
+[Global]
+Name = bench.invalid
+Info = bench
+Listen = $IRC_ADDR
+Ports = $PORT
+MotdFile = $work/motd
+PidFile = $work/ngircd.pid
+ServerUID = $(id -u)
+ServerGID = $(id -g)
+[Limits]
+MaxConnections = 0
+MaxConnectionsIP = 0
+MaxJoins = 0
+MaxPenaltyTime = 0
+PingTimeout = 600
+PongTimeout = 600
+[Options]
+DNS = no
+Ident = no
+PAM = no
+SyslogFacility = local7
+EOF
+  "$NGIRCD" --nodaemon --config "$work/ngircd.conf" >"$work/ngircd.log" 2>&1 &
+  pids+=($!)
+  IRC_PID=$!
+  "$LOADGEN" --probe "$IRC_ADDR" "$PORT" >/dev/null
+fi
+
+# --- the hub: the real program offscreen, settings and runtime files here ---
+mkdir -p "$work/home/config" "$work/home/runtime" "$work/home/logs"
+chmod 700 "$work/home/runtime"
+cp "${PELMORA_BIN:-$build/app/pelmora}" "$work/pelmora-bench"
+t0=$(date +%s%N)
+( cd "$work/home/logs" && QT_QPA_PLATFORM=offscreen PELMORA_ADDRESS=$HUB_ADDR \
+    PELMORA_PORT=$PORT PELMORA_LOOP_LOG="$work/loop.log" HOME="$work/home" \
+    XDG_CONFIG_HOME="$work/home/config" XDG_RUNTIME_DIR="$work/home/runtime" \
+    exec "$work/pelmora-bench" ) >"$work/hub.log" 2>&1 &
+HUB_PID=$!
+pids+=($HUB_PID)
+t1=$("$LOADGEN" --probe "$HUB_ADDR" "$PORT" --realtime)
+start_ms=$(( (t1 - t0) / 1000000 ))
+echo "hub: start to listening ${start_ms} ms"
+
+results="$work/results"
+: > "$results"
+run() { # run NAME ROUND args...
+  local name=$1 round=$2; shift 2
+  local out
+  out=$("$LOADGEN" --size "$SIZE" --window "$WINDOW" --timeout 900 "$@")
+  echo "round $round $name: $out"
+  echo "$name $round $out" >> "$results"
+}
+for r in $(seq 1 "$ROUNDS"); do
+  if [ $have_ngircd -eq 1 ]; then
+    run irc-flood "$r" --proto irc --host "$IRC_ADDR" --port "$PORT" --mode flood \
+      --lines "$LINES" --pid "$IRC_PID"
+  fi
+  run hub-flood "$r" --proto pelmora --host "$HUB_ADDR" --port "$PORT" --mode flood \
+    --lines "$LINES" --pid "$HUB_PID" --block-log "$work/loop.log"
+  if [ $have_ngircd -eq 1 ]; then
+    run irc-single "$r" --proto irc --host "$IRC_ADDR" --port "$PORT" --mode single \
+      --lines "$SINGLE" --pid "$IRC_PID"
+  fi
+  run hub-single "$r" --proto pelmora --host "$HUB_ADDR" --port "$PORT" --mode single \
+    --lines "$SINGLE" --pid "$HUB_PID" --block-log "$work/loop.log"
+done
+
+# Idle: the hub's context switches (all threads) over two quiet seconds,
+# once the pane has shown what the last run left it.
+switches() {
+  cat /proc/"$HUB_PID"/task/*/status 2>/dev/null |
+    awk '/ctxt_switches/ { n += $2 } END { print n + 0 }'
+}
+sleep 3
+s0=$(switches)
+sleep 2
+s1=$(switches)
+echo "hub: idle wake-ups in 2 s: $((s1 - s0))"
+kill -0 "$HUB_PID" 2>/dev/null || { echo "the hub has ended during the run" >&2; exit 1; }
+
+# Medians per measure, then the ratios hub / ngIRCd.
+awk -v rounds="$ROUNDS" '
+  function median(name, key,   i, n, v, t, j) {
+    n = 0
+    for (i = 1; i <= rounds; i++) if ((name, key, i) in val) v[++n] = val[name, key, i]
+    for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
+    return n == 0 ? "" : (n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2)
+  }
+  { for (i = 3; i <= NF; i++) { split($i, kv, "="); val[$1, kv[1], $2] = kv[2] } names[$1] = 1 }
+  END {
+    printf "\nmedians of %d rounds\n", rounds
+    for (n in names) {
+      printf "  %-10s per_s=%s p50_us=%s p99_us=%s max_us=%s cpu_ns_per_delivery=%s", n,
+        median(n, "per_s"), median(n, "p50_us"), median(n, "p99_us"), median(n, "max_us"),
+        median(n, "cpu_ns_per_delivery")
+      if (median(n, "block_max_us") != "") printf " block_max_us=%s", median(n, "block_max_us")
+      printf "\n"
+    }
+    if (("irc-flood" in names) && ("hub-flood" in names)) {
+      printf "\nratios hub / ngIRCd (medians)\n"
+      printf "  flood deliveries/s  %.2f   (per round:", median("hub-flood", "per_s") / median("irc-flood", "per_s")
+      for (i = 1; i <= rounds; i++) printf " %.2f", val["hub-flood", "per_s", i] / val["irc-flood", "per_s", i]
+      printf ")\n"
+      printf "  flood p99           %.2f\n", median("hub-flood", "p99_us") / median("irc-flood", "p99_us")
+      printf "  single p50          %.2f\n", median("hub-single", "p50_us") / median("irc-single", "p50_us")
+      printf "  single p99          %.2f\n", median("hub-single", "p99_us") / median("irc-single", "p99_us")
+      printf "  flood CPU/delivery  %.2f\n", median("hub-flood", "cpu_ns_per_delivery") / median("irc-flood", "cpu_ns_per_delivery")
+    }
+  }' "$results"
+echo "machine: $(uptime)"
