@@ -15,6 +15,9 @@
 
 namespace {
 
+// The shortest length that is no longer a line.
+constexpr int kTooLong = TLineBuffer::kMaxLine + 1;
+
 std::vector<std::string> model(const std::string& stream)
 {
     std::vector<std::string> lines;
@@ -33,7 +36,7 @@ std::vector<std::string> model(const std::string& stream)
             continue;
         }
         cur.push_back(c);
-        if (cur.size() >= static_cast<size_t>(TLineBuffer::kMaxHeld)) {
+        if (cur.size() >= static_cast<size_t>(kTooLong)) {
             cur.clear();
             dropping = true;
         }
@@ -56,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<size_t> chunks;
     for (size_t i = 0; i < size;) {
         size_t n = data[i++];
-        n = n == 0 ? 1 : n * 5; // up to 1275: chunks longer than the buffer too
+        n = n == 0 ? 1 : n * 5; // up to 1275: longer than a line, split anywhere
         n = std::min(n, size - i);
         stream.append(reinterpret_cast<const char*>(data + i), n);
         chunks.push_back(n);
@@ -74,12 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             check(n > 0);
             std::memcpy(b.Tail(), stream.data() + pos, static_cast<size_t>(n));
             b.Commit(n, [&](std::string_view line) {
-                check(line.size() < static_cast<size_t>(TLineBuffer::kMaxHeld));
+                check(line.size() < static_cast<size_t>(kTooLong));
                 check(line.find('\0') == std::string_view::npos);
                 check(line.find('\n') == std::string_view::npos);
                 out.emplace_back(line);
             });
-            check(b.Len() >= 0 && b.Len() < TLineBuffer::kMaxHeld);
+            check(b.Len() >= 0 && b.Len() < kTooLong);
             pos += static_cast<size_t>(n);
             left -= static_cast<size_t>(n);
         }
