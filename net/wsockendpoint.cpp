@@ -87,8 +87,20 @@ void TWSocketEndpoint::Select(TSocket socket, uint32_t generation, uint16_t mask
 
 void TWSocketEndpoint::Unwatch()
 {
-    FRead.reset();
-    FWrite.reset();
+    if (FDepth > 0) {
+        // A handler runs, perhaps from inside one of these notifiers'
+        // activation: silence them now, delete them later.
+        for (std::unique_ptr<QSocketNotifier>* n : {&FRead, &FWrite}) {
+            if (*n) {
+                (*n)->setEnabled(false);
+                FRetired.push_back(std::move(*n));
+            }
+        }
+    } else {
+        FRead.reset();
+        FWrite.reset();
+        FRetired.clear();
+    }
     FSocket = INVALID_SOCKET;
     FMask = 0;
     FKind = kNone;
@@ -98,7 +110,16 @@ void TWSocketEndpoint::Unwatch()
 void TWSocketEndpoint::PostSelect(TSocket socket, uint32_t generation, uint16_t events,
                                   uint16_t error)
 {
+    ++FPosted;
     QCoreApplication::postEvent(this, new TSelectEvent(socket, generation, events, error));
+}
+
+void TWSocketEndpoint::Raise(uint16_t events, uint16_t error)
+{
+    if (FPosted > 0)
+        PostSelect(FSocket, FGeneration, events, error);
+    else
+        Deliver(FSocket, FGeneration, events, error);
 }
 
 void TWSocketEndpoint::SetReadEnabled(bool on)
@@ -136,24 +157,24 @@ void TWSocketEndpoint::ArmWrite()
 
 void TWSocketEndpoint::Readable()
 {
-    // Every read-side notification waits until the posted one has been
+    // Every read-side notification waits until the one raised has been
     // handled (ArmRead), as Windows re-enables FD_READ only then.
     SetReadEnabled(false);
     switch (FKind) {
     case kListening:
         if (FMask & FD_ACCEPT)
-            PostSelect(FSocket, FGeneration, FD_ACCEPT, 0);
+            Raise(FD_ACCEPT, 0);
         return;
     case kDatagram:
         if (FMask & FD_READ)
-            PostSelect(FSocket, FGeneration, FD_READ, 0);
+            Raise(FD_READ, 0);
         return;
     case kStream: {
         char probe;
         ssize_t n = ::recv(FSocket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
         if (n > 0) {
             if (FMask & FD_READ)
-                PostSelect(FSocket, FGeneration, FD_READ, 0);
+                Raise(FD_READ, 0);
             return;
         }
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
@@ -164,7 +185,7 @@ void TWSocketEndpoint::Readable()
         FCloseSeen = true;
         FPeerError = n == 0 ? 0 : WSocketErrnoToWsa(errno);
         if (FMask & FD_CLOSE)
-            PostSelect(FSocket, FGeneration, FD_CLOSE, static_cast<uint16_t>(FPeerError));
+            Raise(FD_CLOSE, static_cast<uint16_t>(FPeerError));
         return;
     }
     default:
@@ -198,21 +219,19 @@ void TWSocketEndpoint::Writable()
         PostSelect(FSocket, FGeneration, FD_WRITE, 0);
 }
 
-bool TWSocketEndpoint::event(QEvent* e)
+// Runs one of the component's handlers: the endpoint stays alive while it
+// runs (a handler may release it), and what it throws goes to the
+// application's handler instead of through the event loop.
+template <class F>
+void TWSocketEndpoint::Guarded(F&& handler)
 {
-    if (e->type() != kSelectEvent && e->type() != kLookupEvent)
-        return QObject::event(e);
     if (!FOwner)
-        return true;
+        return;
+    if (FDepth == 0)
+        FRetired.clear();
     ++FDepth;
     try {
-        if (e->type() == kSelectEvent) {
-            auto* s = static_cast<TSelectEvent*>(e);
-            FOwner->WMASyncSelect(s->socket, s->generation, s->events, s->error);
-        } else {
-            auto* l = static_cast<TLookupEvent*>(e);
-            FOwner->WMAsyncGetHostByName(l->request, l->error, l->addresses);
-        }
+        handler();
     } catch (const std::exception& ex) {
         if (WSocketExceptionHandler)
             WSocketExceptionHandler(ex);
@@ -223,6 +242,25 @@ bool TWSocketEndpoint::event(QEvent* e)
     --FDepth;
     if (FDeleteWhenDone && FDepth == 0)
         deleteLater();
+}
+
+void TWSocketEndpoint::Deliver(TSocket socket, uint32_t generation, uint16_t events, uint16_t error)
+{
+    Guarded([&] { FOwner->WMASyncSelect(socket, generation, events, error); });
+}
+
+bool TWSocketEndpoint::event(QEvent* e)
+{
+    if (e->type() == kSelectEvent) {
+        --FPosted;
+        auto* s = static_cast<TSelectEvent*>(e);
+        Deliver(s->socket, s->generation, s->events, s->error);
+    } else if (e->type() == kLookupEvent) {
+        auto* l = static_cast<TLookupEvent*>(e);
+        Guarded([&] { FOwner->WMAsyncGetHostByName(l->request, l->error, l->addresses); });
+    } else {
+        return QObject::event(e);
+    }
     return true;
 }
 

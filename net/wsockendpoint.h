@@ -2,11 +2,17 @@
 // The notification endpoint of one socket component: what a hidden window
 // receiving WSAAsyncSelect messages is on Windows. It watches the current
 // handle with QSocketNotifiers, turns readiness into the Windows
-// notification bits with the Windows re-arming rules, and posts them to
-// itself as events, so they are handled one at a time, in order, between
-// the other events of the thread (nested modal loops included). Every
-// notification carries the handle and its generation; the component drops
-// those of a handle it no longer holds, since POSIX reuses numbers at once.
+// notification bits with the Windows re-arming rules, and hands them to the
+// component one at a time, in order, between the other events of the thread
+// (nested modal loops included). Notifications raised by calls (a connect
+// result, "writable" after a send) are posted to itself as events. A
+// read-side readiness (data, a close, a caller to accept) is handed over
+// at once from the notifier when none of this endpoint's posted
+// notifications is still waiting, which saves a wake-up and a turn of the
+// event loop per line; when one is waiting, it is posted behind it, so the
+// order stays the order of occurrence. Every notification carries the handle
+// and its generation; the component drops those of a handle it no longer
+// holds, since POSIX reuses numbers at once.
 //
 // Host lookups run getaddrinfo on a helper thread and post their completion
 // here, tagged with the request number; a cancelled request posts nothing.
@@ -17,6 +23,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class QSocketNotifier;
 struct TLookupRequest;
@@ -62,6 +69,13 @@ protected:
 
 private:
     void Readable();
+    // Hand a read-side notification over: at once, or posted behind those
+    // still waiting.
+    void Raise(uint16_t events, uint16_t error);
+    // Run the component's handler for one notification.
+    void Deliver(TSocket socket, uint32_t generation, uint16_t events, uint16_t error);
+    template <class F>
+    void Guarded(F&& handler);
     void Writable();
     void SetReadEnabled(bool on);
     void SetWriteEnabled(bool on);
@@ -76,6 +90,11 @@ private:
     bool FCloseSeen = false;
     int FPeerError = 0;
     int FDepth = 0;
+    // Select notifications posted and not yet handled.
+    int FPosted = 0;
+    // Notifiers let go of while a handler ran, possibly from inside their
+    // own activation: deleted once no handler is running.
+    std::vector<std::unique_ptr<QSocketNotifier>> FRetired;
     bool FDeleteWhenDone = false;
     uint32_t FNextLookup = 0;
     std::shared_ptr<TLookupRequest> FLookup;

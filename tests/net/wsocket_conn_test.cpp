@@ -74,6 +74,35 @@ TEST(WSocketConn, ConnectAcceptSendReceiveClose)
     EXPECT_EQ(stateLog(log), "state 4>7;closed 0;");
 }
 
+// Two seats readable in the same turn, each sending on the other from its
+// data handler: the write notification that a handler raises for the other
+// seat was raised first, so it is reported first; readiness is handed over
+// at once only when none of the seat's posted notifications is waiting.
+TEST(WSocketConn, ANotificationPostedEarlierIsReportedBeforeLaterData)
+{
+    LoopbackPair a(kAddr), b(kAddr);
+    ASSERT_TRUE(a.connect());
+    ASSERT_TRUE(b.connect());
+    std::string log;
+    const auto watch = [&log](TWSocket& s, TWSocket& other, const std::string& name) {
+        s.OnDataSent = [&log, name](TCustomWSocket*, uint16_t) { log += name + " sent;"; };
+        s.OnDataAvailable = [&log, &other, name](TCustomWSocket* self, uint16_t) {
+            char buf[16];
+            if (self->Receive(buf, sizeof buf) > 0) {
+                log += name + " data;";
+                other.SendStr("x");
+            }
+        };
+    };
+    watch(*a.seat, *b.seat, "a");
+    watch(*b.seat, *a.seat, "b");
+    a.peerSend("1");
+    b.peerSend("2");
+    ASSERT_TRUE(waitFor([&] { return log.size() >= 28; }));
+    settle();
+    EXPECT_TRUE(log == "a data;b sent;b data;a sent;" || log == "b data;a sent;a data;b sent;") << log;
+}
+
 TEST(WSocketConn, RefusedConnectGivesConnectedWithErrorThenClosed)
 {
     TWSocket c;
