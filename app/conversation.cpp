@@ -43,10 +43,11 @@ void TConversation::Add(std::string_view text)
             break;
         start = end + 2;
     }
+    FArrived = true;
     if (!FTimer.isActive()) {
         // The first line after a quiet spell goes out in the next turn.
-        const qint64 since = FSinceUpdate.isValid() ? FSinceUpdate.elapsed() : kUpdateGapMs;
-        FTimer.start(static_cast<int>(std::max<qint64>(0, kUpdateGapMs - since)));
+        const qint64 since = FSinceUpdate.isValid() ? FSinceUpdate.elapsed() : FGapMs;
+        FTimer.start(static_cast<int>(std::max<qint64>(0, FGapMs - since)));
     }
 }
 
@@ -66,17 +67,27 @@ void TConversation::queue(std::string_view line, qint64 now)
 
 void TConversation::Update()
 {
+    const bool arriving = FArrived;
+    FArrived = false;
     FSpool.Flush();
     QElapsedTimer spent;
     spent.start();
+    const qint64 budget = arriving ? kUpdateBudgetNs : kCatchUpBudgetNs;
+    bool inserted = false;
     while (!FQueue.empty()) {
         insert(std::min(kChunk, FQueue.size()));
-        if (spent.nsecsElapsed() >= kUpdateBudgetNs)
+        inserted = true;
+        if (spent.nsecsElapsed() >= budget)
             break;
     }
+    if (inserted)
+        FPane->viewport()->repaint();
+    FGapMs = arriving ? static_cast<int>(std::clamp<qint64>(spent.nsecsElapsed() * kPaneShare / 1'000'000,
+                                                           kUpdateGapMs, kMaxUpdateGapMs))
+                      : kUpdateGapMs;
     FSinceUpdate.start();
     if (!FQueue.empty())
-        FTimer.start(kUpdateGapMs);
+        FTimer.start(arriving ? FGapMs : 0);
 }
 
 void TConversation::Flush()

@@ -5,10 +5,17 @@
 //
 // Adding a line is cheap and never touches the widget: the line is queued,
 // and the pane is updated from the event loop, after everything that the
-// current turn relays. Updates are throttled: the first line after a quiet
-// spell is shown in the next turn, later ones at most every kUpdateGapMs,
-// each update inserting only what fits in kUpdateBudgetNs; the rest follows,
-// in order. Idle, no timer runs. Lines that the scrollback limit would trim
+// current turn relays. An update inserts what fits in its time budget and
+// paints the pane at once, so that it holds the loop once, not twice (the
+// insertion, then a posted repaint): every time the loop is held, the line
+// that arrives meanwhile waits, and the other seats with it.
+// - The first line after a quiet spell is shown in the next turn.
+// - While lines keep arriving, updates come at most every kUpdateGapMs, and
+//   further apart when they cost more: the pane takes at most one
+//   kPaneShare-th of the time, so relaying comes first.
+// - Once lines stop arriving, the pane catches up in back-to-back updates of
+//   kCatchUpBudgetNs, with the loop turning between them.
+// The rest follows, in order. Idle, no timer runs. Lines that the scrollback limit would trim
 // at once are dropped from the queue before they are ever decoded, and the
 // front of the pane is trimmed by hand, in an edit of its own, so removed
 // lines are never laid out (QPlainTextEdit's own maximum block count costs
@@ -35,7 +42,10 @@ class QPlainTextEdit;
 class TConversation : public QObject {
 public:
     static constexpr int kUpdateGapMs = 33;
+    static constexpr int kMaxUpdateGapMs = 250;
+    static constexpr int kPaneShare = 20;
     static constexpr qint64 kUpdateBudgetNs = 1'500'000;
+    static constexpr qint64 kCatchUpBudgetNs = 4'000'000;
     static constexpr int kDefaultScrollback = 10000;
 
     // spoolFolder empty: TLogSpool's default folder.
@@ -90,4 +100,6 @@ private:
     qint64 FSpooled = 0;
     QTimer FTimer{this}; // a child, so the window's timers can be listed
     QElapsedTimer FSinceUpdate;
+    int FGapMs = kUpdateGapMs;  // between updates while lines keep arriving
+    bool FArrived = false;      // a line came since the last update
 };
