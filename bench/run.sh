@@ -106,16 +106,31 @@ fi
 mkdir -p "$work/home/config" "$work/home/runtime" "$work/home/logs"
 chmod 700 "$work/home/runtime"
 cp "${PELMORA_BIN:-$build/app/pelmora}" "$work/pelmora-bench"
-t0=$(date +%s%N)
-( cd "$work/home/logs" && QT_QPA_PLATFORM=offscreen PELMORA_ADDRESS=$HUB_ADDR \
-    PELMORA_PORT=$PORT PELMORA_LOOP_LOG="$work/loop.log" HOME="$work/home" \
-    XDG_CONFIG_HOME="$work/home/config" XDG_RUNTIME_DIR="$work/home/runtime" \
-    exec "$work/pelmora-bench" ) >"$work/hub.log" 2>&1 &
-HUB_PID=$!
+start_hub() {
+  local t0 t1
+  t0=$(date +%s%N)
+  ( cd "$work/home/logs" && QT_QPA_PLATFORM=offscreen PELMORA_ADDRESS=$HUB_ADDR \
+      PELMORA_PORT=$PORT PELMORA_LOOP_LOG="$work/loop.log" HOME="$work/home" \
+      XDG_CONFIG_HOME="$work/home/config" XDG_RUNTIME_DIR="$work/home/runtime" \
+      exec "$work/pelmora-bench" ) >"$work/hub.log" 2>&1 &
+  HUB_PID=$!
+  t1=$("$LOADGEN" --probe "$HUB_ADDR" "$PORT" --realtime)
+  starts+=($(( (t1 - t0) / 1000000 )))
+}
+# Start to listening: the median of five starts (one start alone is at the
+# mercy of whatever else the machine does in that moment); the last hub
+# started is the one measured.
+starts=()
+for i in 1 2 3 4 5; do
+  start_hub
+  if [ "$i" -lt 5 ]; then
+    kill "$HUB_PID"
+    wait "$HUB_PID" 2>/dev/null || true
+  fi
+done
 pids+=($HUB_PID)
-t1=$("$LOADGEN" --probe "$HUB_ADDR" "$PORT" --realtime)
-start_ms=$(( (t1 - t0) / 1000000 ))
-echo "hub: start to listening ${start_ms} ms"
+start_ms=$(printf '%s\n' "${starts[@]}" | sort -n | sed -n 3p)
+echo "hub: start to listening ${start_ms} ms (median of ${starts[*]})"
 
 results="$work/results"
 : > "$results"
