@@ -181,11 +181,11 @@ void TConversation::SetShowTimes(bool on)
     bar->setValue(bar->maximum());
 }
 
-bool TConversation::WriteLog(QIODevice& out, bool withTimes)
+bool TConversation::WriteLog(QIODevice& out, bool withTimes, const TLogSpool::TProgress& progress)
 {
     if (!withTimes)
-        return FSpool.CopyTo(out);
+        return FSpool.CopyTo(out, progress);
     TTimedLog timed(out, FMinutes);
     timed.open(QIODevice::WriteOnly);
-    return FSpool.CopyTo(timed);
+    return FSpool.CopyTo(timed, progress);
 }

@@ -64,9 +64,11 @@ public:
     bool UpdateScheduled() const { return FTimer.isActive(); }
 
     // The whole conversation as the log's bytes; withTimes puts each line's
-    // "[HH:MM] " before it. False when it failed.
-    bool WriteLog(QIODevice& out, bool withTimes = false);
+    // "[HH:MM] " before it. False when it failed or progress said stop.
+    bool WriteLog(QIODevice& out, bool withTimes = false, const TLogSpool::TProgress& progress = {});
     const TLogSpool& Spool() const { return FSpool; }
+    // Lines added so far.
+    qint64 Lines() const { return FSpooled; }
 
     int Scrollback() const { return FScrollback; }
     void SetScrollback(int lines);

@@ -145,17 +145,24 @@ void TLogSpool::Flush()
     FSpillAt = kSpillAt;
 }
 
-bool TLogSpool::CopyTo(QIODevice& out)
+bool TLogSpool::CopyTo(QIODevice& out, const TProgress& progress)
 {
     Flush();
+    // What is copied is fixed now: the file up to here, and what a failing
+    // disk left buffered (shared, so later appends do not reach this copy).
+    const qint64 end = FWritten;
+    const QByteArray tail = FBuffer;
+    const qint64 total = end + tail.size();
     QByteArray chunk(256 * 1024, Qt::Uninitialized);
-    for (qint64 at = 0; at < FWritten;) {
-        const ssize_t n = ::pread(FFd, chunk.data(), static_cast<size_t>(qMin<qint64>(chunk.size(), FWritten - at)), at);
+    for (qint64 at = 0; at < end;) {
+        const ssize_t n = ::pread(FFd, chunk.data(), static_cast<size_t>(qMin<qint64>(chunk.size(), end - at)), at);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0 || out.write(chunk.constData(), n) != n)
             return false;
         at += n;
+        if (progress && !progress(at, total))
+            return false;
     }
-    return out.write(FBuffer) == FBuffer.size();
+    return out.write(tail) == tail.size();
 }

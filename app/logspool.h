@@ -21,6 +21,7 @@
 #include <QIODevice>
 #include <QString>
 
+#include <functional>
 #include <string_view>
 
 class TLogSpool {
@@ -36,9 +37,14 @@ public:
     // Writes what is buffered to the file. A failing write keeps the bytes
     // buffered to try again later: nothing of the conversation is dropped.
     void Flush();
-    // Writes the whole conversation to out; false when a read or a write
-    // failed.
-    bool CopyTo(QIODevice& out);
+    // After each piece of a copy: the bytes copied so far and the size of
+    // the copy. It may let the event loop run (a progress dialog); false
+    // stops the copy.
+    using TProgress = std::function<bool(qint64 done, qint64 total)>;
+    // Writes the whole conversation, as it stands when called, to out (lines
+    // added while a progress callback runs the event loop are not part of
+    // it); false when a read or a write failed or progress said stop.
+    bool CopyTo(QIODevice& out, const TProgress& progress = {});
 
     // The spool file's path; empty when no file could be made (the lines are
     // then kept in memory).

@@ -67,6 +67,8 @@ public:
     void SetZoom(int steps);
     int Zoom() const { return FZoom; }
     static constexpr int kMinZoom = -6, kMaxZoom = 27;
+    // How long saving the log runs before its progress dialog shows.
+    static inline int SaveProgressDelayMs = 500;
 
     // The "[HH:MM] " prefix in the pane and in the saved log (設定 menu,
     // off by default); turning it on or off rewrites the pane.

@@ -2,22 +2,49 @@
 #include "mainwindow.h"
 
 #include "dialogs.h"
+#include "exception.h"
 #include "modaldialog.h"
 #include "helpviewer.h"
 #include "ownaddress.h"
 #include "sjis.h"
 #include "statusdialog.h"
+#include "texts.h"
 #include "aboutbox.h"
 #include "namedialog.h"
 #include "savednote.h"
 
 #include <QFileInfo>
+#include <QProgressDialog>
+
+#include <algorithm>
 
 void TTWSChatForm::K5Click()
 {
-    const QString path = FLog.Save([this](QIODevice& out) { return Conversation->WriteLog(out, FShowTimes); },
-                                   QDateTime::currentDateTime());
-    K5->setEnabled(false);
+    // A long conversation takes a while to copy: a progress dialog shows
+    // after a moment, the chat goes on meanwhile (lines that arrive are left
+    // for the next save), and cancelling leaves no file and no error.
+    constexpr int kSteps = 1000;
+    QProgressDialog progress(sjis::decode(txt::kLogSaving), sjis::decode(txt::kLogSaveCancel), 0, kSteps, this);
+    progress.setWindowTitle(sjis::decode(txt::kAppCaption));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(SaveProgressDelayMs);
+    progress.setAutoReset(false);
+    const auto step = [&progress](qint64 done, qint64 total) {
+        progress.setValue(static_cast<int>(done * kSteps / std::max<qint64>(total, 1)));
+        return !progress.wasCanceled();
+    };
+    const qint64 lines = Conversation->Lines();
+    QString path;
+    try {
+        path = FLog.Save([&](QIODevice& out) { return Conversation->WriteLog(out, FShowTimes, step); },
+                         QDateTime::currentDateTime());
+    } catch (const Exception&) {
+        if (progress.wasCanceled())
+            return;
+        throw;
+    }
+    if (Conversation->Lines() == lines)
+        K5->setEnabled(false);
     SavedNote->Show(QFileInfo(path).absoluteFilePath());
 }
 

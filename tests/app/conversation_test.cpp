@@ -19,6 +19,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSettings>
@@ -26,6 +27,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include "qtprint.h"
 #include "testkit.h"
@@ -320,6 +322,51 @@ TEST_F(Conversation, SavingTellsTheFullPathOutsideTheConversationAndOpensTheFold
     render("saved-note.png");
     W->SavedNote->OpenFolderButton->Click();
     EXPECT_EQ(Opened, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(path).absolutePath())});
+}
+
+// A long log shows its progress while the chat goes on: a line that arrives
+// during the save is left for the next one, which stays enabled. A cancelled
+// save leaves the earlier file whole and shows no error.
+TEST_F(Conversation, SavingALongLogShowsProgressAndCanBeCancelled)
+{
+    TTWSChatForm::SaveProgressDelayMs = 0;
+    const std::string line(200, 'x');
+    for (int i = 0; i < 4000; ++i) // several pieces of the copy
+        W->AddLine(line);
+    W->FlushPane();
+    const QByteArray whole = logNow();
+    int visibleTicks = 0;
+    bool cancel = false;
+    QTimer tick; // runs inside the save, from the dialog's event processing
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        auto* p = W->findChild<QProgressDialog*>();
+        if (!p || !p->isVisible() || visibleTicks++ > 0)
+            return;
+        EXPECT_EQ(p->labelText(), sjis::decode(txt::kLogSaving));
+        if (cancel)
+            p->cancel();
+        else
+            W->AddLine("late");
+    });
+    tick.start(0);
+    W->K5->trigger();
+    ASSERT_GT(visibleTicks, 0);
+    const QString path = W->SavedNote->Path();
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll() == whole);
+    EXPECT_TRUE(W->K5->isEnabled());
+
+    visibleTicks = 0;
+    cancel = true;
+    W->K5->trigger();
+    tick.stop();
+    TTWSChatForm::SaveProgressDelayMs = 500;
+    EXPECT_GT(visibleTicks, 0);
+    saved.seek(0);
+    EXPECT_TRUE(saved.readAll() == whole);
+    EXPECT_EQ(QDir(FDir.path()).entryList({QStringLiteral("*.log")}, QDir::Files).size(), 1);
+    EXPECT_TRUE(W->K5->isEnabled());
 }
 
 TEST_F(Conversation, JoinedAddressesAreOfferedAfterARestart)
