@@ -45,7 +45,7 @@ public:
     static constexpr int kMaxUpdateGapMs = 250;
     static constexpr int kPaneShare = 20;
     static constexpr qint64 kUpdateBudgetNs = 1'500'000;
-    static constexpr qint64 kCatchUpBudgetNs = 4'000'000;
+    static constexpr qint64 kCatchUpBudgetNs = 2'000'000;
     static constexpr int kDefaultScrollback = 10000;
 
     // spoolFolder empty: TLogSpool's default folder.
