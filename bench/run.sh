@@ -4,7 +4,9 @@
 # of WINDOW) and one line at a time (SINGLE lines), ROUNDS rounds, medians and
 # the ratios hub / ngIRCd. Both servers run on loopback addresses of their
 # own, each started here and stopped at the end; the hub is the real program,
-# offscreen, with its event-loop blocks logged (PELMORA_LOOP_LOG).
+# offscreen, with its event-loop blocks logged (PELMORA_LOOP_LOG). Every run
+# and the whole also report the host's steal time (steal_pct), so a run that
+# a busy host disturbed can be told from one that measured the servers.
 #
 #   bench/run.sh                         3 rounds, 64-byte lines
 #   ROUNDS=5 SIZE=200 bench/run.sh       other settings by environment
@@ -132,12 +134,25 @@ pids+=($HUB_PID)
 start_ms=$(printf '%s\n' "${starts[@]}" | sort -n | sed -n 3p)
 echo "hub: start to listening ${start_ms} ms (median of ${starts[*]})"
 
+# Steal time: the share of this machine's CPU time that the host of a
+# virtual machine gave to others. Where it is more than a few per cent, the
+# latency tails measure the host more than either server.
+cpu_ticks() { # prints: steal total
+  awk '/^cpu / { t = 0; for (i = 2; i <= 9; i++) t += $i; print $9, t }' /proc/stat
+}
+steal_pct() { # steal_pct "S0 T0" "S1 T1"
+  echo "$1 $2" | awk '{ d = $4 - $2; printf "%.1f", (d > 0 ? 100 * ($3 - $1) / d : 0) }'
+}
+steal_start=$(cpu_ticks)
+
 results="$work/results"
 : > "$results"
 run() { # run NAME ROUND args...
   local name=$1 round=$2; shift 2
-  local out
+  local out t0
+  t0=$(cpu_ticks)
   out=$("$LOADGEN" --size "$SIZE" --window "$WINDOW" --timeout 900 "$@")
+  out="$out steal_pct=$(steal_pct "$t0" "$(cpu_ticks)")"
   echo "round $round $name: $out"
   echo "$name $round $out" >> "$results"
 }
@@ -155,6 +170,7 @@ for r in $(seq 1 "$ROUNDS"); do
   run hub-single "$r" --proto pelmora --host "$HUB_ADDR" --port "$PORT" --mode single \
     --lines "$SINGLE" --pid "$HUB_PID" --block-log "$work/loop.log"
 done
+steal_rounds=$(steal_pct "$steal_start" "$(cpu_ticks)")
 
 # Idle: the hub's context switches (all threads) over two quiet seconds,
 # once the pane has shown what the last run left it (a throttled pane takes
@@ -186,6 +202,7 @@ awk -v rounds="$ROUNDS" '
         median(n, "per_s"), median(n, "p50_us"), median(n, "p99_us"), median(n, "max_us"),
         median(n, "cpu_ns_per_delivery")
       if (median(n, "block_max_us") != "") printf " block_max_us=%s", median(n, "block_max_us")
+      printf " steal_pct=%s", median(n, "steal_pct")
       printf "\n"
     }
     if (("irc-flood" in names) && ("hub-flood" in names)) {
@@ -200,3 +217,4 @@ awk -v rounds="$ROUNDS" '
     }
   }' "$results"
 echo "machine: $(uptime)"
+echo "host steal during the rounds: $steal_rounds % of this machine's CPU time"
