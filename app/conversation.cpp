@@ -28,7 +28,7 @@ TConversation::TConversation(QPlainTextEdit* pane, QObject* parent, const QStrin
 
 void TConversation::SetScrollback(int lines)
 {
-    FScrollback = std::max(1, lines);
+    FScrollback = std::clamp(lines, 1, kMaxScrollback);
     while (FQueue.size() > static_cast<size_t>(FScrollback))
         FQueue.pop_front();
 }

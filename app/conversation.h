@@ -47,6 +47,9 @@ public:
     static constexpr qint64 kUpdateBudgetNs = 1'500'000;
     static constexpr qint64 kCatchUpBudgetNs = 2'000'000;
     static constexpr int kDefaultScrollback = 10000;
+    // The most a setting can ask for: about 300 MB of pane even for the
+    // longest lines, so no setting lets a flood grow memory without bound.
+    static constexpr int kMaxScrollback = 100000;
 
     // spoolFolder empty: TLogSpool's default folder.
     explicit TConversation(QPlainTextEdit* pane, QObject* parent = nullptr,

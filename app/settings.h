@@ -1,7 +1,7 @@
 #pragma once
 // The window's persisted settings: QSettings("tovanit", "pelmora") with the
 // groups "position" (Left, Top, Width, Height), "user" (name), "pane"
-// (Scrollback: lines the conversation pane keeps, at least 1), "view" (Zoom:
+// (Scrollback: lines the conversation pane keeps, 1 to 100 000), "view" (Zoom:
 // font steps from the 13-pixel default; Times: 1 shows the time of day) and
 // "connect" (Address1..Address10, the addresses joined last, newest first).
 // Numbers are stored as decimal text. Read once at creation, written once at

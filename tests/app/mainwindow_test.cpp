@@ -93,7 +93,9 @@ TEST_F(MainWindow, GarbageSettingsGiveDefaultsOrAWindowStillOnScreen)
     Store(QStringLiteral("position"), QStringLiteral("Top"), QStringLiteral("-999999"));
     Store(QStringLiteral("position"), QStringLiteral("Width"), QStringLiteral("99999999999999"));
     Store(QStringLiteral("position"), QStringLiteral("Height"), QStringLiteral("-5"));
+    Store(QStringLiteral("pane"), QStringLiteral("Scrollback"), QStringLiteral("2000000000"));
     TTWSChatForm w(QString(), nullptr, Place());
+    EXPECT_EQ(w.Conversation->Scrollback(), TConversation::kMaxScrollback);
     const QRect g = w.geometry();
     EXPECT_EQ(g.topLeft(), QPoint(100, 100)); // off screen: brought back
     EXPECT_EQ(g.width(), 490);                // not a 32-bit number: the default
