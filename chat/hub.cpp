@@ -185,11 +185,8 @@ void TChatCore::relayPending()
     if (FRelayLen == 0)
         return;
     const std::string_view block(FRelayBegin, FRelayLen);
-    const int from = FRelayFrom;
     FRelayLen = 0; // sending may lead here again (a departure)
-    for (int j = 1; j <= kSeats; ++j)
-        if (j != from && SeatConnected(j))
-            seatSend(j, block);
+    sendToSeats(FRelayFrom, block);
     // Relay first, show after: the others are served before the pane.
     for (size_t pos = 0; pos < block.size();) {
         const size_t lf = block.find('\n', pos);
