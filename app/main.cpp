@@ -1,7 +1,10 @@
-// Program start: the command line first (--help and --version need no
-// display), then the main window (it becomes the main window because it is
-// created first), then the six dialogs, then the event loop. The window
-// shows itself last, which opens the listener.
+// Program start, and the only place that wires the program together: the
+// command line first (--help and --version need no display), then the
+// single-instance guard (a second start asks the first to show itself and
+// ends before any window exists), then the main window (it becomes the main
+// window because it is created first), the desktop's parts connected to it,
+// the six dialogs, and the event loop. The window shows itself last, which
+// opens the listener.
 #include "application.h"
 #include "commandline.h"
 #include "desktopsetup.h"
@@ -14,11 +17,10 @@
 #include "trayicon.h"
 #include "unattended.h"
 
+#include <QAction>
 #include <QFileInfo>
 
 #include <cstdio>
-
-TTWSChatForm* TWSChatForm = nullptr;
 
 namespace {
 
@@ -46,27 +48,35 @@ int main(int argc, char** argv)
     TApplication app(argc, argv);
     EndDisplayStartGuard();
     SetUpDesktop(app);
+
+    // One instance per executable file name: another one runs, so ask it to
+    // show its window and end without showing anything.
+    const QString exeName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    TJustOne guard(&app);
+    if (!guard.MutexCreated) {
+        TInstanceChannel::AskFirstToShow(exeName);
+        return 0;
+    }
     try {
         TTWSChatForm form(line.address);
-        const QString exeName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-        // Another instance of this executable runs: ask it to show its
-        // window, and end without showing anything.
-        if (!form.JustOne1->MutexCreated) {
-            TInstanceChannel::AskFirstToShow(exeName);
-            return 0;
-        }
+
+        TNotifier notices(&form);
+        notices.SetEnabled(form.NotifyAction->isChecked());
+        QObject::connect(form.NotifyAction, &QAction::toggled, &notices, &TNotifier::SetEnabled);
+        QObject::connect(&form, &TTWSChatForm::EventShown, &notices, &TNotifier::EventShown);
+        QObject::connect(&form, &TTWSChatForm::QuestionAsked, &notices, &TNotifier::QuestionAsked);
+        if (TTrayIcon* tray = TTrayIcon::CreateIfAvailable(&form))
+            QObject::connect(&notices, &TNotifier::UnseenChanged, tray, &TTrayIcon::SetUnseen);
+
         TInstanceChannel channel;
         channel.Listen(exeName);
         QObject::connect(&channel, &TInstanceChannel::ShowRequested, &form,
                          [&form] { TNotifier::BringToFront(&form); });
-        if (TTrayIcon* tray = TTrayIcon::CreateIfAvailable(&form))
-            QObject::connect(form.Notices, &TNotifier::UnseenChanged, tray, &TTrayIcon::SetUnseen);
-        TWSChatForm = &form;
+
         CreateDialogs(&form, form.SirSock1);
         StartUnattended(form);
         form.show();
         app.exec();
-        TWSChatForm = nullptr;
     } catch (const Exception& e) {
         TApplication::ShowException(e.Message());
     }

@@ -6,8 +6,6 @@
 #include "application.h"
 #include "flatbutton.h"
 #include "modaldialog.h"
-#include "justone.h"
-#include "notifier.h"
 #include "settings.h"
 #include "ownaddress.h"
 #include "singleline.h"
@@ -97,15 +95,17 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
 
     buildControls();
     buildMenu();
-    Notices = new TNotifier(this, K7);
-    JustOne1 = new TJustOne(this);
+    // The save command is offered while something is not saved.
+    connect(Conversation, &TConversation::UnsavedChanged, this, [this](bool unsaved) {
+        if (unsaved)
+            DisplayMemoChange();
+        else
+            K5->setEnabled(false);
+    });
     SirSock1 = new TSirSock(this);
     Chat = std::make_unique<TChatCore>(this, place.listenAddr, place.port,
                                        place.ownAddr.empty() ? SirSock1->SelfIPAddress() : place.ownAddr);
 
-    // A second instance ends before it does anything.
-    if (!JustOne1->MutexCreated)
-        return;
     if (!firstArgument.isEmpty())
         guarded([&] { Chat->CommandLineJoin(sjis::encode(firstArgument)); });
     FormCreate();
@@ -265,6 +265,15 @@ void TTWSChatForm::buildMenu()
     TimesAction = item(K7, "TimesAction", txt::kMenuShowTimes, QKeySequence(), nullptr);
     TimesAction->setCheckable(true);
     connect(TimesAction, &QAction::toggled, this, [this](bool on) { SetShowTimes(on); });
+    NotifyAction = item(K7, "KNotify", txt::kMenuNotify, QKeySequence(), nullptr);
+    NotifyAction->setCheckable(true);
+    NotifyAction->setChecked(FNotify);
+    connect(NotifyAction, &QAction::toggled, this, [this](bool on) {
+        // Kept at once: the choice outlives a session that never closes
+        // its window.
+        FNotify = on;
+        TWindowSettings::WriteNotify(on);
+    });
 
     K2 = bar->addMenu(sjis::decode(txt::kMenuHelpTop));
     K2->setObjectName(QStringLiteral("K2"));
@@ -345,6 +354,8 @@ void TTWSChatForm::FormCreate()
     NameLabel->setText(sjis::decode(Chat->Name));
     SetZoom(s.zoom);
     SetShowTimes(s.showTimes);
+    FNotify = s.notify;
+    NotifyAction->setChecked(s.notify);
     FRecent = s.recentAddresses;
 }
 
@@ -388,6 +399,7 @@ void TTWSChatForm::FormClose()
     s.scrollback = Conversation->Scrollback();
     s.zoom = FZoom;
     s.showTimes = FShowTimes;
+    s.notify = FNotify;
     s.recentAddresses = FRecent;
     if (!s.Write())
         TApplication::ShowException(txt::kSettingsNotSaved);

@@ -1,6 +1,8 @@
 #pragma once
 // The main window: roster strip, conversation pane, input row and menu.
 // It owns the chat and shows what the chat tells it; it holds no chat logic.
+// What happens in it reaches the desktop's parts (notices, tray) through its
+// signals; main.cpp connects them.
 
 #include <QLabel>
 #include <QLineEdit>
@@ -9,9 +11,9 @@
 #include <QPushButton>
 
 #include "chatcore.h"
-#include "conversationpane.h"
 #include "chatview.h"
 #include "conversation.h"
+#include "conversationpane.h"
 #include "logfile.h"
 
 #include <array>
@@ -24,13 +26,11 @@ class QAction;
 class QLayout;
 class QMenu;
 class TCuteButton;
-class TJustOne;
 class TSirSock;
 class THelpViewer;
 class TFindBar;
 class TSavedNote;
 class QShortcut;
-class TNotifier;
 
 // Where this instance listens and who it says it is.
 struct TChatPlace {
@@ -53,11 +53,11 @@ public:
                           const TChatPlace& place = TChatPlace::FromEnvironment());
     ~TTWSChatForm() override;
 
-    // Conversation pane: every line is spooled as the CP932 bytes it came
-    // as (the log is written from them); the pane shows the last lines,
-    // decoded, updated from the event loop (conversation.h). A "\r\n" inside
-    // a text starts a further line.
-    void AddLine(const std::string& text) override;
+    // Conversation pane: every display line of the event is spooled as its
+    // CP932 bytes (the log is written from them); the pane shows the last
+    // lines, decoded, updated from the event loop (conversation.h). Then
+    // EventShown tells the desktop.
+    void ShowEvent(const TChatEvent& event) override;
     // Everything added so far into the pane now.
     void FlushPane();
     TConversation* Conversation = nullptr;
@@ -117,13 +117,11 @@ public:
     QAction* K4 = nullptr;
     QAction* FindAction = nullptr;  // "検索..." (Ctrl+F), under K1
     QAction* TimesAction = nullptr; // "時刻を表示", checkable, under K7
+    QAction* NotifyAction = nullptr; // "新しい発言を通知する", checkable, under K7
     QMenu* K2 = nullptr; // "ヘルプ "
     QAction *K10 = nullptr, *K3 = nullptr;
 
-    TJustOne* JustOne1 = nullptr;
     TSirSock* SirSock1 = nullptr;
-    // Desktop notices of lines that arrive while the user looks elsewhere.
-    TNotifier* Notices = nullptr;
 
     // Event handlers under their names.
     void FormCreate();
@@ -143,6 +141,12 @@ public:
     void K10Click();
     void KIP1Click();
     void Label2Click();
+
+signals:
+    // Something was added to the conversation; a question is about to wait
+    // for the user (CP932). The event's texts are valid during the call.
+    void EventShown(const TChatEvent& event);
+    void QuestionAsked(const std::string& text);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -166,6 +170,7 @@ private:
     THelpViewer* FHelp = nullptr;
     int FZoom = 0;
     bool FShowTimes = false;
+    bool FNotify = true;
     QStringList FRecent;
     QShortcut* FEscape = nullptr;
 };

@@ -43,8 +43,7 @@ void TTWSChatForm::K5Click()
             return;
         throw;
     }
-    if (Conversation->Lines() == lines)
-        K5->setEnabled(false);
+    Conversation->MarkSaved(lines);
     SavedNote->Show(QFileInfo(path).absoluteFilePath());
 }
 

@@ -5,7 +5,6 @@
 #include "questiondialog.h"
 #include "dialogs.h"
 #include "modaldialog.h"
-#include "notifier.h"
 #include "sjis.h"
 #include "errorbox.h"
 
@@ -40,7 +39,7 @@ void TTWSChatForm::FocusMessageEdit() { MessageEdit->setFocus(); }
 
 int TTWSChatForm::AskQuestion(const std::string& text)
 {
-    Notices->QuestionAsked(text);
+    emit QuestionAsked(text);
     Dialog->Clear();
     Dialog->Add(text);
     return Dialog->ShowModal();
@@ -67,11 +66,10 @@ std::string TTWSChatForm::MessageText() { return sjis::encode(MessageEdit->text(
 
 void TTWSChatForm::ClearMessageText() { MessageEdit->clear(); }
 
-void TTWSChatForm::AddLine(const std::string& text)
+void TTWSChatForm::ShowEvent(const TChatEvent& event)
 {
-    Conversation->Add(text);
-    DisplayMemoChange();
-    Notices->LineArrived(text);
+    Conversation->Add(event);
+    emit EventShown(event);
 }
 
 void TTWSChatForm::FlushPane()

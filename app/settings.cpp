@@ -29,6 +29,7 @@ TWindowSettings TWindowSettings::Read()
     s.beginGroup(QStringLiteral("user"));
     const QVariant name = s.value(QStringLiteral("name"));
     r.name = name.isValid() ? sjis::encode(name.toString()) : txt::kDefaultNick;
+    r.notify = s.value(QStringLiteral("notify"), QStringLiteral("1")).toString().trimmed() != QLatin1String("0");
     s.endGroup();
     s.beginGroup(QStringLiteral("pane"));
     const int lines = readNumber(s, "Scrollback", r.scrollback);
@@ -59,6 +60,7 @@ bool TWindowSettings::Write() const
     s.endGroup();
     s.beginGroup(QStringLiteral("user"));
     s.setValue(QStringLiteral("name"), sjis::decode(name));
+    s.setValue(QStringLiteral("notify"), notify ? QStringLiteral("1") : QStringLiteral("0"));
     s.endGroup();
     s.beginGroup(QStringLiteral("pane"));
     s.setValue(QStringLiteral("Scrollback"), QString::number(scrollback));
@@ -77,6 +79,12 @@ bool TWindowSettings::Write() const
     s.endGroup();
     s.sync();
     return s.status() == QSettings::NoError;
+}
+
+void TWindowSettings::WriteNotify(bool on)
+{
+    QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
+    s.setValue(QStringLiteral("user/notify"), on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 QRect fitOnScreen(const QRect& stored)

@@ -1,6 +1,7 @@
 #pragma once
 // The window's persisted settings: QSettings("tovanit", "pelmora") with the
-// groups "position" (Left, Top, Width, Height), "user" (name), "pane"
+// groups "position" (Left, Top, Width, Height), "user" (name; notify: 0 turns
+// the desktop notices of new lines off), "pane"
 // (Scrollback: lines the conversation pane keeps, 1 to 100 000), "view" (Zoom:
 // font steps from the 13-pixel default; Times: 1 shows the time of day) and
 // "connect" (Address1..Address10, the addresses joined last, newest first).
@@ -17,6 +18,7 @@ struct TWindowSettings {
     int scrollback = 10000;
     int zoom = 0;
     bool showTimes = false;
+    bool notify = true;
     QStringList recentAddresses;
 
     static constexpr int kRecentAddresses = 10;
@@ -26,6 +28,8 @@ struct TWindowSettings {
     static TWindowSettings Read();
     // Returns false when the settings could not be written.
     bool Write() const;
+    // Writes the notify value alone, as soon as the user changes it.
+    static void WriteNotify(bool on);
 };
 
 // Keeps a stored rectangle usable: a window that would open off every

@@ -185,6 +185,6 @@ void TChatCore::SendButtonClick()
     } else {
         CliWSocket->SendStr(line);
     }
-    FView->AddLine(std::string(name) + "> " + std::string(text));
+    FView->ShowEvent(TChatEvent::ChatLine(std::string_view(line).substr(1, line.size() - 3), true));
     FView->ClearMessageText();
 }

@@ -31,6 +31,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TWSocket;
 
@@ -168,7 +169,9 @@ private:
     bool FRecallCandidate = false;
     // Chat lines of the current read still to be relayed: a span of the
     // line buffer of seat FRelayFrom, LFs included.
+    // The fields of those lines, as the line buffer cut them, for the pane.
     const char* FRelayBegin = nullptr;
     size_t FRelayLen = 0;
     int FRelayFrom = 0;
+    std::vector<std::string_view> FRelayFields;
 };

@@ -8,6 +8,8 @@
 // (sjis::encode). Tests implement it with a fake that records the calls and
 // answers questions from a script.
 
+#include "chatevent.h"
+
 #include <array>
 #include <string>
 
@@ -15,13 +17,12 @@ class TChatView {
 public:
     virtual ~TChatView() = default;
 
-    // Append text to the conversation pane (DisplayMemo) as a new entry.
-    // A "\r\n" inside the text starts a further display line; a text that
-    // ends with "\r\n" leaves an empty line after it. A lone CR at the end of
-    // a chat line is part of the stored text but is not shown. Called for
-    // every relayed line: it must be cheap and must not run an event loop
-    // (batch the widget update to the end of the event-loop turn).
-    virtual void AddLine(const std::string& text) = 0;
+    // Something happened in the conversation (chatevent.h): the window adds
+    // its display lines to the pane (DisplayMemo). Called for every relayed
+    // line: it must be cheap and must not run an event loop (batch the
+    // widget update to the end of the event-loop turn). The event's texts
+    // point into the chat's buffers: copy what is kept.
+    virtual void ShowEvent(const TChatEvent& event) = 0;
 
     // Show the roster strip. names[0..8] are the captions of lbName1..lbName9
     // (empty = free place); caption is Label1's text ("おともだち" or

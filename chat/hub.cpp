@@ -170,14 +170,14 @@ void TChatCore::CliNWSocketDataAvailable(int k, int /*error*/)
 // order in which the lines arrived.
 void TChatCore::gatherRelay(int k, std::string_view lineWithLf)
 {
-    if (FRelayLen > 0 && FRelayFrom == k && FRelayBegin + FRelayLen == lineWithLf.data()) {
-        FRelayLen += lineWithLf.size();
-        return;
+    if (FRelayLen == 0 || FRelayFrom != k || FRelayBegin + FRelayLen != lineWithLf.data()) {
+        relayPending();
+        FRelayFrom = k;
+        FRelayBegin = lineWithLf.data();
     }
-    relayPending();
-    FRelayFrom = k;
-    FRelayBegin = lineWithLf.data();
-    FRelayLen = lineWithLf.size();
+    FRelayLen += lineWithLf.size();
+    // The pane is shown the fields the line buffer cut: no kind byte, no LF.
+    FRelayFields.push_back(lineWithLf.substr(1, lineWithLf.size() - 2));
 }
 
 void TChatCore::relayPending()
@@ -186,13 +186,15 @@ void TChatCore::relayPending()
         return;
     const std::string_view block(FRelayBegin, FRelayLen);
     FRelayLen = 0; // sending may lead here again (a departure)
+    std::vector<std::string_view> fields;
+    fields.swap(FRelayFields);
     sendToSeats(FRelayFrom, block);
     // Relay first, show after: the others are served before the pane.
-    for (size_t pos = 0; pos < block.size();) {
-        const size_t lf = block.find('\n', pos);
-        FView->AddLine(std::string(block.substr(pos + 1, lf - pos - 1)));
-        pos = lf + 1;
-    }
+    for (std::string_view field : fields)
+        FView->ShowEvent(TChatEvent::ChatLine(field));
+    fields.clear();
+    if (FRelayFields.empty())
+        FRelayFields.swap(fields); // keep the capacity for the next read
 }
 
 void TChatCore::seatLine(int k, std::string_view line)
@@ -205,7 +207,7 @@ void TChatCore::seatLine(int k, std::string_view line)
         relayPending(); // earlier chat lines are shown before the arrival
         lbName[k - 1] = std::string(field);
         const std::string name = lbName[k - 1]; // line's bytes may move on
-        FView->AddLine("\r\n" + name + txt::kArrived);
+        FView->ShowEvent(TChatEvent::Arrival(name));
         NameList();
         Sendall(k, "u" + name);
         if (Nextnumber == k)
@@ -235,7 +237,7 @@ void TChatCore::seatDeparture(int k)
     FSeated[k - 1] = false;
     RcvBufN[k - 1].Clear(); // no stale partial line for the next occupant
     const std::string name = lbName[k - 1];
-    FView->AddLine(name + txt::kHubLeft);
+    FView->ShowEvent(TChatEvent::SeatLeft(name));
     Sendall(k, "c" + name);
     lbName[k - 1].clear();
     NameList();

@@ -27,6 +27,14 @@
 #include <memory>
 #include <string_view>
 
+// A chat line's field is nick + "> " + text + CR: the length of the nick,
+// or npos when the field holds no "> " (a sender that does not follow the
+// grammar; its whole field is then what it said).
+inline size_t ChatFieldNickLength(std::string_view field)
+{
+    return field.find("> ");
+}
+
 class TLineBuffer {
 public:
     static constexpr int kMaxLine = 1022;   // bytes before the LF

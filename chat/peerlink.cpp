@@ -25,7 +25,7 @@ void TChatCore::CommandLineJoin(const std::string& target)
 void TChatCore::joinStart()
 {
     FLostHub.clear();
-    FView->AddLine(IPName + txt::kSearching);
+    FView->ShowEvent(TChatEvent::Note(IPName + txt::kSearching));
     offerConnect(false);
     lookUp(IPName);
 }
@@ -64,7 +64,7 @@ void TChatCore::Timer1Timer()
 void TChatCore::CliWSocketDnsLookupDone(int error)
 {
     if (error != 0) {
-        FView->AddLine(txt::kLookupFailed);
+        FView->ShowEvent(TChatEvent::Note(txt::kLookupFailed));
         offerConnect(true);
         return;
     }
@@ -86,13 +86,13 @@ void TChatCore::CliWSocketDnsLookupDone(int error)
 void TChatCore::CliWSocketSessionConnected(int error)
 {
     if (error == WSAECONNREFUSED) {
-        FView->AddLine(txt::kRefused);
+        FView->ShowEvent(TChatEvent::Note(txt::kRefused));
         offerConnect(true);
         return;
     }
     if (error != 0) {
         FLostHub.clear();
-        FView->AddLine(txt::kConnectFailed + std::to_string(error));
+        FView->ShowEvent(TChatEvent::Note(txt::kConnectFailed + std::to_string(error)));
         offerConnect(true);
         return;
     }
@@ -147,11 +147,11 @@ void TChatCore::CliWSocketSessionClosed(int /*error*/)
     // redirect target before a yes to the hub-loss question could replace it.
     bool rejoin = false;
     if (!ChangeIP) {
-        FView->AddLine(txt::kDisconnected);
+        FView->ShowEvent(TChatEvent::Note(txt::kDisconnected));
     } else if (FView->AskQuestion(txt::kRedirectQuestion) == 1) {
         rejoin = true;
     } else {
-        FView->AddLine(txt::kDisconnected);
+        FView->ShowEvent(TChatEvent::Note(txt::kDisconnected));
     }
     if (NextServer && nuser > 1) {
         if (NextIP != FOwnAddr) {
@@ -162,7 +162,7 @@ void TChatCore::CliWSocketSessionClosed(int /*error*/)
                 rejoin = true;
             }
         } else {
-            FView->AddLine(txt::kHubLostWait);
+            FView->ShowEvent(TChatEvent::Note(txt::kHubLostWait));
         }
     }
     if (rejoin) {
@@ -210,7 +210,7 @@ void TChatCore::peerLine(std::string_view line)
             offerConnect(false);
             ChangeIP = true;
         } else {
-            FView->AddLine(txt::kSelfCall);
+            FView->ShowEvent(TChatEvent::Note(txt::kSelfCall));
         }
         CliWSocket->Close(); // the closure handling runs inside
         break;
@@ -223,13 +223,13 @@ void TChatCore::peerLine(std::string_view line)
                 l = name;
                 break;
             }
-        FView->AddLine("\r\n" + name + txt::kArrived);
+        FView->ShowEvent(TChatEvent::Arrival(name));
         NameList();
         break;
     }
     case 'c': {
         const std::string name(field);
-        FView->AddLine("\r\n" + name + txt::kPeerLeft);
+        FView->ShowEvent(TChatEvent::PeerLeft(name));
         for (std::string& l : lbName)
             if (l == name) {
                 l.clear();
@@ -246,7 +246,7 @@ void TChatCore::peerLine(std::string_view line)
         NextName = std::string(field);
         break;
     case '1':
-        FView->AddLine(std::string(field));
+        FView->ShowEvent(TChatEvent::ChatLine(field));
         break;
     default:
         break;

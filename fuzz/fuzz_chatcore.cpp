@@ -38,7 +38,7 @@ void check(bool ok)
 class NullView : public TChatView {
 public:
     std::string message;
-    void AddLine(const std::string&) override {}
+    void ShowEvent(const TChatEvent&) override {}
     void ShowRoster(const std::array<std::string, 9>&, const std::string&) override {}
     void SetConnectEnabled(bool) override {}
     void SetDisconnectEnabled(bool) override {}

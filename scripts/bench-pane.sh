@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-cmake --build "$build" --target app_conversation_test >/dev/null
+cmake --build "$build" --target conversation_conversation_test >/dev/null
 for run in 1 2 3; do
   QT_QPA_PLATFORM=offscreen PELMORA_TEST_BINARY_DIR="$PWD/$build" \
-    "$build/tests/app/app_conversation_test" --gtest_filter='*HostileLines*' | grep '^\[ pane \]'
+    "$build/tests/conversation/conversation_conversation_test" --gtest_filter='*HostileLines*' | grep '^\[ pane \]'
 done

@@ -115,7 +115,7 @@ TEST_F(MainWindow, InputBoxFollowsTheWindowWidth)
 TEST_F(MainWindow, PaneSplitsCrLfAndEnablesSaving)
 {
     TTWSChatForm w(QString(), nullptr, Place());
-    w.AddLine(txt::kDefaultNick + "> a\r\nb\rc\r");
+    w.ShowEvent(TChatEvent::Note(txt::kDefaultNick + "> a\r\nb\rc\r"));
     EXPECT_TRUE(w.K5->isEnabled());
     EXPECT_EQ(w.DisplayMemo->toPlainText(), QString()); // never inside the turn that adds
     w.FlushPane();
@@ -139,7 +139,7 @@ TEST_F(MainWindow, AFloodKeepsEveryLineInTheLogAndOnlyTheLimitInThePane)
     QByteArray log;
     const qint64 t0 = QDateTime::currentMSecsSinceEpoch();
     for (int i = 0; i < 8000; ++i) {
-        w.AddLine(line(i));
+        w.ShowEvent(TChatEvent::ChatLine(line(i)));
         log += QByteArray::fromStdString(line(i)) + "\r\n";
     }
     ASSERT_TRUE(testkit::waitFor([&] { return w.DisplayMemo->blockCount() > 1; }));
@@ -150,7 +150,7 @@ TEST_F(MainWindow, AFloodKeepsEveryLineInTheLogAndOnlyTheLimitInThePane)
 
     for (int turn = 0; turn < 20; ++turn) {
         for (int i = 8000 + turn * 100; i < 8100 + turn * 100; ++i) {
-            w.AddLine(line(i));
+            w.ShowEvent(TChatEvent::ChatLine(line(i)));
             log += QByteArray::fromStdString(line(i)) + "\r\n";
         }
         QCoreApplication::processEvents();
@@ -177,7 +177,7 @@ TEST_F(MainWindow, IdleAfterAnUpdateNoTimerRuns)
 {
     TTWSChatForm w(QString(), nullptr, Place());
     w.show();
-    w.AddLine("a");
+    w.ShowEvent(TChatEvent::ChatLine("a"));
     ASSERT_TRUE(testkit::waitFor([&] { return w.DisplayMemo->toPlainText() == QStringLiteral("a"); }));
     for (const QTimer* t : w.findChildren<QTimer*>())
         EXPECT_FALSE(t->isActive()) << t->parent()->metaObject()->className();
@@ -241,7 +241,7 @@ TEST_F(MainWindow, SavingTheLogWritesThePaneAndDisablesTheCommandUntilTheNextLin
     TApplication::ExceptionReporter = [&](const std::string& m) { reported.push_back(m); };
 
     TTWSChatForm w(QString(), nullptr, Place());
-    w.AddLine("abc");
+    w.ShowEvent(TChatEvent::ChatLine("abc"));
     w.K5->trigger();
     EXPECT_FALSE(w.K5->isEnabled());
     const QStringList logs = QDir(FDir.path()).entryList({QStringLiteral("*.log")}, QDir::Files);
@@ -249,7 +249,7 @@ TEST_F(MainWindow, SavingTheLogWritesThePaneAndDisablesTheCommandUntilTheNextLin
     QFile f(FDir.filePath(logs[0]));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("abc\r\n"));
-    w.AddLine("def");
+    w.ShowEvent(TChatEvent::ChatLine("def"));
     EXPECT_TRUE(w.K5->isEnabled());
 
     // The folder goes away: the failure is shown and the command stays on.
@@ -269,8 +269,8 @@ TEST_F(MainWindow, RendersForReview)
     TTWSChatForm w(QString(), nullptr, Place());
     w.show();
     for (int i = 0; i < 500; ++i)
-        w.AddLine(txt::kDefaultNick + "> " + txt::kMessageEditInitial + " " + std::to_string(i) +
-                  (i % 7 == 0 ? "\r\n" + txt::kDefaultNick + txt::kArrived : std::string()));
+        w.ShowEvent(TChatEvent::Note(txt::kDefaultNick + "> " + txt::kMessageEditInitial + " " + std::to_string(i) +
+                                     (i % 7 == 0 ? "\r\n" + txt::kDefaultNick + txt::kArrived : std::string())));
     w.FlushPane();
     const QString dir = QString::fromLocal8Bit(qgetenv("PELMORA_TEST_BINARY_DIR")) + QStringLiteral("/review");
     QDir().mkpath(dir);

@@ -38,11 +38,11 @@ public:
     bool keepLines = true;
     size_t lineCount = 0;
 
-    void AddLine(const std::string& text) override
+    void ShowEvent(const TChatEvent& event) override
     {
         ++lineCount;
         if (keepLines)
-            lines.push_back(text);
+            lines.push_back(EventText(event));
     }
     void ShowRoster(const std::array<std::string, 9>& names, const std::string& c) override
     {

@@ -8,12 +8,14 @@
 // as its title, the line as its body. A burst is coalesced: at most one
 // notification per interval, the latest line, updating the one already
 // shown. Nothing happens while the program is active. Activating the
-// notification brings the window back. The 設定 menu's checkable item turns
-// the notifications off; it is kept in the settings file ("user/notify").
+// notification brings the window back. SetEnabled(false) (the window's
+// 設定 menu item) turns the notifications off; the unseen count goes on.
 //
 // The desktop side is an interface so that tests record what would be shown;
 // the real one talks to org.freedesktop.Notifications on the session bus,
 // and without a session bus or a notification daemon it does nothing.
+
+#include "chatevent.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -24,8 +26,6 @@
 #include <memory>
 #include <string>
 
-class QAction;
-class QMenu;
 class QWidget;
 
 class TDesktopNotices {
@@ -48,14 +48,17 @@ std::unique_ptr<TDesktopNotices> MakeDesktopNotices();
 class TNotifier : public QObject {
     Q_OBJECT
 public:
-    // Adds its checkable item to settingsMenu and reads the setting.
-    TNotifier(QWidget* window, QMenu* settingsMenu);
+    // Notices for window, the program's main window.
+    explicit TNotifier(QWidget* window);
     ~TNotifier() override;
 
-    // A pane line, as CP932 bytes; a chat line reads "nick> text".
-    void LineArrived(const std::string& text);
+    // Something was added to the conversation: a chat line is told with
+    // its sender's nick as the title.
+    void EventShown(const TChatEvent& event);
     // A question of the chat, as CP932 bytes.
     void QuestionAsked(const std::string& text);
+    void SetEnabled(bool on) { FEnabled = on; }
+    bool Enabled() const { return FEnabled; }
 
     void SetDesktop(std::unique_ptr<TDesktopNotices> desktop);
     TDesktopNotices* Desktop() const { return FDesktop.get(); }
@@ -63,7 +66,6 @@ public:
 
     // Lines that arrived since the program was last active.
     int Unseen() const { return FUnseen; }
-    QAction* EnableAction() const { return FEnable; }
 
     // Shows, raises and activates the window.
     static void BringToFront(QWidget* window);
@@ -78,7 +80,7 @@ private:
     void backInView();
 
     QWidget* FWindow;
-    QAction* FEnable;
+    bool FEnabled = true;
     std::unique_ptr<TDesktopNotices> FDesktop;
     int FInterval = 1000;
     int FUnseen = 0;

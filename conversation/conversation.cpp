@@ -33,15 +33,13 @@ void TConversation::SetScrollback(int lines)
         FQueue.pop_front();
 }
 
-void TConversation::Add(std::string_view text)
+void TConversation::Add(const TChatEvent& event)
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    for (size_t start = 0;;) {
-        const size_t end = text.find("\r\n", start);
-        queue(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start), now);
-        if (end == std::string_view::npos)
-            break;
-        start = end + 2;
+    ForEachDisplayLine(event, [this, now](std::string_view line) { queue(line, now); });
+    if (!FUnsaved) {
+        FUnsaved = true;
+        emit UnsavedChanged(true);
     }
     FArrived = true;
     if (!FTimer.isActive()) {
@@ -51,10 +49,16 @@ void TConversation::Add(std::string_view text)
     }
 }
 
+void TConversation::MarkSaved(qint64 lines)
+{
+    if (!FUnsaved || lines != FSpooled)
+        return;
+    FUnsaved = false;
+    emit UnsavedChanged(false);
+}
+
 void TConversation::queue(std::string_view line, qint64 now)
 {
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
     FSpool.Append(line);
     if (FMinutes.empty() || FMinutes.back().second / 60000 != now / 60000)
         FMinutes.emplace_back(FSpooled, now);

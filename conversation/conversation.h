@@ -24,6 +24,7 @@
 // Each line shown keeps its arrival time (milliseconds since the epoch),
 // block i of the pane being line i.
 
+#include "chatevent.h"
 #include "logspool.h"
 
 #include <QElapsedTimer>
@@ -40,6 +41,7 @@ class QIODevice;
 class QPlainTextEdit;
 
 class TConversation : public QObject {
+    Q_OBJECT
 public:
     static constexpr int kUpdateGapMs = 33;
     static constexpr int kMaxUpdateGapMs = 250;
@@ -55,10 +57,12 @@ public:
     explicit TConversation(QPlainTextEdit* pane, QObject* parent = nullptr,
                            const QString& spoolFolder = QString());
 
-    // A text for the pane; a "\r\n" inside it starts a further line. A CR
-    // ending a line (a chat line's CR before its LF) is not shown, and the
-    // log ends every line with its own CR LF.
-    void Add(std::string_view text);
+    // What the chat shows: its display lines (chatevent.h) are spooled and
+    // queued for the pane; the log ends every line with its own CR LF.
+    void Add(const TChatEvent& event);
+    // The log was saved with its first `lines` lines: when no line came
+    // since, the conversation counts as saved again.
+    void MarkSaved(qint64 lines);
 
     // One throttled update: what fits in the time budget.
     void Update();
@@ -85,6 +89,11 @@ public:
     // for a block that holds no line.
     qint64 ArrivedAt(int block) const;
 
+signals:
+    // A line came after the last save (true), or a save took every line
+    // (false); the save command follows it.
+    void UnsavedChanged(bool unsaved);
+
 private:
     struct TQueued {
         std::string Bytes;
@@ -107,4 +116,5 @@ private:
     QElapsedTimer FSinceUpdate;
     int FGapMs = kUpdateGapMs;  // between updates while lines keep arriving
     bool FArrived = false;      // a line came since the last update
+    bool FUnsaved = false;      // a line came since the last save
 };

@@ -50,8 +50,14 @@ protected:
         rec->alerts = &FAlerts;
         rec->seen = &FSeen;
         FRecorder = rec.get();
-        FWindow->Notices->SetDesktop(std::move(rec));
-        FWindow->Notices->SetInterval(300);
+        // Wired as the program wires it.
+        FNotices = new TNotifier(FWindow.get());
+        FNotices->SetEnabled(FWindow->NotifyAction->isChecked());
+        QObject::connect(FWindow->NotifyAction, &QAction::toggled, FNotices, &TNotifier::SetEnabled);
+        QObject::connect(FWindow.get(), &TTWSChatForm::EventShown, FNotices, &TNotifier::EventShown);
+        QObject::connect(FWindow.get(), &TTWSChatForm::QuestionAsked, FNotices, &TNotifier::QuestionAsked);
+        FNotices->SetDesktop(std::move(rec));
+        FNotices->SetInterval(300);
         FWindow->show();
         FOther.show();
     }
@@ -63,6 +69,7 @@ protected:
 
     QTemporaryDir FDir;
     std::unique_ptr<TTWSChatForm> FWindow;
+    TNotifier* FNotices = nullptr; // the window's child
     QWidget FOther;
     Recorder* FRecorder = nullptr;
     std::vector<Recorder::Shown> FShown;
@@ -73,13 +80,13 @@ protected:
 TEST_F(Notices, OnlyWhileAwayAndABurstIsOneNoticePerInterval)
 {
     Activate(*FWindow);
-    FWindow->AddLine("aki> " + sjis::encode(QStringLiteral("見てる？")));
+    FWindow->ShowEvent(TChatEvent::ChatLine("aki> " + sjis::encode(QStringLiteral("見てる？"))));
     EXPECT_TRUE(FShown.empty());
     EXPECT_EQ(FAlerts, 0);
-    EXPECT_EQ(FWindow->Notices->Unseen(), 0);
+    EXPECT_EQ(FNotices->Unseen(), 0);
 
     Activate(FOther);
-    FWindow->AddLine("aki> " + sjis::encode(QStringLiteral("おーい")));
+    FWindow->ShowEvent(TChatEvent::ChatLine("aki> " + sjis::encode(QStringLiteral("おーい"))));
     ASSERT_EQ(FShown.size(), 1u);
     EXPECT_EQ(FShown[0].title, QStringLiteral("aki"));
     EXPECT_EQ(FShown[0].body, QStringLiteral("おーい"));
@@ -87,7 +94,7 @@ TEST_F(Notices, OnlyWhileAwayAndABurstIsOneNoticePerInterval)
 
     // A flood: nothing more until the interval is over, then the latest line.
     for (int i = 0; i < 500; ++i)
-        FWindow->AddLine("ben> " + std::to_string(i));
+        FWindow->ShowEvent(TChatEvent::ChatLine("ben> " + std::to_string(i)));
     EXPECT_EQ(FShown.size(), 1u);
     ASSERT_TRUE(QTest::qWaitFor([&] { return FShown.size() == 2; }, 5000));
     EXPECT_EQ(FShown[1].title, QStringLiteral("ben"));
@@ -97,14 +104,14 @@ TEST_F(Notices, OnlyWhileAwayAndABurstIsOneNoticePerInterval)
     EXPECT_EQ(FShown.size(), 2u);
 
     // Arrivals and departures are the program's own notes.
-    FWindow->AddLine(sjis::encode(QStringLiteral("cyd さんが入室しました。")));
+    FWindow->ShowEvent(TChatEvent::Note(sjis::encode(QStringLiteral("cyd さんが入室しました。"))));
     ASSERT_TRUE(QTest::qWaitFor([&] { return FShown.size() == 3; }, 5000));
     EXPECT_EQ(FShown[2].title, sjis::decode(txt::kAppCaption));
-    EXPECT_EQ(FWindow->Notices->Unseen(), 502);
+    EXPECT_EQ(FNotices->Unseen(), 502);
 
-    QSignalSpy unseen(FWindow->Notices, &TNotifier::UnseenChanged);
+    QSignalSpy unseen(FNotices, &TNotifier::UnseenChanged);
     Activate(*FWindow);
-    EXPECT_EQ(FWindow->Notices->Unseen(), 0);
+    EXPECT_EQ(FNotices->Unseen(), 0);
     EXPECT_EQ(FSeen, 1);
     ASSERT_FALSE(unseen.isEmpty());
     EXPECT_EQ(unseen.last().at(0).toInt(), 0);
@@ -112,23 +119,23 @@ TEST_F(Notices, OnlyWhileAwayAndABurstIsOneNoticePerInterval)
 
 TEST_F(Notices, TheSettingTurnsThemOffAndIsKept)
 {
-    QAction* item = FWindow->Notices->EnableAction();
+    QAction* item = FWindow->NotifyAction;
     ASSERT_TRUE(FWindow->K7->actions().contains(item));
     EXPECT_TRUE(item->isChecked());
     item->trigger();
     Activate(FOther);
-    FWindow->AddLine("aki> hello");
+    FWindow->ShowEvent(TChatEvent::ChatLine("aki> hello"));
     QTest::qWait(50);
     EXPECT_TRUE(FShown.empty());
     EXPECT_EQ(FAlerts, 0);
-    EXPECT_EQ(FWindow->Notices->Unseen(), 1); // the tray still marks it
+    EXPECT_EQ(FNotices->Unseen(), 1); // the tray still marks it
 
     TTWSChatForm again(QString(), nullptr, [] {
         TChatPlace p;
         p.listenAddr = p.ownAddr = "127.40.8.99";
         return p;
     }());
-    EXPECT_FALSE(again.Notices->EnableAction()->isChecked());
+    EXPECT_FALSE(again.NotifyAction->isChecked());
     EXPECT_EQ(QSettings(QStringLiteral("tovanit"), QStringLiteral("pelmora")).value(QStringLiteral("user/notify")),
               QStringLiteral("0"));
 }
@@ -153,9 +160,9 @@ TEST_F(Notices, AQuestionWhileAwayIsTold)
 TEST_F(Notices, TheTrayMarksUnseenLinesAndAClickTogglesTheWindow)
 {
     TTrayIcon tray(FWindow.get());
-    QObject::connect(FWindow->Notices, &TNotifier::UnseenChanged, &tray, &TTrayIcon::SetUnseen);
+    QObject::connect(FNotices, &TNotifier::UnseenChanged, &tray, &TTrayIcon::SetUnseen);
     Activate(FOther);
-    FWindow->AddLine("aki> hi");
+    FWindow->ShowEvent(TChatEvent::ChatLine("aki> hi"));
     EXPECT_TRUE(tray.ShowsUnread());
     Activate(*FWindow);
     EXPECT_FALSE(tray.ShowsUnread());

@@ -3,16 +3,11 @@
 #include "sjis.h"
 #include "texts.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QMenu>
-#include <QSettings>
 #include <QWindow>
 #include <QWidget>
 
 namespace {
-
-const QString kNotifyKey = QStringLiteral("user/notify");
 
 QString q(const std::string& cp932) { return sjis::decode(cp932); }
 
@@ -23,20 +18,10 @@ QString oneParagraph(QString text)
 
 } // namespace
 
-TNotifier::TNotifier(QWidget* window, QMenu* settingsMenu)
+TNotifier::TNotifier(QWidget* window)
     : QObject(window), FWindow(window), FDesktop(MakeDesktopNotices())
 {
     setObjectName(QStringLiteral("Notifier"));
-    FEnable = settingsMenu->addAction(q(txt::kMenuNotify));
-    FEnable->setObjectName(QStringLiteral("KNotify"));
-    FEnable->setCheckable(true);
-    QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
-    FEnable->setChecked(s.value(kNotifyKey, QStringLiteral("1")).toString().trimmed() != QLatin1String("0"));
-    connect(FEnable, &QAction::toggled, this, [](bool on) {
-        QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
-        s.setValue(kNotifyKey, on ? QStringLiteral("1") : QStringLiteral("0"));
-    });
-
     FHold.setSingleShot(true);
     connect(&FHold, &QTimer::timeout, this, &TNotifier::showPending);
     SetDesktop(std::move(FDesktop));
@@ -71,16 +56,15 @@ bool TNotifier::userIsAway() const
     return !looking || !FWindow->isVisible() || FWindow->isMinimized();
 }
 
-void TNotifier::LineArrived(const std::string& text)
+void TNotifier::EventShown(const TChatEvent& event)
 {
     if (!userIsAway())
         return;
-    // "nick> text" is a chat line; anything else is the program's own note.
-    const size_t mark = text.find("> ");
-    if (mark != std::string::npos && mark > 0 && text.find("\r\n") > mark)
-        arrived(q(text.substr(0, mark)), oneParagraph(q(text.substr(mark + 2))));
+    const std::string_view nick = event.Nick();
+    if (event.Kind == TChatEvent::TKind::Line && !nick.empty())
+        arrived(q(std::string(nick)), q(std::string(event.Said())));
     else
-        arrived(q(txt::kAppCaption), oneParagraph(q(text)));
+        arrived(q(txt::kAppCaption), oneParagraph(q(EventText(event))));
 }
 
 void TNotifier::QuestionAsked(const std::string& text)
@@ -97,7 +81,7 @@ void TNotifier::arrived(const QString& title, const QString& body)
         return;
     ++FUnseen;
     emit UnseenChanged(FUnseen);
-    if (!FEnable->isChecked())
+    if (!FEnabled)
         return;
     FTitle = title;
     FBody = body;
@@ -113,7 +97,7 @@ void TNotifier::arrived(const QString& title, const QString& body)
 
 void TNotifier::showPending()
 {
-    if (!FPending || !userIsAway() || !FEnable->isChecked())
+    if (!FPending || !userIsAway() || !FEnabled)
         return;
     FPending = false;
     FLastShown.restart();

@@ -70,7 +70,7 @@ protected:
     }
     void add(const std::string& cp932)
     {
-        W->AddLine(cp932);
+        W->ShowEvent(TChatEvent::Note(cp932));
         W->FlushPane();
     }
     // The middle of a character of the pane, in viewport coordinates.
@@ -109,7 +109,7 @@ protected:
 TEST_F(Conversation, PageKeysInTheInputBoxScrollThePaneAndAClickFocusesIt)
 {
     for (int i = 0; i < 200; ++i)
-        W->AddLine("line " + std::to_string(i));
+        W->ShowEvent(TChatEvent::ChatLine("line " + std::to_string(i)));
     W->FlushPane();
     QScrollBar* bar = W->DisplayMemo->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
@@ -221,7 +221,7 @@ TEST_F(Conversation, HostileLinesKeepTheirBytes)
     // A flood: many lines in one turn, half of them with a link.
     const double cpu = testkit::cpuSeconds();
     for (int i = 0; i < 5000; ++i)
-        W->AddLine("name> line " + std::to_string(i) + (i % 2 ? " http://a.jp/" : " text"));
+        W->ShowEvent(TChatEvent::ChatLine("name> line " + std::to_string(i) + (i % 2 ? " http://a.jp/" : " text")));
     W->FlushPane();
     std::cout << "[ pane ] flood of 5000 lines: " << (testkit::cpuSeconds() - cpu) * 1e6 / 5000 << " us CPU a line\n";
     EXPECT_EQ(FindLinks(sjis::decode(thousand)).size(), 1000u);
@@ -332,7 +332,7 @@ TEST_F(Conversation, SavingALongLogShowsProgressAndCanBeCancelled)
     TTWSChatForm::SaveProgressDelayMs = 0;
     const std::string line(200, 'x');
     for (int i = 0; i < 4000; ++i) // several pieces of the copy
-        W->AddLine(line);
+        W->ShowEvent(TChatEvent::ChatLine(line));
     W->FlushPane();
     const QByteArray whole = logNow();
     int visibleTicks = 0;
@@ -346,7 +346,7 @@ TEST_F(Conversation, SavingALongLogShowsProgressAndCanBeCancelled)
         if (cancel)
             p->cancel();
         else
-            W->AddLine("late");
+            W->ShowEvent(TChatEvent::ChatLine("late"));
     });
     tick.start(0);
     W->K5->trigger();

@@ -1,0 +1,46 @@
+#include "chatevent.h"
+
+#include "linebuffer.h"
+#include "texts.h"
+
+TChatEvent TChatEvent::ChatLine(std::string_view field, bool own)
+{
+    TChatEvent e{TKind::Line, field};
+    e.NickLen = ChatFieldNickLength(field);
+    e.Own = own;
+    return e;
+}
+
+std::string_view TChatEvent::Nick() const
+{
+    if (Kind != TKind::Line)
+        return Text;
+    return NickLen == std::string_view::npos ? std::string_view() : Text.substr(0, NickLen);
+}
+
+std::string_view TChatEvent::Said() const
+{
+    if (Kind != TKind::Line)
+        return Text;
+    std::string_view said = NickLen == std::string_view::npos ? Text : Text.substr(NickLen + 2);
+    if (!said.empty() && said.back() == '\r')
+        said.remove_suffix(1);
+    return said;
+}
+
+std::string EventText(const TChatEvent& e)
+{
+    const std::string nick(e.Text);
+    switch (e.Kind) {
+    case TChatEvent::TKind::Line:
+    case TChatEvent::TKind::Note:
+        return nick;
+    case TChatEvent::TKind::Arrival:
+        return "\r\n" + nick + txt::kArrived;
+    case TChatEvent::TKind::SeatLeft:
+        return nick + txt::kHubLeft;
+    case TChatEvent::TKind::PeerLeft:
+        return "\r\n" + nick + txt::kPeerLeft;
+    }
+    return nick;
+}

@@ -1,0 +1,76 @@
+#pragma once
+// What the chat tells the screen has happened, and the one function that
+// turns it into the text of the conversation pane and the saved log.
+//
+// The chat core hands the view a TChatEvent: a chat line, somebody's arrival
+// or departure, or a note of the program's own. The view decides what to do
+// with each kind (show it, notify the user, write it to standard output);
+// only EventText and ForEachDisplayLine below know how each kind reads in
+// the pane. All texts are CP932 bytes; the views of an event point into the
+// chat core's buffers and are valid only during the call that hands it on.
+
+#include <string>
+#include <string_view>
+
+struct TChatEvent {
+    enum class TKind {
+        Line,      // a chat line: "nick> text", relayed, received or one's own
+        Arrival,   // somebody joined the group (hub or peer side)
+        SeatLeft,  // a hub saw one of its seats leave
+        PeerLeft,  // a peer was told by its hub that somebody left
+        Note,      // the program's own note (looking for, disconnected, ...)
+    };
+
+    TKind Kind = TKind::Note;
+    // Line: the chat line's field as on the wire, CR included, without the
+    // kind byte and LF. Arrival, SeatLeft, PeerLeft: the nick. Note: the text.
+    std::string_view Text;
+    // Line: the length of the nick before "> " in Text; npos when the field
+    // has no "> " (a peer that does not follow the grammar).
+    size_t NickLen = std::string_view::npos;
+    // Line: typed by this instance's own user.
+    bool Own = false;
+
+    static TChatEvent ChatLine(std::string_view field, bool own = false);
+    static TChatEvent Arrival(std::string_view nick) { return {TKind::Arrival, nick}; }
+    static TChatEvent SeatLeft(std::string_view nick) { return {TKind::SeatLeft, nick}; }
+    static TChatEvent PeerLeft(std::string_view nick) { return {TKind::PeerLeft, nick}; }
+    static TChatEvent Note(std::string_view text) { return {TKind::Note, text}; }
+
+    // Line: the sender's nick (empty when the field names nobody) and what
+    // was said, without the CR that ends a line on the wire.
+    std::string_view Nick() const;
+    std::string_view Said() const;
+};
+
+// The event as the pane and the log read it: display lines joined by CR LF,
+// a chat line's own CR kept (the pane does not show it).
+std::string EventText(const TChatEvent& event);
+
+// Each display line of the event, in order, as the pane shows it and the
+// log writes it (without line ends): onLine(std::string_view).
+template <class F>
+void ForEachDisplayLine(const TChatEvent& event, F&& onLine)
+{
+    if (event.Kind == TChatEvent::TKind::Line) {
+        // A chat line's field holds no LF, so it is one display line; the
+        // CR before the wire's LF is not shown.
+        std::string_view line = event.Text;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        onLine(line);
+        return;
+    }
+    const std::string text = EventText(event);
+    const std::string_view all(text);
+    for (size_t start = 0;;) {
+        const size_t end = all.find("\r\n", start);
+        std::string_view line = all.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        onLine(line);
+        if (end == std::string_view::npos)
+            break;
+        start = end + 2;
+    }
+}
