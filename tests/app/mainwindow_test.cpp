@@ -49,7 +49,7 @@ protected:
     {
         static int n = 0;
         TChatPlace p;
-        p.listenAddr = p.ownAddr = "127.40.1." + std::to_string(++n);
+        p.listenAddr = p.ownAddr = testkit::address(++n);
         return p;
     }
     QTemporaryDir FDir;

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include "testkit.h"
 
 #include "qtprint.h"
 
@@ -18,7 +19,7 @@ TEST(Paste, ALineBreakCutsThePasteInTheMessageBoxAndTheNameBox)
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     TChatPlace place;
-    place.listenAddr = place.ownAddr = "127.40.9.7";
+    place.listenAddr = place.ownAddr = testkit::address(7);
     TTWSChatForm w(QString(), nullptr, place);
     QLineEdit* edit = w.MessageEdit;
     edit->setEnabled(true);

@@ -106,13 +106,13 @@ protected:
 
 TEST_F(WindowGroup, ChatLeaveAndRegroupAfterTheHubCloses)
 {
-    auto hub = Window("127.40.2.1", "hub");
-    auto a = Window("127.40.2.2", "aki");
-    auto b = Window("127.40.2.3", "ben");
+    auto hub = Window(testkit::address(1), "hub");
+    auto a = Window(testkit::address(2), "aki");
+    auto b = Window(testkit::address(3), "ben");
 
-    Join(*a, "127.40.2.1");
+    Join(*a, testkit::address(1));
     ASSERT_TRUE(testkit::waitFor([&] { return hub->lbName[0]->text() == QStringLiteral("aki"); }, kWait));
-    Join(*b, "127.40.2.1");
+    Join(*b, testkit::address(1));
     ASSERT_TRUE(testkit::waitFor([&] { return hub->lbName[1]->text() == QStringLiteral("ben"); }, kWait));
     ASSERT_TRUE(testkit::waitFor([&] { return b->lbName[1]->text() == QStringLiteral("aki"); }, kWait));
     EXPECT_EQ(b->lbName[0]->text(), QStringLiteral("hub"));
@@ -169,7 +169,7 @@ TEST_F(WindowGroup, ChatLeaveAndRegroupAfterTheHubCloses)
 
 TEST_F(WindowGroup, SendingWhileIdleShowsTheErrorBoxAndRenamingTakesTheNewNick)
 {
-    auto w = Window("127.40.3.1", "solo");
+    auto w = Window(testkit::address(1, 3), "solo");
     w->Button1Click();
     ASSERT_EQ(FErrors.size(), 1u);
     EXPECT_EQ(FErrors[0], txt::kNotConnected);
@@ -193,9 +193,9 @@ TEST_F(WindowGroup, APortInUseIsReportedAndTheWindowStaysUp)
 {
     std::vector<std::string> reported;
     TApplication::ExceptionReporter = [&](const std::string& m) { reported.push_back(m); };
-    auto first = Window("127.40.4.1", "one");
+    auto first = Window(testkit::address(1, 4), "one");
     EXPECT_TRUE(reported.empty());
-    auto second = Window("127.40.4.1", "two"); // same address and port
+    auto second = Window(testkit::address(1, 4), "two"); // same address and port
     TApplication::ExceptionReporter = nullptr;
     EXPECT_TRUE(second->isVisible());
     ASSERT_EQ(reported.size(), 1u);

@@ -1,7 +1,31 @@
 // Shared main of the test executables: a QApplication on the offscreen
 // platform, so socket notifiers, timers and widgets all work without a display.
+// Built with PELMORA_TEST_ERROR_REPORT (tests that link the program's error
+// report), an error that would open the error box fails the running test
+// instead: a modal box with nobody to answer would hold the test until its
+// time limit.
 #include <QApplication>
 #include <gtest/gtest.h>
+
+#ifdef PELMORA_TEST_ERROR_REPORT
+#include "application.h"
+#include "sjis.h"
+
+namespace {
+
+// Installed again before every test, so a test that records the reports
+// itself and clears the recorder afterwards leaves the next one guarded.
+class FailOnErrorBox : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override
+    {
+        TApplication::ExceptionReporter = [](const std::string& message) {
+            ADD_FAILURE() << "the error box would open: " << sjis::decode(message).toStdString();
+        };
+    }
+};
+
+} // namespace
+#endif
 
 int main(int argc, char** argv)
 {
@@ -9,5 +33,8 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+#ifdef PELMORA_TEST_ERROR_REPORT
+    ::testing::UnitTest::GetInstance()->listeners().Append(new FailOnErrorBox);
+#endif
     return RUN_ALL_TESTS();
 }

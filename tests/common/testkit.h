@@ -99,6 +99,17 @@ inline int rawConnect(const std::string& addr, int port, const char* bindAddr = 
     return fd;
 }
 
+#ifdef PELMORA_TEST_BLOCK
+// Loopback address `host` (1 to 254) of this test file's own block,
+// 127.<100 + block>.<net>.<host>: the build gives every test executable its
+// own block, so test files started together never listen on the same
+// address and port.
+inline std::string address(int host, int net = 0)
+{
+    return "127." + std::to_string(100 + PELMORA_TEST_BLOCK) + "." + std::to_string(net) + "." + std::to_string(host);
+}
+#endif
+
 // A port that every address of this machine leaves free, chosen by the system,
 // so parallel runs of one test binary (other build trees) never meet.
 inline int freePort()

@@ -61,7 +61,7 @@ protected:
     {
         static int n = 0;
         TChatPlace p;
-        p.listenAddr = p.ownAddr = "127.40.2." + std::to_string(++n);
+        p.listenAddr = p.ownAddr = testkit::address(++n);
         auto w = std::make_unique<TTWSChatForm>(QString(), nullptr, p);
         w->show();
         w->activateWindow();

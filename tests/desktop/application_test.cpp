@@ -44,14 +44,14 @@ TEST(Application, ExceptionsFromSocketHandlersAreReportedToo)
     TApplication::ExceptionReporter = [&](const std::string& m) { reported.push_back(m); };
     TWSocket server;
     server.SetProto("tcp");
-    server.SetAddr("127.40.9.1");
+    server.SetAddr(testkit::address(1));
     server.SetPort("0");
     server.OnSessionAvailable = [](TCustomWSocket*, uint16_t) { throw Exception(txt::kNotConnected); };
     server.Listen();
 
     TWSocket caller;
     caller.SetProto("tcp");
-    caller.SetAddr("127.40.9.1");
+    caller.SetAddr(testkit::address(1));
     caller.SetPort(server.GetXPort());
     caller.Connect();
     EXPECT_TRUE(testkit::waitFor([&] { return !reported.empty(); }, 5000));

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include "testkit.h"
 #include "qtprint.h"
 
 #include <memory>
@@ -149,7 +150,7 @@ TEST_F(JustOne, ASecondStartOfTheProgramRaisesTheFirstAfterAKilledOneToo)
     QProcessEnvironment env = Environment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), FRoot.path() + QStringLiteral("/config"));
-    env.insert(QStringLiteral("PELMORA_ADDRESS"), QStringLiteral("127.40.9.1"));
+    env.insert(QStringLiteral("PELMORA_ADDRESS"), QString::fromStdString(testkit::address(1)));
     program.setProcessEnvironment(env);
     program.start(second, {});
     ASSERT_TRUE(program.waitForFinished(20000));

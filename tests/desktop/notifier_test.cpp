@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include "testkit.h"
 #include "qtprint.h"
 
 #include <vector>
@@ -43,7 +44,7 @@ protected:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FDir.path());
         static int n = 0;
         TChatPlace place;
-        place.listenAddr = place.ownAddr = "127.40.8." + std::to_string(++n);
+        place.listenAddr = place.ownAddr = testkit::address(++n);
         FWindow = std::make_unique<TTWSChatForm>(QString(), nullptr, place);
         auto rec = std::make_unique<Recorder>();
         rec->shown = &FShown;
@@ -132,7 +133,7 @@ TEST_F(Notices, TheSettingTurnsThemOffAndIsKept)
 
     TTWSChatForm again(QString(), nullptr, [] {
         TChatPlace p;
-        p.listenAddr = p.ownAddr = "127.40.8.99";
+        p.listenAddr = p.ownAddr = testkit::address(99);
         return p;
     }());
     EXPECT_FALSE(again.NotifyAction->isChecked());
