@@ -192,6 +192,15 @@ TEST_F(Conversation, LinksShowAndOpenOnlyOnCtrlClickOrFromTheMenu)
     std::unique_ptr<QMenu> plain(W->DisplayMemo->CreateContextMenu(at(0, 34)));
     EXPECT_EQ(plain->actions().size(), 2);
     render("pane-link.png");
+
+    // A parenthesis the address opened and closed is part of it; one that
+    // closes the sentence around it is not.
+    const QString parens = QStringLiteral("(https://a.jp/wiki/Foo_(bar)) (www.b.jp/x), https://c.jp/(y");
+    QStringList found;
+    for (const TLink& l : FindLinks(parens))
+        found << parens.mid(l.start, l.length);
+    EXPECT_EQ(found, (QStringList{QStringLiteral("https://a.jp/wiki/Foo_(bar)"), QStringLiteral("www.b.jp/x"),
+                                  QStringLiteral("https://c.jp/(y")}));
 }
 
 // Hostile lines: many links, a long line without spaces, undecodable bytes.

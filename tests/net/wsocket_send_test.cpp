@@ -330,6 +330,22 @@ TEST(WSocketSend, NothingQueuedSendsStraightAndQueuesOnlyTheRest)
     EXPECT_EQ(s.LastError(), WSAENOBUFS);
 }
 
+// A send that the kernel only partly takes drains on its own once the peer
+// reads, with nothing sent after it to push the rest.
+TEST(WSocketSend, APartlyTakenSendDrainsWithNothingAfterIt)
+{
+    SeatAndPeer p;
+    ASSERT_TRUE(p.connect());
+    int size = 8192;
+    ::setsockopt(p.seat->HSocket(), SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    ::setsockopt(p.peer, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    const std::string big = pattern(300000);
+    EXPECT_EQ(p.seat->SendStr(big), 300000);
+    ASSERT_GT(p.seat->SendQueueSize(), 0u);
+    EXPECT_TRUE(p.peerRead(big.size()) == big);
+    EXPECT_EQ(p.seat->SendQueueSize(), 0u);
+}
+
 // Nobody handles OnDataSent: no write notification is posted for a send, so
 // a handler assigned later hears only of later sends.
 TEST(WSocketSend, NoWriteNotificationWithoutADataSentHandler)

@@ -3,6 +3,7 @@
 #include "texts.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 #include "qtprint.h"
 
 namespace {
@@ -38,6 +39,53 @@ TEST(Sjis, WindowsRowsDecodeAndEncodeBothWays)
     EXPECT_EQ(sjis::encode(u(u"\uFF5E")), bytes({0x81, 0x60}));
     EXPECT_EQ(sjis::encode(u(u"\u2460")), bytes({0x87, 0x40}));
     EXPECT_EQ(sjis::decode(bytes({0xFA, 0x40})), u(u"\u2170")); // small roman one
+}
+
+// The system's own converter (iconv's CP932), one text at a time; false
+// where it holds no character for the input.
+bool systemConvert(const char* to, const char* from, const std::string& in, std::string& out)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    std::string src = in;
+    char buf[16];
+    char* inp = src.data();
+    size_t inLeft = src.size();
+    char* outp = buf;
+    size_t outLeft = sizeof buf;
+    const bool ok = iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
+    iconv_close(cd);
+    out.assign(buf, static_cast<size_t>(outp - buf));
+    return ok;
+}
+
+// Every assigned two-byte pair (the user-defined rows F0..F9 aside) against
+// an independent table: decoded as the system decodes it, and the character
+// encoded back as the system encodes it (duplicates of the NEC and IBM rows
+// go to the code Windows prefers).
+TEST(Sjis, EveryTwoBytePairAgreesWithTheSystemConverter)
+{
+    int assigned = 0;
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if ((lead > 0x9F && lead < 0xE0) || (lead >= 0xF0 && lead <= 0xF9))
+            continue;
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            if (trail == 0x7F)
+                continue;
+            const std::string pair = bytes({lead, trail});
+            std::string utf8, back;
+            if (!systemConvert("UTF-8", "CP932", pair, utf8)) {
+                EXPECT_EQ(sjis::decode(pair).count(QChar::ReplacementCharacter), 2) << std::hex << lead << trail;
+                continue;
+            }
+            ++assigned;
+            ASSERT_TRUE(systemConvert("CP932", "UTF-8", utf8, back)) << std::hex << lead << trail;
+            EXPECT_EQ(sjis::decode(pair), QString::fromStdString(utf8)) << std::hex << lead << " " << trail;
+            EXPECT_EQ(sjis::encode(QString::fromStdString(utf8)), back) << std::hex << lead << " " << trail;
+        }
+    }
+    EXPECT_GT(assigned, 7000); // the whole table was there to compare with
 }
 
 TEST(Sjis, InputMethodCodePointsEncodeAsWindowsDoes)
