@@ -1,5 +1,5 @@
 // The main window: its settings, its layout rules and its error report.
-#include "testkit.h"
+#include "windowkit.h"
 #include "application.h"
 #include "settings.h"
 #include "sjis.h"
@@ -25,35 +25,7 @@
 namespace {
 
 // Each test gets its own, empty settings folder.
-class MainWindow : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(FDir.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FDir.path());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, FDir.path());
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(FDir.path() + QStringLiteral("/cache")));
-    }
-    void Store(const QString& group, const QString& key, const QString& value)
-    {
-        QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
-        s.setValue(group + QLatin1Char('/') + key, value);
-    }
-    QString Stored(const QString& key)
-    {
-        QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
-        return s.value(key).toString();
-    }
-    // Every window of this file listens on its own loopback address.
-    static TChatPlace Place()
-    {
-        static int n = 0;
-        TChatPlace p;
-        p.listenAddr = p.ownAddr = testkit::address(++n);
-        return p;
-    }
-    QTemporaryDir FDir;
-};
+class MainWindow : public testkit::WindowTest {};
 
 TEST_F(MainWindow, FirstRunUsesTheDefaultsAndWritesThemAtClose)
 {

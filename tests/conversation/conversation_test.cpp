@@ -30,19 +30,17 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include "qtprint.h"
-#include "testkit.h"
+#include "windowkit.h"
 
 #include <iostream>
 
 namespace {
 
-class Conversation : public ::testing::Test {
+class Conversation : public testkit::WindowTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(FDir.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FDir.path());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, FDir.path());
+        WindowTest::SetUp();
         FBefore = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(FDir.path()));
         CreateDialogs(&FOwner, nullptr);
@@ -59,10 +57,7 @@ protected:
     // Every window of this file listens on its own loopback address.
     std::unique_ptr<TTWSChatForm> open()
     {
-        static int n = 0;
-        TChatPlace p;
-        p.listenAddr = p.ownAddr = testkit::address(++n);
-        auto w = std::make_unique<TTWSChatForm>(QString(), nullptr, p);
+        auto w = std::make_unique<TTWSChatForm>(QString(), nullptr, Place());
         w->show();
         w->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(w.get()));
@@ -99,7 +94,6 @@ protected:
     }
     QString blockText(int line) { return W->DisplayMemo->document()->findBlockByNumber(line).text(); }
 
-    QTemporaryDir FDir;
     QString FBefore;
     QWidget FOwner;
     QList<QUrl> Opened;

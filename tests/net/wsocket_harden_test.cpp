@@ -1,6 +1,6 @@
-// Hardening of the socket component: a burst of callers, line mode across
-// connections, handlers that delete their socket while it waits, a wait
-// control that goes away, and WaitForClose with bytes nobody reads.
+// Hardening of the socket component: a burst of callers, handlers that
+// delete their socket while it waits, a wait control that goes away, and
+// WaitForClose with bytes nobody reads.
 #include "nettest.h"
 
 #include <QElapsedTimer>
@@ -48,32 +48,6 @@ TEST(WSocketHarden, ABurstOfCallersThatConnectAndGoIsAcceptedWithoutDelay)
     }
     EXPECT_LT(slowest, 500);
     EXPECT_TRUE(waitFor([&] { return l.accepted.size() == kCallers; }));
-}
-
-TEST(WSocketHarden, ALineKeptAcrossATimeOutEndsWithItsConnection)
-{
-    LoopbackPair p(kAddr);
-    ASSERT_TRUE(p.connect());
-    TWSocket& s = *p.seat;
-    FakeWait wait;
-    s.SetWaitCtrl(&wait);
-    std::string line;
-    p.peerSend("ab");
-    s.ReadLine(1, line);
-    ASSERT_EQ(line, "ab");
-    p.peerSend("c\n"); // finishes the line after its ReadLine gave up
-    ASSERT_TRUE(waitFor([&] { return s.ReadCount() >= 4; }));
-    s.Close();
-
-    // The next caller is taken over by the same object.
-    p.l.srv.OnSessionAvailable = [&](TCustomWSocket* sender, uint16_t) { s.Dup(sender->Accept()); };
-    int next = rawConnect(kAddr, p.l.port);
-    ASSERT_GE(next, 0);
-    ASSERT_TRUE(waitFor([&] { return s.State() == wsConnected; }));
-    ASSERT_EQ(::send(next, "new\n", 4, 0), 4);
-    s.ReadLine(2, line);
-    EXPECT_EQ(line, "new");
-    ::close(next);
 }
 
 TEST(WSocketHarden, AHandlerMayDeleteItsSocketWhileReadLineOrWaitWaits)

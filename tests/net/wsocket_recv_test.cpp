@@ -196,7 +196,7 @@ TEST(WSocketRecv, ReadLineTimeoutKeepsTheLineAndNeedsAWayToWait)
     EXPECT_EQ(dataEvents, 0);
 }
 
-TEST(WSocketRecv, ALineFinishedAfterATimeoutIsHandedToTheNextReadLine)
+TEST(WSocketRecv, ALineFinishedAfterATimeoutIsHandedToTheNextReadLineButNotToTheNextConnection)
 {
     SeatAndPeer p;
     ASSERT_TRUE(p.connect());
@@ -214,6 +214,21 @@ TEST(WSocketRecv, ALineFinishedAfterATimeoutIsHandedToTheNextReadLine)
     EXPECT_EQ(line, "partial");
     s.ReadLine(1, line);
     EXPECT_EQ(line, "next");
+
+    // A line still unfinished when its connection ends goes with it: the
+    // next caller taken over by the same object starts afresh.
+    p.peerSend("ab");
+    s.ReadLine(1, line);
+    ASSERT_EQ(line, "ab");
+    s.Close();
+    p.l.srv.OnSessionAvailable = [&](TCustomWSocket* sender, uint16_t) { s.Dup(sender->Accept()); };
+    const int next = rawConnect(kAddr, p.l.port);
+    ASSERT_GE(next, 0);
+    ASSERT_TRUE(waitFor([&] { return s.State() == wsConnected; }));
+    ASSERT_EQ(::send(next, "new\n", 4, 0), 4);
+    s.ReadLine(2, line);
+    EXPECT_EQ(line, "new");
+    ::close(next);
 }
 
 TEST(WSocketRecv, ExceptionsFromHandlersStayInsideTheDispatch)
