@@ -29,7 +29,7 @@ std::string FileErrorText(int errnum)
     case ENOTDIR: return txt::kErrNoFolder;
     case EFBIG: return txt::kErrTooLarge;
     case EIO: return txt::kErrIo;
-    default: return QString::fromStdString(txt::kErrOther).arg(errnum).toStdString();
+    default: return QByteArray::fromStdString(txt::kErrOther).replace("%1", QByteArray::number(errnum)).toStdString();
     }
 }
 

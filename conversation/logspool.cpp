@@ -114,7 +114,7 @@ bool TLogSpool::IsSpoolOf(const QString& name, const QString& exe, qint64* start
 
 std::string TLogSpool::MissingMark(qint64 lines)
 {
-    return QString::fromStdString(txt::kLinesMissingMark).arg(lines).toStdString();
+    return QByteArray::fromStdString(txt::kLinesMissingMark).replace("%1", QByteArray::number(lines)).toStdString();
 }
 
 TLogSpool::TLogSpool(const QStringList& folders)
