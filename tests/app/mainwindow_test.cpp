@@ -5,6 +5,7 @@
 #include "sjis.h"
 #include "texts.h"
 #include "mainwindow.h"
+#include "modaldialog.h"
 
 #include <QDir>
 #include <QMenuBar>
@@ -231,6 +232,36 @@ TEST_F(MainWindow, UnwritableSettingsAreReportedAtClose)
     TApplication::ExceptionReporter = nullptr;
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0], txt::kSettingsNotSaved);
+}
+
+// What the user changes from the menu is kept at once, and the end of a
+// session closes a hub without asking.
+TEST_F(MainWindow, MenuChoicesAreWrittenAsTheyChange)
+{
+    const TChatPlace place = Place();
+    TTWSChatForm w(QString(), nullptr, place);
+    w.SetZoom(3);
+    w.TimesAction->trigger();
+    w.NotifyAction->trigger();
+    w.AutoLogAction->trigger();
+    EXPECT_EQ(Stored(QStringLiteral("view/Zoom")), QStringLiteral("3"));
+    EXPECT_EQ(Stored(QStringLiteral("view/Times")), QStringLiteral("1"));
+    EXPECT_EQ(Stored(QStringLiteral("user/notify")), QStringLiteral("0"));
+    EXPECT_EQ(Stored(QStringLiteral("log/Auto")), QStringLiteral("1"));
+
+    w.show();
+    testkit::RawClient a, b;
+    ASSERT_TRUE(a.Connect(place.listenAddr.c_str(), 2200));
+    ASSERT_TRUE(b.Connect(place.listenAddr.c_str(), 2200));
+    a.Send("ua\n");
+    b.Send("ub\n");
+    ASSERT_TRUE(testkit::waitFor([&] { return w.Chat->nuser == 2; }));
+    int asked = 0;
+    TModalDialog::Answerer = [&](QDialog*) { return ++asked, int(mrOk); };
+    w.EndSession();
+    TModalDialog::Answerer = nullptr;
+    EXPECT_EQ(asked, 0);
+    EXPECT_FALSE(w.isVisible());
 }
 
 TEST_F(MainWindow, SavingTheLogWritesThePaneAndDisablesTheCommandUntilTheNextLine)
