@@ -88,6 +88,9 @@ int main(int argc, char** argv)
             if (form.isVisible() && unattended)
                 SaveLogUnattended(form);
             form.EndSession();
+            // Also out of a modal dialog's loop that may be running: its
+            // window would otherwise keep the program up.
+            QCoreApplication::exit(0);
         });
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                          [&form](QSessionManager&) { form.WriteSettings(); });

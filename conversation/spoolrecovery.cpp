@@ -41,6 +41,8 @@ int copyToLog(int fd, const QString& path)
     errno = 0;
     if (!out.open(QIODevice::WriteOnly))
         return errno ? errno : EIO;
+    // The conversation was the user's alone in the spool; so it stays.
+    out.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     QByteArray chunk(256 * 1024, Qt::Uninitialized);
     char last = '\n';
     for (;;) {

@@ -18,13 +18,26 @@
 #include <gtest/gtest.h>
 #include "qtprint.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/mount.h>
 #include <sys/resource.h>
 
 namespace {
 
 constexpr const char* kAddr = "127.62.0.2";
+
+// Whatever a test's end, the small file system goes with it.
+struct Unmount {
+    QByteArray at;
+    bool mounted;
+    ~Unmount()
+    {
+        if (mounted)
+            ::umount2(at.constData(), MNT_DETACH);
+    }
+};
 
 TEST(SpoolFull, MemoryStaysBoundedTheRelayGoesOnAndTheLogMarksTheGap)
 {
@@ -35,6 +48,7 @@ TEST(SpoolFull, MemoryStaysBoundedTheRelayGoesOnAndTheLogMarksTheGap)
     // limit on the size of any file this process writes.
     const QByteArray at = QFile::encodeName(disk);
     const bool tmpfs = ::mount("tmpfs", at.constData(), "tmpfs", 0, "size=1m,mode=0700") == 0;
+    const Unmount unmount{at, tmpfs};
     rlimit was{};
     ::getrlimit(RLIMIT_FSIZE, &was);
     if (!tmpfs) {
@@ -104,9 +118,43 @@ TEST(SpoolFull, MemoryStaysBoundedTheRelayGoesOnAndTheLogMarksTheGap)
     EXPECT_EQ(lines.size() - 1 - marks + missing, w->Conversation->Lines());
     EXPECT_TRUE(log.data().endsWith("flood> after\r\n"));
 
-    w.reset();
-    if (tmpfs)
-        ::umount2(at.constData(), MNT_DETACH);
+}
+
+} // namespace
+
+namespace {
+
+// The cache folder cannot be made, then its replacement fills up: the spool
+// goes on in the next folder with everything it held.
+TEST(SpoolFull, TheSpoolMovesToTheNextFolderWithWhatItHolds)
+{
+    QTemporaryDir dir;
+    const QString disk = dir.filePath(QStringLiteral("disk"));
+    QDir().mkpath(disk);
+    if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=256k,mode=0700") != 0)
+        GTEST_SKIP() << "a small file system needs root here: " << std::strerror(errno);
+    const Unmount unmount{QFile::encodeName(disk), true};
+    QFile(dir.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly);
+    const QStringList folders{dir.filePath(QStringLiteral("file/cache")), disk + QStringLiteral("/run"),
+                              dir.filePath(QStringLiteral("tmp"))};
+    std::string all;
+    {
+        TLogSpool spool(folders);
+        EXPECT_TRUE(spool.Path().startsWith(folders[1]));
+        const std::string line(999, 'y');
+        for (int i = 0; i < 1000; ++i) {
+            spool.Append(line + std::to_string(i));
+            all += line + std::to_string(i) + "\r\n";
+        }
+        spool.Flush();
+        EXPECT_TRUE(spool.Path().startsWith(folders[2]));
+        EXPECT_EQ(spool.Trouble(), std::string());
+        QBuffer copy;
+        copy.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(spool.CopyTo(copy));
+        EXPECT_TRUE(copy.data() == QByteArray::fromStdString(all));
+        EXPECT_EQ(QDir(disk + QStringLiteral("/run")).entryList(QDir::Files), QStringList());
+    }
 }
 
 } // namespace
