@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -169,14 +170,20 @@ void TLogSpool::Append(std::string_view line)
 }
 
 // Cuts the oldest whole lines from memory, down to three quarters of the
-// limit at once, so a flood does not move the buffer at every line.
+// limit at once, so a flood does not move the buffer at every line. The
+// rest moves to the front of the same block: removing from the front would
+// only move the start, and the next appends would grow a new, larger block.
 void TLogSpool::dropOldest()
 {
     const qsizetype excess = FBuffer.size() - MemoryLimit * 3 / 4;
     qsizetype cut = FBuffer.indexOf("\r\n", qMax<qsizetype>(0, excess - 2));
     cut = cut < 0 ? FBuffer.size() : cut + 2;
-    FDropped += FBuffer.first(cut).count("\r\n");
-    FBuffer.remove(0, cut);
+    char* data = FBuffer.data();
+    for (const char* p = data; (p = static_cast<const char*>(::memmem(p, static_cast<size_t>(data + cut - p), "\r\n", 2)));
+         p += 2)
+        ++FDropped;
+    std::memmove(data, data + cut, static_cast<size_t>(FBuffer.size() - cut));
+    FBuffer.truncate(FBuffer.size() - cut);
 }
 
 // The marker for dropped lines, then the buffer, at offset at of fd.
@@ -275,6 +282,8 @@ void TLogSpool::failed(int err)
         dropOldest();
     if (!FTrouble.empty())
         return;
+    // One block for the whole bound, taken once (its pages only as used).
+    FBuffer.reserve(static_cast<qsizetype>(MemoryLimit) + kSpillAt);
     FTrouble = FileErrorText(err);
     if (OnTrouble)
         OnTrouble(FTrouble);
