@@ -34,6 +34,7 @@ protected:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FDir.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, FDir.path());
         qputenv("XDG_CACHE_HOME", QFile::encodeName(FDir.path() + QStringLiteral("/cache")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(FDir.path() + QStringLiteral("/data")));
     }
     void Store(const QString& group, const QString& key, const QString& value)
     {
