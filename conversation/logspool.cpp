@@ -69,11 +69,19 @@ QString exeName()
 // shared temporary folder, say).
 bool privateFolder(const QString& dir)
 {
-    QDir().mkpath(dir);
+    errno = 0;
+    const int made = QDir().mkpath(dir) ? 0 : errno; // why it could not be made
     const QByteArray path = QFile::encodeName(dir);
     struct stat st {};
-    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+    if (::lstat(path.constData(), &st) != 0) {
+        if (made)
+            errno = made;
         return false;
+    }
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
+        errno = EACCES;
+        return false;
+    }
     return (st.st_mode & 0777) == 0700 || ::chmod(path.constData(), 0700) == 0;
 }
 
@@ -136,8 +144,10 @@ TLogSpool::~TLogSpool()
 
 bool TLogSpool::open(const QString& dir)
 {
-    if (!privateFolder(dir))
+    if (!privateFolder(dir)) {
+        FOpenError = errno;
         return false;
+    }
     // Made under a name the recovery ignores and renamed once locked, so no
     // other instance can take a fresh spool for a stale one.
     static std::atomic<int> serial{0};
@@ -145,8 +155,10 @@ bool TLogSpool::open(const QString& dir)
     const QString path = dir + QLatin1Char('/') + name;
     const QByteArray fresh = QFile::encodeName(dir + QStringLiteral("/.") + name + QStringLiteral(".new"));
     const int fd = openRetrying(fresh, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
+    if (fd < 0) {
+        FOpenError = errno;
         return false;
+    }
     if (!lockFree(fd) || ::rename(fresh.constData(), QFile::encodeName(path).constData()) != 0) {
         ::unlink(fresh.constData());
         ::close(fd);
@@ -219,7 +231,7 @@ void TLogSpool::Flush()
         }
         return;
     }
-    const int err = FFd >= 0 ? errno : ENOENT;
+    const int err = FFd >= 0 ? errno : FOpenError;
     // What a failed write left beyond the good part only takes room.
     if (FFd >= 0) {
         [[maybe_unused]] const int rc = ::ftruncate(FFd, FWritten);

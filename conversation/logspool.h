@@ -35,6 +35,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cerrno>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -99,5 +100,6 @@ private:
     qint64 FWritten = 0;
     qint64 FDropped = 0; // lines dropped from memory since the file took the last ones
     std::string FTrouble;
+    int FOpenError = ENOENT; // why the last folder tried did not take a spool
     QElapsedTimer FSinceTry;
 };
