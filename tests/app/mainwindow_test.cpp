@@ -245,15 +245,12 @@ TEST_F(MainWindow, MenuChoicesAreWrittenAsTheyChange)
     w.TimesAction->trigger();
     w.NotifyAction->trigger();
     w.AutoLogAction->trigger();
-    EXPECT_EQ(Stored(QStringLiteral("view/Zoom")), QStringLiteral("3"));
-    EXPECT_EQ(Stored(QStringLiteral("view/Times")), QStringLiteral("1"));
-    EXPECT_EQ(Stored(QStringLiteral("user/notify")), QStringLiteral("0"));
-    EXPECT_EQ(Stored(QStringLiteral("log/Auto")), QStringLiteral("1"));
-
+    EXPECT_EQ(Stored(QStringLiteral("view/Zoom")) + Stored(QStringLiteral("view/Times")) +
+                  Stored(QStringLiteral("user/notify")) + Stored(QStringLiteral("log/Auto")),
+              QStringLiteral("3101"));
     w.show();
     testkit::RawClient a, b;
-    ASSERT_TRUE(a.Connect(place.listenAddr.c_str(), 2200));
-    ASSERT_TRUE(b.Connect(place.listenAddr.c_str(), 2200));
+    ASSERT_TRUE(a.Connect(place.listenAddr.c_str(), 2200) && b.Connect(place.listenAddr.c_str(), 2200));
     a.Send("ua\n");
     b.Send("ub\n");
     ASSERT_TRUE(testkit::waitFor([&] { return w.Chat->nuser == 2; }));

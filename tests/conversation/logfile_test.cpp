@@ -79,8 +79,7 @@ TEST(LogFile, AFailedWriteThrowsAndLeavesTheOldFileWhole)
     const QString current = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     try {
-        saver.Save({"a"}, At(5, 5, 5, 5), QStringLiteral("missing"));
-        ADD_FAILURE();
+        ADD_FAILURE() << saver.Save({"a"}, At(5, 5, 5, 5), QStringLiteral("missing")).toStdString();
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), txt::kLogNotSaved + "\r\n" + dir.filePath(QStringLiteral("missing/5555.log")).toStdString() +
                                    "\r\n" + txt::kErrNoFolder);
