@@ -223,28 +223,22 @@ void TLogSpool::Flush()
         return;
     if (!FTrouble.empty() && FSinceTry.isValid() && FSinceTry.elapsed() < RetryMs)
         return;
-    if (FFd >= 0 && writeOut(FFd, FWritten)) {
-        if (!FTrouble.empty()) {
-            FTrouble.clear();
-            if (OnTrouble)
-                OnTrouble(FTrouble);
+    if (!(FFd >= 0 && writeOut(FFd, FWritten))) {
+        const int err = FFd >= 0 ? errno : FOpenError;
+        // What a failed write left beyond the good part only takes room.
+        if (FFd >= 0) {
+            [[maybe_unused]] const int rc = ::ftruncate(FFd, FWritten);
         }
-        return;
-    }
-    const int err = FFd >= 0 ? errno : FOpenError;
-    // What a failed write left beyond the good part only takes room.
-    if (FFd >= 0) {
-        [[maybe_unused]] const int rc = ::ftruncate(FFd, FWritten);
-    }
-    if (relocate()) {
-        if (!FTrouble.empty()) {
-            FTrouble.clear();
-            if (OnTrouble)
-                OnTrouble(FTrouble);
+        if (!relocate()) {
+            failed(err);
+            return;
         }
-        return;
     }
-    failed(err);
+    if (!FTrouble.empty()) {
+        FTrouble.clear();
+        if (OnTrouble)
+            OnTrouble(FTrouble);
+    }
 }
 
 // Moves the spool, what the file holds and what waits in memory, to the
