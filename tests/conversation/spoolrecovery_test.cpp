@@ -72,8 +72,8 @@ TEST(SpoolRecovery, EachLeftoverIsKeptRemovedOrLeftAsItDeserves)
     TTWSChatForm w(QString(), nullptr, place);
     w.show();
     w.ShowRecovery(r);
-    EXPECT_TRUE(w.SavedNote->isVisible() && w.SavedNote->OpenFolderButton->isVisible());
-    EXPECT_TRUE(w.SavedNote->Text->text().contains(QDir::toNativeSeparators(r.Saved[0])));
+    EXPECT_TRUE(w.SavedNote->isVisible() && w.SavedNote->OpenFolderButton->isVisible() &&
+                w.SavedNote->Text->text().contains(QDir::toNativeSeparators(r.Saved[0])));
 }
 
 } // namespace
