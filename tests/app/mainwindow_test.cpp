@@ -242,9 +242,8 @@ TEST_F(MainWindow, MenuChoicesAreWrittenAsTheyChange)
     const TChatPlace place = Place();
     TTWSChatForm w(QString(), nullptr, place);
     w.SetZoom(3);
-    w.TimesAction->trigger();
-    w.NotifyAction->trigger();
-    w.AutoLogAction->trigger();
+    for (QAction* a : {w.TimesAction, w.NotifyAction, w.AutoLogAction})
+        a->trigger();
     EXPECT_EQ(Stored(QStringLiteral("view/Zoom")) + Stored(QStringLiteral("view/Times")) +
                   Stored(QStringLiteral("user/notify")) + Stored(QStringLiteral("log/Auto")),
               QStringLiteral("3101"));
