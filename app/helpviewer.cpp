@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -26,10 +28,20 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
 
 QString THelpViewer::HelpFile()
 {
+    const QString help = QLatin1Char('/') + sjis::decode(txt::kHelpFolder) + QStringLiteral("/Pelmora.hlp");
     QString folder = DataFolder();
+    // The user's own data folder (where the logs go) comes first among the
+    // desktop's data folders: take the one that holds the help.
+    if (!QFileInfo::exists(folder + help))
+        for (const QString& f : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("pelmora"),
+                                                          QStandardPaths::LocateDirectory))
+            if (QFileInfo::exists(f + help)) {
+                folder = f;
+                break;
+            }
     if (folder.isEmpty()) // not found: the viewer names where it looked
         folder = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/pelmora");
-    return folder + QLatin1Char('/') + sjis::decode(txt::kHelpFolder) + QStringLiteral("/Pelmora.hlp");
+    return folder + help;
 }
 
 void THelpViewer::ShowContents(const QString& file)

@@ -4,7 +4,10 @@
 // ends before any window exists), then the main window (it becomes the main
 // window because it is created first), the desktop's parts connected to it,
 // the six dialogs, and the event loop. The window shows itself last, which
-// opens the listener.
+// opens the listener; then it says where the conversations of runs that did
+// not end cleanly went. The signals that end a desktop session close the
+// window as the user would, without its question; the session manager's save
+// request writes the settings.
 #include "application.h"
 #include "commandline.h"
 #include "desktopsetup.h"
@@ -12,13 +15,18 @@
 #include "exception.h"
 #include "instancechannel.h"
 #include "justone.h"
+#include "logfile.h"
+#include "logspool.h"
 #include "mainwindow.h"
 #include "notifier.h"
+#include "signalwatch.h"
+#include "spoolrecovery.h"
 #include "trayicon.h"
 #include "unattended.h"
 
 #include <QAction>
 #include <QFileInfo>
+#include <QSessionManager>
 
 #include <cstdio>
 
@@ -57,6 +65,7 @@ int main(int argc, char** argv)
         TInstanceChannel::AskFirstToShow(exeName);
         return 0;
     }
+    TSignalWatch endOfSession;
     try {
         TTWSChatForm form(line.address);
 
@@ -74,8 +83,19 @@ int main(int argc, char** argv)
                          [&form] { TNotifier::BringToFront(&form); });
 
         CreateDialogs(&form, form.SirSock1);
-        StartUnattended(form);
+        const bool unattended = StartUnattended(form);
+        QObject::connect(&endOfSession, &TSignalWatch::Received, &form, [&form, unattended] {
+            if (form.isVisible() && unattended)
+                SaveLogUnattended(form);
+            form.EndSession();
+            // Also out of a modal dialog's loop that may be running: its
+            // window would otherwise keep the program up.
+            QCoreApplication::exit(0);
+        });
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+                         [&form](QSessionManager&) { form.WriteSettings(); });
         form.show();
+        form.ShowRecovery(RecoverSpools(TLogSpool::DefaultFolders(), exeName, LogFolder()));
         app.exec();
     } catch (const Exception& e) {
         TApplication::ShowException(e.Message());

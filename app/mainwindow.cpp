@@ -7,6 +7,7 @@
 #include "flatbutton.h"
 #include "modaldialog.h"
 #include "settings.h"
+#include "spoolrecovery.h"
 #include "ownaddress.h"
 #include "singleline.h"
 #include "sjis.h"
@@ -14,6 +15,7 @@
 #include "timeofday.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenuBar>
@@ -101,6 +103,12 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
             DisplayMemoChange();
         else
             K5->setEnabled(false);
+    });
+    connect(Conversation, &TConversation::SpoolTrouble, this, [this](const std::string& reason) {
+        showFileTrouble(FSpoolNote, reason.empty() ? QString() : sjis::decode(txt::kSpoolFailing).arg(sjis::decode(reason)));
+    });
+    connect(Conversation, &TConversation::AutoLogTrouble, this, [this](const std::string& reason) {
+        showFileTrouble(FAutoLogNote, reason.empty() ? QString() : sjis::decode(txt::kAutoLogFailed + reason));
     });
     SirSock1 = new TSirSock(this);
     Chat = std::make_unique<TChatCore>(this, place.listenAddr, place.port,
@@ -269,11 +277,12 @@ void TTWSChatForm::buildMenu()
     NotifyAction->setCheckable(true);
     NotifyAction->setChecked(FNotify);
     connect(NotifyAction, &QAction::toggled, this, [this](bool on) {
-        // Kept at once: the choice outlives a session that never closes
-        // its window.
         FNotify = on;
-        TWindowSettings::WriteNotify(on);
+        settingsChanged();
     });
+    AutoLogAction = item(K7, "KAutoLog", txt::kMenuAutoLog, QKeySequence(), nullptr);
+    AutoLogAction->setCheckable(true);
+    connect(AutoLogAction, &QAction::toggled, this, [this](bool on) { SetAutoLog(on); });
 
     K2 = bar->addMenu(sjis::decode(txt::kMenuHelpTop));
     K2->setObjectName(QStringLiteral("K2"));
@@ -323,6 +332,7 @@ void TTWSChatForm::SetZoom(int steps)
     const int extra = qMax(0, QFontMetrics(font).height() - QFontMetrics(pelmoraFont(13)).height());
     Panel2->setFixedHeight(41 + extra);
     MessageEdit->resize(MessageEdit->width(), 21 + extra);
+    settingsChanged();
 }
 
 void TTWSChatForm::SetShowTimes(bool on)
@@ -333,6 +343,54 @@ void TTWSChatForm::SetShowTimes(bool on)
         return;
     FShowTimes = on;
     Conversation->SetShowTimes(on);
+    settingsChanged();
+}
+
+void TTWSChatForm::SetAutoLog(bool on)
+{
+    if (AutoLogAction->isChecked() != on)
+        AutoLogAction->setChecked(on); // comes back here through toggled
+    if (FAutoLog == on)
+        return;
+    FAutoLog = on;
+    Conversation->SetAutoLog(on ? LogFolder() : QString());
+    if (!on)
+        showFileTrouble(FAutoLogNote, QString());
+    settingsChanged();
+}
+
+// A note about a file of the conversation that cannot be written: shown
+// once, it stays while the cause lasts; an empty reason withdraws it.
+void TTWSChatForm::showFileTrouble(QString& shown, const QString& text)
+{
+    if (!shown.isEmpty())
+        SavedNote->Withdraw(shown);
+    shown = text;
+    if (!text.isEmpty())
+        SavedNote->ShowText(text, QString(), true);
+}
+
+void TTWSChatForm::ShowRecovery(const TRecovery& recovery)
+{
+    QStringList lines;
+    for (const QString& path : recovery.Saved)
+        lines << sjis::decode(txt::kRecoveredNote) + QDir::toNativeSeparators(path);
+    for (const std::string& note : recovery.Notes)
+        lines << sjis::decode(note);
+    if (!lines.isEmpty())
+        SavedNote->ShowText(lines.join(QLatin1Char('\n')), recovery.Saved.value(0), true);
+}
+
+void TTWSChatForm::EndSession()
+{
+    FEnding = true;
+    close();
+}
+
+void TTWSChatForm::settingsChanged()
+{
+    if (!FReading)
+        WriteSettings();
 }
 
 void TTWSChatForm::rememberAddress(const QString& address)
@@ -345,6 +403,7 @@ void TTWSChatForm::rememberAddress(const QString& address)
 
 void TTWSChatForm::FormCreate()
 {
+    FReading = true;
     const TWindowSettings s = TWindowSettings::Read();
     const QRect r = fitOnScreen(s.bounds);
     move(r.topLeft());
@@ -356,7 +415,9 @@ void TTWSChatForm::FormCreate()
     SetShowTimes(s.showTimes);
     FNotify = s.notify;
     NotifyAction->setChecked(s.notify);
+    SetAutoLog(s.autoLog);
     FRecent = s.recentAddresses;
+    FReading = false;
 }
 
 void TTWSChatForm::FormShow()
@@ -387,12 +448,18 @@ void TTWSChatForm::Button1Click()
 
 bool TTWSChatForm::FormCloseQuery()
 {
-    return Chat->CloseQuery();
+    return FEnding || Chat->CloseQuery();
 }
 
 void TTWSChatForm::FormClose()
 {
     Chat->FormClose();
+    FSettingsFailSaid = false;
+    WriteSettings();
+}
+
+bool TTWSChatForm::WriteSettings()
+{
     TWindowSettings s;
     s.bounds = QRect(pos(), size());
     s.name = Chat->Name;
@@ -400,9 +467,16 @@ void TTWSChatForm::FormClose()
     s.zoom = FZoom;
     s.showTimes = FShowTimes;
     s.notify = FNotify;
+    s.autoLog = FAutoLog;
     s.recentAddresses = FRecent;
-    if (!s.Write())
+    if (s.Write())
+        return true;
+    // Said once while the program runs, and again at close.
+    if (!FSettingsFailSaid && !FEnding) {
+        FSettingsFailSaid = true;
         TApplication::ShowException(txt::kSettingsNotSaved);
+    }
+    return false;
 }
 
 void TTWSChatForm::guarded(const std::function<void()>& handler)

@@ -31,6 +31,7 @@ class THelpViewer;
 class TFindBar;
 class TSavedNote;
 class QShortcut;
+struct TRecovery;
 
 // Where this instance listens and who it says it is.
 struct TChatPlace {
@@ -75,6 +76,20 @@ public:
     void SetShowTimes(bool on);
     bool ShowTimes() const { return FShowTimes; }
 
+    // The automatic log (設定 menu, off by default): every line into a file
+    // per day in the log folder.
+    void SetAutoLog(bool on);
+    bool AutoLogOn() const { return FAutoLog; }
+
+    // The session ends (a signal at logout or shutdown): the window closes
+    // as the user would close it, but asks nothing, as nobody can answer.
+    void EndSession();
+    // Writes every setting now; false (and said once) when it failed.
+    bool WriteSettings();
+    // Says where the conversations of runs that did not end cleanly went,
+    // and what could not be done with them.
+    void ShowRecovery(const TRecovery& recovery);
+
     // The addresses joined last, newest first, offered by the connect dialog.
     const QStringList& RecentAddresses() const { return FRecent; }
 
@@ -118,6 +133,7 @@ public:
     QAction* FindAction = nullptr;  // "検索..." (Ctrl+F), under K1
     QAction* TimesAction = nullptr; // "時刻を表示", checkable, under K7
     QAction* NotifyAction = nullptr; // "新しい発言を通知する", checkable, under K7
+    QAction* AutoLogAction = nullptr; // "会話を自動で保存", checkable, under K7
     QMenu* K2 = nullptr; // "ヘルプ "
     QAction *K10 = nullptr, *K3 = nullptr;
 
@@ -165,12 +181,19 @@ private:
     void openFind();
     void rememberAddress(const QString& address);
     void guarded(const std::function<void()>& handler);
+    void settingsChanged();
+    void showFileTrouble(QString& shown, const QString& text);
 
     TLogSaver FLog;
     THelpViewer* FHelp = nullptr;
     int FZoom = 0;
     bool FShowTimes = false;
     bool FNotify = true;
+    bool FAutoLog = false;
+    bool FReading = false;         // FormCreate applies the stored settings
+    bool FEnding = false;          // EndSession: close without asking
+    bool FSettingsFailSaid = false;
+    QString FSpoolNote, FAutoLogNote; // the notes shown for them, while shown
     QStringList FRecent;
     QShortcut* FEscape = nullptr;
 };

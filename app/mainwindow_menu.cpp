@@ -73,6 +73,7 @@ void TTWSChatForm::K4Click()
     if (Form3->ShowModal() == mrOk) {
         Chat->Name = Form3->Name();
         NameLabel->setText(sjis::decode(Chat->Name));
+        settingsChanged();
     }
 }
 

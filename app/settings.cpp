@@ -39,6 +39,7 @@ TWindowSettings TWindowSettings::Read()
     r.zoom = readNumber(s, "Zoom", 0);
     r.showTimes = readNumber(s, "Times", 0) == 1;
     s.endGroup();
+    r.autoLog = readNumber(s, "log/Auto", 0) == 1;
     s.beginGroup(QStringLiteral("connect"));
     for (int i = 1; i <= kRecentAddresses; ++i) {
         const QString a = s.value(QStringLiteral("Address%1").arg(i)).toString();
@@ -69,6 +70,7 @@ bool TWindowSettings::Write() const
     s.setValue(QStringLiteral("Zoom"), QString::number(zoom));
     s.setValue(QStringLiteral("Times"), QString::number(showTimes ? 1 : 0));
     s.endGroup();
+    s.setValue(QStringLiteral("log/Auto"), QString::number(autoLog ? 1 : 0));
     s.beginGroup(QStringLiteral("connect"));
     for (int i = 1; i <= kRecentAddresses; ++i) {
         if (i <= recentAddresses.size())
@@ -79,12 +81,6 @@ bool TWindowSettings::Write() const
     s.endGroup();
     s.sync();
     return s.status() == QSettings::NoError;
-}
-
-void TWindowSettings::WriteNotify(bool on)
-{
-    QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
-    s.setValue(QStringLiteral("user/notify"), on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 QRect fitOnScreen(const QRect& stored)

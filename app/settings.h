@@ -3,10 +3,12 @@
 // groups "position" (Left, Top, Width, Height), "user" (name; notify: 0 turns
 // the desktop notices of new lines off), "pane"
 // (Scrollback: lines the conversation pane keeps, 1 to 100 000), "view" (Zoom:
-// font steps from the 13-pixel default; Times: 1 shows the time of day) and
-// "connect" (Address1..Address10, the addresses joined last, newest first).
-// Numbers are stored as decimal text. Read once at creation, written once at
-// close.
+// font steps from the 13-pixel default; Times: 1 shows the time of day),
+// "log" (Auto: 1 keeps the automatic log) and "connect" (Address1..Address10,
+// the addresses joined last, newest first). Numbers are stored as decimal
+// text. Read once at creation; written at close, when the session ends, and
+// whenever the user changes one of them from the menu, so no choice is lost
+// to a session that ends without closing the window.
 
 #include <QRect>
 #include <QStringList>
@@ -19,6 +21,7 @@ struct TWindowSettings {
     int zoom = 0;
     bool showTimes = false;
     bool notify = true;
+    bool autoLog = false;
     QStringList recentAddresses;
 
     static constexpr int kRecentAddresses = 10;
@@ -28,8 +31,6 @@ struct TWindowSettings {
     static TWindowSettings Read();
     // Returns false when the settings could not be written.
     bool Write() const;
-    // Writes the notify value alone, as soon as the user changes it.
-    static void WriteNotify(bool on);
 };
 
 // Keeps a stored rectangle usable: a window that would open off every

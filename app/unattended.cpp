@@ -6,22 +6,9 @@
 #include "questiondialog.h"
 #include "sjis.h"
 
-#include <QSocketNotifier>
-
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-int gSignalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] ssize_t n = ::write(gSignalPipe[1], &byte, 1);
-}
 
 void note(const QString& text)
 {
@@ -31,7 +18,7 @@ void note(const QString& text)
 
 } // namespace
 
-bool StartUnattended(TTWSChatForm& form)
+bool StartUnattended(TTWSChatForm&)
 {
     const QString mode = qEnvironmentVariable("PELMORA_UNATTENDED").trimmed().toLower();
     if (mode.isEmpty())
@@ -54,21 +41,15 @@ bool StartUnattended(TTWSChatForm& form)
         text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         note(QStringLiteral("error: ") + text);
     };
+    return true;
+}
 
-    // The signal only writes a byte; the event loop does the rest.
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, gSignalPipe) != 0)
-        return true;
-    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, &form);
-    QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form, notifier] {
-        notifier->setEnabled(false);
+void SaveLogUnattended(TTWSChatForm& form)
+{
+    try {
         form.K5Click();
         note(QStringLiteral("log saved"));
-        form.close();
-    });
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-    return true;
+    } catch (const std::exception& e) {
+        TApplication::ShowException(TApplication::MessageOf(e));
+    }
 }

@@ -18,9 +18,10 @@ constexpr size_t kChunk = 64;
 
 } // namespace
 
-TConversation::TConversation(QPlainTextEdit* pane, QObject* parent, const QString& spoolFolder)
-    : QObject(parent), FPane(pane), FSpool(spoolFolder)
+TConversation::TConversation(QPlainTextEdit* pane, QObject* parent, const QStringList& spoolFolders)
+    : QObject(parent), FPane(pane), FSpool(spoolFolders)
 {
+    FSpool.OnTrouble = [this](const std::string& reason) { emit SpoolTrouble(reason); };
     FTimer.setSingleShot(true);
     FTimer.setTimerType(Qt::PreciseTimer);
     connect(&FTimer, &QTimer::timeout, this, [this] { Update(); });
@@ -49,6 +50,17 @@ void TConversation::Add(const TChatEvent& event)
     }
 }
 
+void TConversation::SetAutoLog(const QString& folder)
+{
+    if (FAutoLog && FAutoLog->Folder() == folder)
+        return;
+    FAutoLog.reset();
+    if (folder.isEmpty())
+        return;
+    FAutoLog = std::make_unique<TAutoLog>(folder);
+    connect(FAutoLog.get(), &TAutoLog::Trouble, this, &TConversation::AutoLogTrouble);
+}
+
 void TConversation::MarkSaved(qint64 lines)
 {
     if (!FUnsaved || lines != FSpooled)
@@ -60,6 +72,13 @@ void TConversation::MarkSaved(qint64 lines)
 void TConversation::queue(std::string_view line, qint64 now)
 {
     FSpool.Append(line);
+    if (FAutoLog) {
+        const QDate day = QDateTime::fromMSecsSinceEpoch(now).date();
+        if (FShowTimes)
+            FAutoLog->Append(TimePrefix(now) + std::string(line), day);
+        else
+            FAutoLog->Append(line, day);
+    }
     if (FMinutes.empty() || FMinutes.back().second / 60000 != now / 60000)
         FMinutes.emplace_back(FSpooled, now);
     ++FSpooled;
@@ -73,7 +92,10 @@ void TConversation::Update()
 {
     const bool arriving = FArrived;
     FArrived = false;
+    // What the pane is about to show is on disk first.
     FSpool.Flush();
+    if (FAutoLog)
+        FAutoLog->Flush();
     QElapsedTimer spent;
     spent.start();
     const qint64 budget = arriving ? kUpdateBudgetNs : kCatchUpBudgetNs;
@@ -98,6 +120,8 @@ void TConversation::Flush()
 {
     FTimer.stop();
     FSpool.Flush();
+    if (FAutoLog)
+        FAutoLog->Flush();
     if (!FQueue.empty())
         insert(FQueue.size());
     FSinceUpdate.start();

@@ -24,6 +24,7 @@
 // Each line shown keeps its arrival time (milliseconds since the epoch),
 // block i of the pane being line i.
 
+#include "autolog.h"
 #include "chatevent.h"
 #include "logspool.h"
 
@@ -32,6 +33,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -53,9 +55,9 @@ public:
     // longest lines, so no setting lets a flood grow memory without bound.
     static constexpr int kMaxScrollback = 100000;
 
-    // spoolFolder empty: TLogSpool's default folder.
+    // spoolFolders empty: TLogSpool's default folders.
     explicit TConversation(QPlainTextEdit* pane, QObject* parent = nullptr,
-                           const QString& spoolFolder = QString());
+                           const QStringList& spoolFolders = QStringList());
 
     // What the chat shows: its display lines (chatevent.h) are spooled and
     // queued for the pane; the log ends every line with its own CR LF.
@@ -74,6 +76,9 @@ public:
     // "[HH:MM] " before it. False when it failed or progress said stop.
     bool WriteLog(QIODevice& out, bool withTimes = false, const TLogSpool::TProgress& progress = {});
     const TLogSpool& Spool() const { return FSpool; }
+    // The automatic log into folder (autolog.h); an empty folder turns it off.
+    void SetAutoLog(const QString& folder);
+    const TAutoLog* AutoLog() const { return FAutoLog.get(); }
     // Lines added so far.
     qint64 Lines() const { return FSpooled; }
 
@@ -93,6 +98,10 @@ signals:
     // A line came after the last save (true), or a save took every line
     // (false); the save command follows it.
     void UnsavedChanged(bool unsaved);
+    // The spool or the automatic log cannot be written (the reason, CP932),
+    // or can again (empty).
+    void SpoolTrouble(const std::string& reason);
+    void AutoLogTrouble(const std::string& reason);
 
 private:
     struct TQueued {
@@ -104,6 +113,7 @@ private:
 
     QPlainTextEdit* FPane;
     TLogSpool FSpool;
+    std::unique_ptr<TAutoLog> FAutoLog;
     std::deque<TQueued> FQueue;  // not yet in the pane, at most FScrollback
     std::deque<qint64> FShown;   // arrival times of the pane's blocks
     int FScrollback = kDefaultScrollback;

@@ -7,6 +7,31 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
+
+QString LogFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/pelmora/logs");
+}
+
+std::string FileErrorText(int errnum)
+{
+    switch (errnum) {
+    case ENOSPC: return txt::kErrNoSpace;
+    case EDQUOT: return txt::kErrQuota;
+    case EACCES:
+    case EPERM: return txt::kErrNoPermission;
+    case EROFS: return txt::kErrReadOnly;
+    case ENOENT:
+    case ENOTDIR: return txt::kErrNoFolder;
+    case EFBIG: return txt::kErrTooLarge;
+    case EIO: return txt::kErrIo;
+    default: return QByteArray::fromStdString(txt::kErrOther).replace("%1", QByteArray::number(errnum)).toStdString();
+    }
+}
 
 QString TLogSaver::FileName(const QDateTime& when)
 {
@@ -47,9 +72,18 @@ QString TLogSaver::Save(const std::function<bool(QIODevice&)>& write, const QDat
         }
     }
 
+    // The reason is the error number of the call that failed; Qt's own text
+    // is the fallback where none is left.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !write(file) || !file.commit())
-        throw Exception(txt::kLogNotSaved + "\r\n" + sjis::encode(QDir::toNativeSeparators(path)));
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly) || !write(file) || !file.commit()) {
+        const int err = errno;
+        const std::string reason = err ? FileErrorText(err) : sjis::encode(file.errorString());
+        file.cancelWriting();
+        throw Exception(txt::kLogNotSaved + "\r\n" +
+                        sjis::encode(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())) + "\r\n" +
+                        reason);
+    }
 
     FLastPath = path;
     FLastFolder = QDir(folder).absolutePath();

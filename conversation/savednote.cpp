@@ -50,12 +50,29 @@ TSavedNote::TSavedNote(QWidget* pane) : QFrame(pane)
 
 void TSavedNote::Show(const QString& fullPath)
 {
+    ShowText(sjis::decode(txt::kLogSavedNote) + QDir::toNativeSeparators(fullPath), fullPath);
+}
+
+void TSavedNote::ShowText(const QString& text, const QString& fullPath, bool stays)
+{
     FPath = fullPath;
-    Text->setText(sjis::decode(txt::kLogSavedNote) + QDir::toNativeSeparators(fullPath));
+    Text->setText(text);
+    OpenFolderButton->setVisible(!fullPath.isEmpty());
     place();
     show();
     raise();
-    FHide->start(kShownMs);
+    if (stays)
+        FHide->stop();
+    else
+        FHide->start(kShownMs);
+}
+
+void TSavedNote::Withdraw(const QString& text)
+{
+    if (Text->text() == text) {
+        FHide->stop();
+        hide();
+    }
 }
 
 void TSavedNote::place()

@@ -77,15 +77,8 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
         r.out = name + QStringLiteral(" " PELMORA_VERSION "\n");
         return r;
     }
-    const QStringList rest = parser.positionalArguments();
-    if (rest.size() > 1) {
-        r.run = false;
-        r.exitCode = kExitUsage;
-        r.err = name + QStringLiteral(": ") + q(txt::kTooManyArguments) + rest.join(QLatin1Char(' '))
-                + QLatin1Char('\n') + q(txt::kSeeHelp) + QLatin1Char('\n');
-        return r;
-    }
-    r.address = rest.value(0);
+    // The first address counts; any further ones are ignored.
+    r.address = parser.positionalArguments().value(0);
     return r;
 }
 

@@ -4,7 +4,8 @@
 //
 //   pelmora [-h | --help] [-v | --version] [ADDRESS]
 //
-// ADDRESS is the instance to join at start-up. The window system's own
+// ADDRESS is the instance to join at start-up; addresses after the first are
+// ignored. The window system's own
 // options (-platform NAME, -display NAME, -style NAME, ...) pass through to
 // the application object untouched.
 

@@ -5,6 +5,7 @@
 #include "sjis.h"
 #include "texts.h"
 #include "mainwindow.h"
+#include "modaldialog.h"
 
 #include <QDir>
 #include <QMenuBar>
@@ -155,9 +156,9 @@ TEST_F(MainWindow, IdleAfterAnUpdateNoTimerRuns)
         EXPECT_FALSE(t->isActive()) << t->parent()->metaObject()->className();
 }
 
-// The spool is the owner's alone and goes with its instance; a spool left by
-// an instance that crashed is removed by the next start, a live one is not.
-TEST_F(MainWindow, SpoolIsPrivateGoesAtExitAndStaleOnesAtTheNextStart)
+// The spool is the owner's alone and goes with its instance; the window
+// touches no other spool (the start turns stale ones into logs).
+TEST_F(MainWindow, SpoolIsPrivateGoesAtExitAndOthersAreLeftAlone)
 {
     const QString folder = FDir.path() + QStringLiteral("/cache/pelmora");
     ASSERT_TRUE(QDir().mkpath(folder));
@@ -176,7 +177,7 @@ TEST_F(MainWindow, SpoolIsPrivateGoesAtExitAndStaleOnesAtTheNextStart)
         TTWSChatForm w(QString(), nullptr, Place());
         spool = w.Conversation->Spool().Path();
         EXPECT_TRUE(spool.startsWith(folder)) << spool.toStdString();
-        EXPECT_FALSE(QFileInfo::exists(stale));
+        EXPECT_TRUE(QFileInfo::exists(stale));
         EXPECT_TRUE(QFileInfo::exists(live));
         struct stat st{};
         ASSERT_EQ(::stat(QFile::encodeName(spool).constData(), &st), 0);
@@ -203,6 +204,31 @@ TEST_F(MainWindow, UnwritableSettingsAreReportedAtClose)
     TApplication::ExceptionReporter = nullptr;
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0], txt::kSettingsNotSaved);
+}
+
+// What the user changes from the menu is kept at once, and the end of a
+// session closes a hub without asking.
+TEST_F(MainWindow, MenuChoicesAreWrittenAsTheyChange)
+{
+    const TChatPlace place = Place();
+    TTWSChatForm w(QString(), nullptr, place);
+    w.SetZoom(3);
+    for (QAction* a : {w.TimesAction, w.NotifyAction, w.AutoLogAction})
+        a->trigger();
+    EXPECT_EQ(Stored(QStringLiteral("view/Zoom")) + Stored(QStringLiteral("view/Times")) +
+                  Stored(QStringLiteral("user/notify")) + Stored(QStringLiteral("log/Auto")),
+              QStringLiteral("3101"));
+    w.show();
+    testkit::RawClient a, b;
+    ASSERT_TRUE(a.Connect(place.listenAddr.c_str(), 2200) && b.Connect(place.listenAddr.c_str(), 2200));
+    a.Send("ua\n");
+    b.Send("ub\n");
+    ASSERT_TRUE(testkit::waitFor([&] { return w.Chat->nuser == 2; }));
+    int asked = 0;
+    TModalDialog::Answerer = [&](QDialog*) { return ++asked, int(mrOk); };
+    w.EndSession();
+    TModalDialog::Answerer = nullptr;
+    EXPECT_TRUE(asked == 0 && !w.isVisible()) << asked;
 }
 
 TEST_F(MainWindow, SavingTheLogWritesThePaneAndDisablesTheCommandUntilTheNextLine)

@@ -1,7 +1,7 @@
 #pragma once
 // The kit of the tests that drive the real main window: every test gets an
-// empty folder of its own for the settings and the spool, and every window a
-// loopback address of the test file's own block.
+// empty folder of its own for the settings, the spool and the logs, and every
+// window a loopback address of the test file's own block.
 #include "mainwindow.h"
 #include "testkit.h"
 
@@ -20,6 +20,7 @@ protected:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FDir.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, FDir.path());
         qputenv("XDG_CACHE_HOME", QFile::encodeName(FDir.path() + QStringLiteral("/cache")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(FDir.path() + QStringLiteral("/data")));
     }
     void Store(const QString& group, const QString& key, const QString& value)
     {

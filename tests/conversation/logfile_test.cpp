@@ -75,11 +75,16 @@ TEST(LogFile, AFailedWriteThrowsAndLeavesTheOldFileWhole)
     QTemporaryDir dir;
     TLogSaver saver;
     EXPECT_THROW(saver.Save({"a"}, At(5, 5, 5, 5), dir.filePath(QStringLiteral("no/such/folder"))), Exception);
+    // The box names the full path and why.
+    const QString current = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
     try {
-        saver.Save({"a"}, At(5, 5, 5, 5), dir.filePath(QStringLiteral("missing")));
+        ADD_FAILURE() << saver.Save({"a"}, At(5, 5, 5, 5), QStringLiteral("missing")).toStdString();
     } catch (const Exception& e) {
-        EXPECT_EQ(e.Message().rfind(txt::kLogNotSaved, 0), 0u);
+        EXPECT_EQ(e.Message(), txt::kLogNotSaved + "\r\n" + dir.filePath(QStringLiteral("missing/5555.log")).toStdString() +
+                                   "\r\n" + txt::kErrNoFolder);
     }
+    QDir::setCurrent(current);
 }
 
 } // namespace

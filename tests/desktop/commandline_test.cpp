@@ -46,14 +46,16 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay)
     EXPECT_EQ(version.out, QStringLiteral("pelmora " PELMORA_VERSION "\n"));
 }
 
-TEST(CommandLine, UnknownOptionsAndExtraArgumentsExitWithTwo)
+TEST(CommandLine, UnknownOptionsExitWithTwoAndExtraAddressesAreIgnored)
 {
     const Outcome bad = RunProgram({QStringLiteral("--bogus"), QStringLiteral("10.0.0.1")});
     EXPECT_EQ(bad.code, 2);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("--bogus"))) << bad.err.toStdString();
     EXPECT_TRUE(bad.out.isEmpty());
 
-    EXPECT_EQ(RunProgram({QStringLiteral("a"), QStringLiteral("b")}).code, 2);
+    const TCommandLine two = TCommandLine::Parse({QStringLiteral("pelmora"), QStringLiteral("a"), QStringLiteral("b")});
+    EXPECT_TRUE(two.run);
+    EXPECT_EQ(two.address, QStringLiteral("a"));
 }
 
 TEST(CommandLine, NoDisplayIsOneLineAndExitOne)
