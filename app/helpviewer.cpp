@@ -2,11 +2,13 @@
 
 #include "desktopsetup.h"
 #include "modaldialog.h"
+#include "palette.h"
 #include "sjis.h"
 #include "texts.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -15,7 +17,11 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(sjis::decode(txt::kHelpTitle));
     setWindowIcon(ProgramIcon());
+    setPalette(look::ProgramPalette());
     resize(520, 480);
+    // Escape closes the viewer, as it closes a dialog.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     FBrowser = new QTextBrowser(this);

@@ -5,6 +5,7 @@
 // window because it is created first), the desktop's parts connected to it,
 // the six dialogs, and the event loop. The window shows itself last, which
 // opens the listener.
+#include "appearance.h"
 #include "application.h"
 #include "commandline.h"
 #include "desktopsetup.h"
@@ -48,6 +49,7 @@ int main(int argc, char** argv)
     TApplication app(argc, argv);
     EndDisplayStartGuard();
     SetUpDesktop(app);
+    look::UseOwnLook();
 
     // One instance per executable file name: another one runs, so ask it to
     // show its window and end without showing anything.

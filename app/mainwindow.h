@@ -165,6 +165,8 @@ private:
     void openFind();
     void rememberAddress(const QString& address);
     void guarded(const std::function<void()>& handler);
+    // The focus is in an edit box other than the input box.
+    bool typingElsewhere() const;
 
     TLogSaver FLog;
     THelpViewer* FHelp = nullptr;

@@ -18,6 +18,8 @@ void TTWSChatForm::ShowRoster(const std::array<std::string, 9>& names, const std
         QLabel* l = lbName[static_cast<size_t>(i)];
         l->setText(sjis::decode(names[static_cast<size_t>(i)]));
         l->adjustSize();
+        // A free place is also hidden, so a screen reader skips it.
+        l->setVisible(!names[static_cast<size_t>(i)].empty());
         if (names[static_cast<size_t>(i)].empty()) {
             l->move(-10, 7);
         } else {
@@ -33,9 +35,35 @@ void TTWSChatForm::SetConnectEnabled(bool enabled) { K8->setEnabled(enabled); }
 
 void TTWSChatForm::SetDisconnectEnabled(bool enabled) { K9->setEnabled(enabled); }
 
-void TTWSChatForm::SetMessageEditEnabled(bool enabled) { MessageEdit->setEnabled(enabled); }
+void TTWSChatForm::SetMessageEditEnabled(bool enabled)
+{
+    const bool hadFocus = MessageEdit->hasFocus() || focusWidget() == MessageEdit;
+    MessageEdit->setEnabled(enabled);
+    if (enabled)
+        FocusMessageEdit();
+    else if (hadFocus)
+        DisplayMemo->setFocus(); // not the send button: Space there would press it
+}
 
-void TTWSChatForm::FocusMessageEdit() { MessageEdit->setFocus(); }
+void TTWSChatForm::FocusMessageEdit()
+{
+    // The user's typing goes to the input box, unless another text box
+    // (the find bar's) holds it. In a window that is not active this only
+    // chooses where the focus goes when it is.
+    if (MessageEdit->isEnabled() && !typingElsewhere())
+        MessageEdit->setFocus();
+}
+
+bool TTWSChatForm::typingElsewhere() const
+{
+    const QWidget* f = focusWidget();
+    if (!f || f == MessageEdit || !f->isVisible() || !f->isEnabled())
+        return false;
+    if (qobject_cast<const QLineEdit*>(f))
+        return true;
+    const auto* text = qobject_cast<const QPlainTextEdit*>(f);
+    return text && !text->isReadOnly();
+}
 
 int TTWSChatForm::AskQuestion(const std::string& text)
 {
