@@ -37,9 +37,12 @@ void TTWSChatForm::SetDisconnectEnabled(bool enabled) { K9->setEnabled(enabled);
 
 void TTWSChatForm::SetMessageEditEnabled(bool enabled)
 {
+    // Called on every roster change: only the change from disabled moves
+    // the focus, so a line being typed is never disturbed.
+    const bool was = MessageEdit->isEnabled();
     const bool hadFocus = MessageEdit->hasFocus() || focusWidget() == MessageEdit;
     MessageEdit->setEnabled(enabled);
-    if (enabled)
+    if (enabled && !was)
         FocusMessageEdit();
     else if (hadFocus)
         DisplayMemo->setFocus(); // not the send button: Space there would press it
@@ -50,8 +53,12 @@ void TTWSChatForm::FocusMessageEdit()
     // The user's typing goes to the input box, unless another text box
     // (the find bar's) holds it. In a window that is not active this only
     // chooses where the focus goes when it is.
-    if (MessageEdit->isEnabled() && !typingElsewhere())
+    // Moving in selects the whole text, also while the window is not
+    // active (the focus-in then comes with the window's return).
+    if (MessageEdit->isEnabled() && focusWidget() != MessageEdit && !typingElsewhere()) {
         MessageEdit->setFocus();
+        MessageEdit->selectAll();
+    }
 }
 
 bool TTWSChatForm::typingElsewhere() const

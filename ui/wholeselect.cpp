@@ -1,5 +1,6 @@
 #include "wholeselect.h"
 
+#include <QDialog>
 #include <QFocusEvent>
 #include <QLineEdit>
 
@@ -24,7 +25,14 @@ public:
             FComesBack = leftForAWhile(static_cast<QFocusEvent*>(e)->reason());
             return false;
         case QEvent::Hide:
-            FComesBack = false;
+        case QEvent::Show:
+            // A dialog shown again is a new entry: it starts selected, also
+            // before it is activated and the focus arrives. A main window
+            // brought back from the tray is the user coming back.
+            if (qobject_cast<QDialog*>(FEdit->window())) {
+                FComesBack = false;
+                FEdit->selectAll();
+            }
             return false;
         case QEvent::FocusIn: {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();

@@ -7,7 +7,7 @@
 // A mouse click places the cursor where it lands. The focus coming back
 // after the window was left, or after a menu or a popup closed, leaves the
 // text as the user left it, so a half-typed line is never replaced by a
-// stray key; a window shown again starts selected.
+// stray key; a dialog shown again starts selected.
 
 class QLineEdit;
 
