@@ -211,21 +211,23 @@ TEST_F(FirstMinute, EveryTextIsLegibleUnderALightAndADarkDesktopAndIsRenderedFor
     QDir().mkpath(review);
     const QPalette desktop = QApplication::palette();
     // Run under a real dark theme (QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark
-    // on a display) the desktop's own palette is taken; offscreen it is
-    // emulated.
+    // on a display) the desktop's own palette is the dark one; offscreen it
+    // is emulated.
     const bool realDark = desktop.color(QPalette::Window).lightness() < 128;
+    std::printf("dark desktop: %s\n", realDark ? "the platform theme's" : "emulated");
     for (const char* theme : {"light", "dark"}) {
         const bool dark = theme == std::string("dark");
-        QApplication::setPalette(dark && !realDark ? darkDesktop() : desktop);
+        QApplication::setPalette(dark ? (realDark ? desktop : darkDesktop())
+                                      : (realDark ? QPalette(QColor(239, 239, 239)) : desktop));
         ASSERT_EQ(QApplication::palette().color(QPalette::Window).lightness() < 128, dark) << theme;
         auto w = Window(dark ? "127.61.3.2" : "127.61.3.1");
         w->ShowRoster({"aki", "ben"}, txt::kFriends);
         for (int i = 0; i < 12; ++i)
             w->ShowEvent(TChatEvent::ChatLine("aki> " + txt::kMessageEditInitial + std::to_string(i)));
         w->SetMessageEditEnabled(true);
+        w->FlushPane();
         Press(*w, Qt::Key_F, Qt::ControlModifier);
         QTest::keyClicks(w->FindBar->FindEdit, QStringLiteral("aki"));
-        w->FlushPane();
         const QImage shot = w->grab().toImage();
         const std::map<std::string, QRect> regions{
             {"pane", in(w.get(), w->DisplayMemo->viewport(), 2)},
