@@ -8,7 +8,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -19,9 +19,6 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
     setWindowIcon(ProgramIcon());
     setPalette(look::ProgramPalette());
     resize(520, 480);
-    // Escape closes the viewer, as it closes a dialog.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     FBrowser = new QTextBrowser(this);
@@ -36,6 +33,16 @@ QString THelpViewer::HelpFile()
     if (folder.isEmpty()) // not found: the viewer names where it looked
         folder = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/pelmora");
     return folder + QLatin1Char('/') + sjis::decode(txt::kHelpFolder) + QStringLiteral("/Pelmora.hlp");
+}
+
+void THelpViewer::keyPressEvent(QKeyEvent* e)
+{
+    // Escape closes the viewer, as it closes a dialog.
+    if (e->key() == Qt::Key_Escape && !(e->modifiers() & ~Qt::KeypadModifier)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void THelpViewer::ShowContents(const QString& file)

@@ -15,6 +15,7 @@
 
 #include <QAccessible>
 #include <QDir>
+#include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -301,6 +302,25 @@ TEST_F(FirstMinute, AssistiveTechnologyGetsNamedControlsAPressableSendButtonAndN
     // Pressing 閉じる through its action closes the find bar.
     of(w->FindBar->CloseButton)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_FALSE(w->FindBar->isVisible());
+    // A dialog's hidden Enter and Escape buttons are not offered either.
+    fmConnect->show();
+    EXPECT_TRUE(of(fmConnect->Button1)->state().invisible);
+    EXPECT_TRUE(of(fmConnect->Button2)->state().invisible);
+    fmConnect->hide();
+}
+
+TEST_F(FirstMinute, F10OpensTheMenuAndEscapeClosesTheHelp)
+{
+    auto w = Window("127.61.5.1");
+    Press(*w, Qt::Key_F10);
+    EXPECT_EQ(w->menuBar()->activeAction(), w->K1->menuAction());
+    w->K1->close();
+    w->K10->trigger();
+    auto* help = w->findChild<QWidget*>(QStringLiteral("HelpViewer"));
+    ASSERT_TRUE(help && help->isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(help, 5000));
+    QTest::keyClick(help->focusWidget() ? help->focusWidget() : help, Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
 }
 
 } // namespace
