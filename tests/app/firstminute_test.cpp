@@ -2,6 +2,7 @@
 // join, blank lines, the connect dialog's example text, legibility under a
 // light and a dark desktop palette, and what assistive technology is offered.
 #include "testkit.h"
+#include "appearance.h"
 #include "application.h"
 #include "connectdialog.h"
 #include "dialogs.h"
@@ -252,6 +253,16 @@ TEST_F(FirstMinute, EveryTextIsLegibleUnderALightAndADarkDesktopAndIsRenderedFor
         EXPECT_GE(contrast(box, in(&dialog, dialog.CuteButton1, 3)), 4.5) << theme << ": dialog button";
         EXPECT_TRUE(box.save(review + QStringLiteral("/connect-%1.png").arg(QLatin1String(theme))));
         Press(*w, Qt::Key_Escape);
+
+        // A menu is a window of its own: it follows the application's
+        // palette, which main() sets to the program's look.
+        look::UseOwnLook();
+        w->K1->popup(w->mapToGlobal(QPoint(0, 20)));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w->K1));
+        const QImage menu = w->K1->grab().toImage();
+        EXPECT_GE(contrast(menu, menu.rect().adjusted(3, 3, -3, -3)), 4.5) << theme << ": menu";
+        EXPECT_TRUE(menu.save(review + QStringLiteral("/menu-%1.png").arg(QLatin1String(theme))));
+        w->K1->close();
     }
     QApplication::setPalette(desktop);
 }
