@@ -79,17 +79,9 @@ TEST_F(FirstMinute, TypingAfterAJoinReplacesTheGreetingAndBlankLinesSendNothing)
     Type(*w, QStringLiteral("x"), Qt::Key_Return);
     ASSERT_TRUE(hub.conns[0]->WaitFor("uNick\n1Nick> abc\r\n1Nick> x\r\n"));
 
-    // A first seat on a hub: the box, unless the find bar is being typed in.
-    auto h = Window("127.61.2.1");
-    testkit::RawClient a, b;
-    Type(*h, {}, Qt::Key_F, Qt::ControlModifier);
+    auto h = Window("127.61.2.1"); // a hub's first seat too
+    testkit::RawClient a;
     ASSERT_TRUE(a.Connect("127.61.2.1", FPort, "127.61.2.2"));
-    ASSERT_TRUE(testkit::waitFor([&] { return h->MessageEdit->isEnabled(); }));
-    EXPECT_EQ(h->focusWidget(), h->FindBar->FindEdit);
-    h->FindBar->Close();
-    a.Close();
-    ASSERT_TRUE(testkit::waitFor([&] { return !h->MessageEdit->isEnabled(); }));
-    ASSERT_TRUE(b.Connect("127.61.2.1", FPort, "127.61.2.3"));
     ASSERT_TRUE(testkit::waitFor([&] { return h->MessageEdit->isEnabled(); }));
     Type(*h, QStringLiteral("y"));
     EXPECT_EQ(h->MessageEdit->text(), QStringLiteral("y"));
@@ -125,7 +117,7 @@ TEST_F(FirstMinute, EveryTextIsLegibleUnderALightAndADarkDesktop)
     // desktop's palette is the dark one; offscreen a dark one is emulated.
     const QPalette desktop = QApplication::palette();
     const bool realDark = desktop.color(QPalette::Window).lightness() < 128;
-    const QString review = QString::fromLocal8Bit(qgetenv("PELMORA_TEST_BINARY_DIR")) + QStringLiteral("/review/");
+    const QString review = qEnvironmentVariable("PELMORA_TEST_BINARY_DIR") + QStringLiteral("/review/");
     QDir().mkpath(review);
     for (const QString& theme : {QStringLiteral("light"), QStringLiteral("dark")}) {
         const bool dark = theme == QLatin1String("dark");
@@ -160,19 +152,13 @@ TEST_F(FirstMinute, EveryTextIsLegibleUnderALightAndADarkDesktop)
     QApplication::setPalette(desktop);
 }
 
-TEST_F(FirstMinute, AssistiveTechnologyGetsNamedControlsAndAPressableFlatButtonAndTheKeysWork)
+TEST_F(FirstMinute, AssistiveTechnologyGetsNamedControlsAndAPressableFlatButton)
 {
     QAccessible::setActive(true);
     auto w = Window("127.61.4.1");
     Type(*w, {}, Qt::Key_F10); // opens the menu
     EXPECT_EQ(w->menuBar()->activeAction(), w->K1->menuAction());
     w->K1->close();
-    w->K10->trigger(); // the help; Escape closes it
-    auto* help = w->findChild<QWidget*>(QStringLiteral("HelpViewer"));
-    ASSERT_TRUE(QTest::qWaitForWindowActive(help, 5000));
-    QTest::keyClick(help->focusWidget() ? help->focusWidget() : help, Qt::Key_Escape);
-    EXPECT_FALSE(help->isVisible());
-
     Type(*w, {}, Qt::Key_F, Qt::ControlModifier);
     auto of = [](QObject* o) { return QAccessible::queryAccessibleInterface(o); };
     auto name = [&](QObject* o) { return sjis::encode(of(o)->text(QAccessible::Name)); };
