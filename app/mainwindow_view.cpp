@@ -44,17 +44,15 @@ void TTWSChatForm::SetMessageEditEnabled(bool enabled)
     MessageEdit->setEnabled(enabled);
     if (enabled && !was)
         FocusMessageEdit();
-    else if (hadFocus)
+    else if (!enabled && hadFocus)
         DisplayMemo->setFocus(); // not the send button: Space there would press it
 }
 
 void TTWSChatForm::FocusMessageEdit()
 {
     // The user's typing goes to the input box, unless another text box
-    // (the find bar's) holds it. In a window that is not active this only
-    // chooses where the focus goes when it is.
-    // Moving in selects the whole text, also while the window is not
-    // active (the focus-in then comes with the window's return).
+    // (the find bar's) holds it. Moving in selects the whole text; in a
+    // window that is not active it chooses where the focus goes when it is.
     if (MessageEdit->isEnabled() && focusWidget() != MessageEdit && !typingElsewhere()) {
         MessageEdit->setFocus();
         MessageEdit->selectAll();

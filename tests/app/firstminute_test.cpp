@@ -73,6 +73,8 @@ TEST_F(FirstMinute, TypingAfterAJoinReplacesTheGreetingAndBlankLinesSendNothing)
     hub.conns[0]->Send("uHub\nn127.61.1.2\n");
     ASSERT_TRUE(testkit::waitFor([&] { return w->MessageEdit->isEnabled(); }));
     Type(*w, QStringLiteral("abc"), Qt::Key_Return);
+    hub.conns[0]->Send("uAnn\n"); // a roster change leaves the focus where it is
+    ASSERT_TRUE(testkit::waitFor([&] { return w->lbName[1]->text() == QStringLiteral("Ann"); }));
     Type(*w, {}, Qt::Key_Return);
     Type(*w, QStringLiteral(" \u3000 "), Qt::Key_Return);
     w->MessageEdit->clear();
