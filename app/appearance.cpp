@@ -1,6 +1,8 @@
 #include "appearance.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QToolTip>
 #include <QPainterPath>
 
 namespace look {
@@ -40,6 +42,13 @@ QPixmap statusPicture()
     QPainter p(&pm);
     paintBubbles(p, QRectF(1, 1, 35, 35));
     return pm;
+}
+
+void UseOwnLook()
+{
+    const QPalette own = ProgramPalette();
+    QApplication::setPalette(own);
+    QToolTip::setPalette(own);
 }
 
 } // namespace look

@@ -12,4 +12,9 @@ namespace look {
 // shipped as an image file.
 QPixmap statusPicture();
 
+// The program's own light look for the whole application (palette.h):
+// whatever the desktop's theme, light or dark, every text stays dark on the
+// program's light backgrounds. Call once, before the first window is built.
+void UseOwnLook();
+
 } // namespace look

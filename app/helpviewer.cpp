@@ -2,6 +2,7 @@
 
 #include "desktopsetup.h"
 #include "modaldialog.h"
+#include "palette.h"
 #include "sjis.h"
 #include "texts.h"
 
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QKeyEvent>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -17,6 +19,7 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(sjis::decode(txt::kHelpTitle));
     setWindowIcon(ProgramIcon());
+    setPalette(look::ProgramPalette());
     resize(520, 480);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -42,6 +45,16 @@ QString THelpViewer::HelpFile()
     if (folder.isEmpty()) // not found: the viewer names where it looked
         folder = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/pelmora");
     return folder + help;
+}
+
+void THelpViewer::keyPressEvent(QKeyEvent* e)
+{
+    // Escape closes the viewer, as it closes a dialog.
+    if (e->key() == Qt::Key_Escape && !(e->modifiers() & ~Qt::KeypadModifier)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void THelpViewer::ShowContents(const QString& file)

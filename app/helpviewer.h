@@ -21,6 +21,9 @@ public:
 
     QTextBrowser* Browser() const { return FBrowser; }
 
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
 private:
     QTextBrowser* FBrowser;
 };

@@ -8,6 +8,7 @@
 // not end cleanly went. The signals that end a desktop session close the
 // window as the user would, without its question; the session manager's save
 // request writes the settings.
+#include "appearance.h"
 #include "application.h"
 #include "commandline.h"
 #include "desktopsetup.h"
@@ -56,6 +57,7 @@ int main(int argc, char** argv)
     TApplication app(argc, argv);
     EndDisplayStartGuard();
     SetUpDesktop(app);
+    look::UseOwnLook();
 
     // One instance per executable file name: another one runs, so ask it to
     // show its window and end without showing anything.

@@ -13,6 +13,7 @@
 #include "sjis.h"
 #include "texts.h"
 #include "timeofday.h"
+#include "wholeselect.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -88,7 +89,7 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
     setObjectName(QStringLiteral("TWSChatForm"));
     setWindowTitle(sjis::decode(txt::kAppCaption));
     setWindowIcon(ProgramIcon());
-    QPalette pal = palette();
+    QPalette pal = look::ProgramPalette();
     pal.setColor(QPalette::Window, look::kWindow);
     setPalette(pal);
     QFont windowFont = font();
@@ -142,6 +143,9 @@ void TTWSChatForm::buildControls()
     column->addWidget(buildInputRow(central, gothic));
     buildDefaultButton(central);
     setTabOrder(MessageEdit, SendButton);
+    // Until a join enables the input box the focus rests on the pane, where
+    // keys only scroll: a stray Space or Enter cannot press 発言.
+    DisplayMemo->setFocus();
 }
 
 // The strip on top: "おともだち" and the nine name labels, with the hidden
@@ -151,6 +155,7 @@ QWidget* TTWSChatForm::buildRosterStrip(QWidget* central, const QFont& gothic)
     Panel1 = panel(central, "Panel1");
     Panel1->setFixedHeight(27);
     Panel1->setFont(gothic);
+    Panel1->setAccessibleName(sjis::decode(txt::kAccRoster));
     Label1 = new QLabel(sjis::decode(txt::kNoFriends), Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(13, 7);
@@ -160,6 +165,7 @@ QWidget* TTWSChatForm::buildRosterStrip(QWidget* central, const QFont& gothic)
         lbName[i]->setObjectName(QStringLiteral("lbName%1").arg(i + 1));
         lbName[i]->move(-10, 7);
         lbName[i]->adjustSize();
+        lbName[i]->hide(); // shown when a name takes the place
     }
     IPName = hiddenLabel(Panel1, "IPName", txt::kIPNameDesign);
     NameLabel = hiddenLabel(Panel1, "Name", txt::kNameDesign);
@@ -179,6 +185,7 @@ QLayout* TTWSChatForm::buildConversation(QWidget* central, const QFont& gothic)
     Panel5->setFixedWidth(10);
     DisplayMemo = new TConversationPane(central);
     DisplayMemo->setObjectName(QStringLiteral("DisplayMemo"));
+    DisplayMemo->setAccessibleName(sjis::decode(txt::kAccPane));
     DisplayMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     DisplayMemo->viewport()->setCursor(Qt::ArrowCursor);
     DisplayMemo->setFont(gothic);
@@ -211,6 +218,8 @@ QWidget* TTWSChatForm::buildInputRow(QWidget* central, const QFont& gothic)
     MessageEdit->setGeometry(10, 10, 365, 21);
     MessageEdit->setEnabled(false);
     makeSingleLine(MessageEdit);
+    selectWholeOnFocus(MessageEdit); // the first key replaces the greeting
+    MessageEdit->setAccessibleName(sjis::decode(txt::kAccMessageEdit));
     MessageEdit->setAttribute(Qt::WA_InputMethodEnabled, true);
     MessageEdit->installEventFilter(this);
     Panel3 = panel(Panel2, "Panel3");
@@ -223,6 +232,8 @@ QWidget* TTWSChatForm::buildInputRow(QWidget* central, const QFont& gothic)
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(look::statusPicture());
     Image1->setGeometry(59, 3, 37, 37);
+    // Named for what a click on it opens.
+    Image1->setAccessibleName(sjis::decode(txt::kMenuStatus));
     Image1->installEventFilter(this);
     return Panel2;
 }
@@ -235,6 +246,9 @@ void TTWSChatForm::buildDefaultButton(QWidget* central)
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(-200, 119, 75, 25);
     Button1->setFocusPolicy(Qt::NoFocus);
+    // Hidden as well, so assistive technology does not offer it; click()
+    // works the same on a hidden button.
+    Button1->hide();
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(MessageEdit, &QLineEdit::returnPressed, Button1, &QPushButton::click);
 }
@@ -289,9 +303,12 @@ void TTWSChatForm::buildMenu()
     K10 = item(K2, "K10", txt::kMenuHelp, QKeySequence(Qt::Key_F1), &TTWSChatForm::K10Click);
     K3 = item(K2, "K3", txt::kMenuAbout, QKeySequence(), &TTWSChatForm::Label2Click);
 
-    // F5 on the top-level item opens that menu.
-    auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
-    connect(f5, &QShortcut::activated, this, [this] { menuBar()->setActiveAction(K1->menuAction()); });
+    // F5 on the top-level item opens that menu; F10, the desktop's key for
+    // the menu bar, does the same.
+    for (auto key : {Qt::Key_F5, Qt::Key_F10}) {
+        auto* open = new QShortcut(QKeySequence(key), this);
+        connect(open, &QShortcut::activated, this, [this] { menuBar()->setActiveAction(K1->menuAction()); });
+    }
     buildViewKeys();
 }
 

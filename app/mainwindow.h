@@ -183,6 +183,8 @@ private:
     void guarded(const std::function<void()>& handler);
     void settingsChanged();
     void showFileTrouble(QString& shown, const QString& text);
+    // The focus is in an edit box other than the input box.
+    bool typingElsewhere() const;
 
     TLogSaver FLog;
     THelpViewer* FHelp = nullptr;

@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include "dialogs.h"
+#include "flatbutton.h"
 #include "exception.h"
 #include "modaldialog.h"
 #include "helpviewer.h"
@@ -57,6 +58,10 @@ void TTWSChatForm::K10Click()
 void TTWSChatForm::SendButtonClick()
 {
     Chat->SendButtonClick();
+    // A click on 発言 took the focus: give it back to the box, so the next
+    // line is typed there and a Space cannot send again.
+    if (SendButton->hasFocus() || focusWidget() == SendButton)
+        FocusMessageEdit();
 }
 
 void TTWSChatForm::KIP1Click()

@@ -18,6 +18,8 @@ void TTWSChatForm::ShowRoster(const std::array<std::string, 9>& names, const std
         QLabel* l = lbName[static_cast<size_t>(i)];
         l->setText(sjis::decode(names[static_cast<size_t>(i)]));
         l->adjustSize();
+        // A free place is also hidden, so a screen reader skips it.
+        l->setVisible(!names[static_cast<size_t>(i)].empty());
         if (names[static_cast<size_t>(i)].empty()) {
             l->move(-10, 7);
         } else {
@@ -33,9 +35,40 @@ void TTWSChatForm::SetConnectEnabled(bool enabled) { K8->setEnabled(enabled); }
 
 void TTWSChatForm::SetDisconnectEnabled(bool enabled) { K9->setEnabled(enabled); }
 
-void TTWSChatForm::SetMessageEditEnabled(bool enabled) { MessageEdit->setEnabled(enabled); }
+void TTWSChatForm::SetMessageEditEnabled(bool enabled)
+{
+    // Called on every roster change: only the change from disabled moves
+    // the focus, so a line being typed is never disturbed.
+    const bool was = MessageEdit->isEnabled();
+    const bool hadFocus = MessageEdit->hasFocus() || focusWidget() == MessageEdit;
+    MessageEdit->setEnabled(enabled);
+    if (enabled && !was)
+        FocusMessageEdit();
+    else if (!enabled && hadFocus)
+        DisplayMemo->setFocus(); // not the send button: Space there would press it
+}
 
-void TTWSChatForm::FocusMessageEdit() { MessageEdit->setFocus(); }
+void TTWSChatForm::FocusMessageEdit()
+{
+    // The user's typing goes to the input box, unless another text box
+    // (the find bar's) holds it. Moving in selects the whole text; in a
+    // window that is not active it chooses where the focus goes when it is.
+    if (MessageEdit->isEnabled() && focusWidget() != MessageEdit && !typingElsewhere()) {
+        MessageEdit->setFocus();
+        MessageEdit->selectAll();
+    }
+}
+
+bool TTWSChatForm::typingElsewhere() const
+{
+    const QWidget* f = focusWidget();
+    if (!f || f == MessageEdit || !f->isVisible() || !f->isEnabled())
+        return false;
+    if (qobject_cast<const QLineEdit*>(f))
+        return true;
+    const auto* text = qobject_cast<const QPlainTextEdit*>(f);
+    return text && !text->isReadOnly();
+}
 
 int TTWSChatForm::AskQuestion(const std::string& text)
 {

@@ -143,6 +143,21 @@ void TChatCore::setMessageEdit(bool enabled)
     FView->SetMessageEditEnabled(enabled);
 }
 
+bool TChatCore::blank(std::string_view text)
+{
+    // ASCII spaces and the full-width space (CP932 81 40); read in pairs
+    // from the start, so a trail byte 0x40 of another character never counts.
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] == ' ')
+            ++i;
+        else if (text.compare(i, 2, "\x81\x40") == 0)
+            i += 2;
+        else
+            return false;
+    }
+    return true;
+}
+
 std::string_view TChatCore::oneLine(std::string_view s)
 {
     return s.substr(0, s.find_first_of(std::string_view("\r\n\0", 3)));
@@ -169,6 +184,9 @@ void TChatCore::SendButtonClick()
     // line kind would follow it to every seat.
     const std::string typed = FView->MessageText();
     const std::string_view text = oneLine(typed);
+    // Nothing typed but spaces is nothing said: no line goes to the group.
+    if (blank(text))
+        return;
     const std::string_view name = oneLine(Name);
     std::string line;
     line.reserve(name.size() + text.size() + 5);

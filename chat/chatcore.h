@@ -58,7 +58,8 @@ public:
     void K8Click();
     // Disconnect command (menu K9), peer and hub forms.
     void K9Click();
-    // Send command (send button, Enter).
+    // Send command (send button, Enter). A text of nothing but spaces (ASCII
+    // or full-width) sends and shows nothing.
     void SendButtonClick();
     // The command-line join: call from the window's constructor, before the
     // window is first shown, when the first argument is not empty.
@@ -127,6 +128,8 @@ private:
     // s up to its first CR, LF or NUL: a typed text or nick never carries
     // one onto the wire.
     static std::string_view oneLine(std::string_view s);
+    // Empty, or only ASCII and full-width spaces.
+    static bool blank(std::string_view text);
     // The name line that introduces this instance.
     std::string nameLine() const;
     void joinStart();
@@ -167,6 +170,10 @@ private:
     std::string FLostHub;
     int FCandidateCalls = 0;
     bool FRecallCandidate = false;
+    // A hub answers a newcomer's name line with its own name and those of
+    // its seats, then the next candidate: the arrivals told until the
+    // first other line are this instance's own join, not somebody coming.
+    bool FJoinRoster = false;
     // Chat lines of the current read still to be relayed: a span of the
     // line buffer of seat FRelayFrom, LFs included.
     // The fields of those lines, as the line buffer cut them, for the pane.

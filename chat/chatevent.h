@@ -28,7 +28,8 @@ struct TChatEvent {
     // Line: the length of the nick before "> " in Text; npos when the field
     // has no "> " (a peer that does not follow the grammar).
     size_t NickLen = std::string_view::npos;
-    // Line: typed by this instance's own user.
+    // Line: typed by this instance's own user. Arrival: one of those already
+    // in the group, told to this instance as it joins (its own join).
     bool Own = false;
 
     static TChatEvent ChatLine(std::string_view field, bool own = false);

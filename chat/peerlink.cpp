@@ -104,8 +104,10 @@ void TChatCore::CliWSocketSessionConnected(int error)
     }
     // Only a link that survived its first send makes this instance a peer;
     // a link that broke under it has already been handled as closed.
-    if (LinkConnected())
+    if (LinkConnected()) {
         rbServer = false;
+        FJoinRoster = true;
+    }
 }
 
 void TChatCore::K9Click()
@@ -133,6 +135,7 @@ void TChatCore::K9Click()
 void TChatCore::CliWSocketSessionClosed(int /*error*/)
 {
     RcvBuf.Clear(); // what is left of this link's input is dropped with it
+    FJoinRoster = false;
     if (FRecallCandidate) {
         // Nothing to tell yet: back to an idle hub until the next call.
         FRecallCandidate = false;
@@ -191,6 +194,8 @@ void TChatCore::peerLine(std::string_view line)
     if (line.empty())
         return;
     const std::string_view field = line.substr(1);
+    if (line[0] != 'u')
+        FJoinRoster = false;
     switch (line[0]) {
     case 's': {
         std::string addr(field);
@@ -223,7 +228,9 @@ void TChatCore::peerLine(std::string_view line)
                 l = name;
                 break;
             }
-        FView->ShowEvent(TChatEvent::Arrival(name));
+        TChatEvent arrival = TChatEvent::Arrival(name);
+        arrival.Own = FJoinRoster;
+        FView->ShowEvent(arrival);
         NameList();
         break;
     }

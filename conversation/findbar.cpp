@@ -24,12 +24,14 @@ TFindBar::TFindBar(QPlainTextEdit* pane, QWidget* parent) : QWidget(parent), FPa
     setPalette(pal);
     setFont(pelmoraFont(13));
     setFixedHeight(29);
+    setAccessibleName(sjis::decode(txt::kAccFindBar));
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(10, 4, 10, 4);
     row->setSpacing(6);
     FindEdit = new QLineEdit(this);
     FindEdit->setObjectName(QStringLiteral("FindEdit"));
+    FindEdit->setAccessibleName(sjis::decode(txt::kAccFindEdit));
     FindEdit->installEventFilter(this);
     row->addWidget(FindEdit, 1);
     auto button = [this, row](const char* name, const std::string& caption, std::function<void()> onClick) {

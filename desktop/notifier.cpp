@@ -58,13 +58,15 @@ bool TNotifier::userIsAway() const
 
 void TNotifier::EventShown(const TChatEvent& event)
 {
-    if (!userIsAway())
+    // Only what others do is news: one's own lines, one's own join and the
+    // program's own notes (looking for, disconnected, ...) are not told.
+    if (event.Own || event.Kind == TChatEvent::TKind::Note || !userIsAway())
         return;
     const std::string_view nick = event.Nick();
     if (event.Kind == TChatEvent::TKind::Line && !nick.empty())
         arrived(q(std::string(nick)), q(std::string(event.Said())));
-    else
-        arrived(q(txt::kAppCaption), oneParagraph(q(EventText(event))));
+    else // the pane's text without the blank line it starts with
+        arrived(q(txt::kAppCaption), oneParagraph(q(EventText(event)).trimmed()));
 }
 
 void TNotifier::QuestionAsked(const std::string& text)

@@ -1,8 +1,10 @@
 #pragma once
 // Notices of new lines while the user looks elsewhere.
 //
-// While no window of the program is the active window, each line that
-// reaches the pane (a chat line, an arrival, a departure) and each question
+// While no window of the program is the active window, each line of somebody
+// else that reaches the pane (a chat line, an arrival, a departure; not one's
+// own lines, the arrivals told at one's own join, nor the program's own
+// notes) and each question
 // of the chat (the hub is gone, the joined instance is a peer) marks the
 // window for attention and shows a desktop notification: the sender's nick
 // as its title, the line as its body. A burst is coalesced: at most one

@@ -37,7 +37,8 @@ install \
   qt6-translations-l10n \
   libgtest-dev googletest \
   fonts-ipafont-gothic fontconfig \
-  desktop-file-utils appstream dpkg-dev file
+  desktop-file-utils appstream dpkg-dev file \
+  qt6-gtk-platformtheme lintian xvfb xauth dbus at-spi2-core python3-pyatspi
 
 jobs=$(nproc)
 build() { # build DIR [cmake args...]

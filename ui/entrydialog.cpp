@@ -2,6 +2,7 @@
 
 #include "flatbutton.h"
 #include "singleline.h"
+#include "wholeselect.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,7 @@ QLineEdit* TEntryDialog::buildEntry(const TEntryLayout& at, const std::string& l
     edit->setObjectName(QLatin1String(editName));
     edit->setGeometry(at.edit);
     makeSingleLine(edit);
+    selectWholeOnFocus(edit); // the first key replaces the example text
 
     const auto cancel = [this] { SetModalResult(mrCancel); };
     CuteButton1 = makeFlatButton(Panel1, "CuteButton1", at.okButton, okCaption, std::move(onOk));

@@ -2,6 +2,7 @@
 
 #include "sjis.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFocusEvent>
@@ -10,8 +11,58 @@
 #include <QPainter>
 #include <QShortcutEvent>
 
+namespace {
+
+// What assistive technology sees of the button: a push button named by its
+// caption (without the mnemonic mark) whose press action clicks it, as Space
+// or Enter would.
+class TCuteButtonAccessible : public QAccessibleWidget {
+public:
+    explicit TCuteButtonAccessible(TCuteButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return QString(button()->CaptionText()).remove(QLatin1Char('&'));
+        return QAccessibleWidget::text(t);
+    }
+
+    QStringList actionNames() const override
+    {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (button()->isEnabled())
+            names.prepend(pressAction());
+        return names;
+    }
+
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction() && button()->isEnabled())
+            button()->Click();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+private:
+    TCuteButton* button() const { return static_cast<TCuteButton*>(widget()); }
+};
+
+QAccessibleInterface* cuteButtonAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("TCuteButton") && object && object->isWidgetType())
+        return new TCuteButtonAccessible(static_cast<TCuteButton*>(object));
+    return nullptr;
+}
+
+} // namespace
+
 TCuteButton::TCuteButton(QWidget* parent) : QWidget(parent)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(cuteButtonAccessible);
+        return true;
+    }();
+    (void)accessible;
     // A button holds no child controls; its rest look is a raised inner ring.
     FBevelOuter = bvNone;
     FBevelInner = bvRaised;
@@ -77,6 +128,10 @@ void TCuteButton::SetCaption(const std::string& cp932)
     if (!Mnemonic().isNull())
         FShortcutId = grabShortcut(QKeySequence::mnemonic(FCaption), Qt::WindowShortcut);
     invalidate();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent named(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&named);
+    }
 }
 
 void TCuteButton::SetColor(const QColor& value)

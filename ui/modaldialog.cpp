@@ -38,6 +38,9 @@ QPushButton* hiddenButton(QDialog* dialog, QWidget* parent, const char* caption,
 {
     auto* button = new QPushButton(QLatin1String(caption), parent);
     button->setGeometry(at);
+    // Hidden too: never in the tab order, never offered to assistive
+    // technology; its click() still carries the key.
+    button->hide();
     QObject::connect(button, &QPushButton::clicked, dialog, std::move(onClick));
     return button;
 }
@@ -50,7 +53,7 @@ TModalDialog::TModalDialog(QWidget* parent) : QDialog(parent)
 {
     initUiResources();
     setFont(pelmoraFont(12));
-    QPalette pal = palette();
+    QPalette pal = look::ProgramPalette();
     pal.setColor(QPalette::Window, look::kDialog);
     setPalette(pal);
     setAutoFillBackground(true);

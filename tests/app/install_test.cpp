@@ -27,7 +27,9 @@ TEST(Install, IntoATemporaryPrefixAndTheHelpIsFoundThere)
     const QString help = QStringLiteral("share/pelmora/") + sjis::decode(txt::kHelpFolder) + QStringLiteral("/Pelmora.hlp");
     for (const QString& file : {QStringLiteral("bin/pelmora"), QStringLiteral("share/applications/jp.tovanit.pelmora.desktop"),
                                 QStringLiteral("share/metainfo/jp.tovanit.pelmora.metainfo.xml"),
-                                QStringLiteral("share/icons/hicolor/scalable/apps/jp.tovanit.pelmora.svg"), help})
+                                QStringLiteral("share/icons/hicolor/scalable/apps/jp.tovanit.pelmora.svg"), help,
+                                QStringLiteral("share/doc/pelmora/copyright"), QStringLiteral("share/doc/pelmora/changelog.Debian.gz"),
+                                QStringLiteral("share/man/man1/pelmora.1.gz")})
         EXPECT_TRUE(QFile::exists(root + file)) << file.toStdString();
     for (int size : {32, 48, 64, 128, 256}) {
         const QImage icon(root + QStringLiteral("share/icons/hicolor/%1x%1/apps/jp.tovanit.pelmora.png").arg(size));

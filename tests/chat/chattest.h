@@ -37,10 +37,13 @@ public:
     int cleared = 0;
     bool keepLines = true;
     size_t lineCount = 0;
+    std::vector<std::string> ownArrivals; // arrivals told at one's own join
 
     void ShowEvent(const TChatEvent& event) override
     {
         ++lineCount;
+        if (event.Kind == TChatEvent::TKind::Arrival && event.Own)
+            ownArrivals.emplace_back(event.Text);
         if (keepLines)
             lines.push_back(EventText(event));
     }

@@ -73,6 +73,8 @@ TEST_F(PeerLink, JoinByDottedAddressAndTheSixKinds)
     EXPECT_TRUE(p.view.edit);
     EXPECT_EQ(p.core.StatusConnectedText(), "Hub");
     EXPECT_EQ(p.core.StatusNextText(), "Ann");
+    // Those names were this instance's own join; a later one is a newcomer.
+    EXPECT_EQ(p.view.ownArrivals, (std::vector<std::string>{"Hub", "Ann", ""}));
 
     // A chat line keeps its CR in the stored text; unknown kinds and empty
     // lines are dropped; a line in two pieces is handled once.
@@ -92,6 +94,7 @@ TEST_F(PeerLink, JoinByDottedAddressAndTheSixKinds)
     EXPECT_EQ(p.core.lbName[1], "");
     EXPECT_EQ(p.core.lbName[2], "Ann");
     EXPECT_EQ(p.view.roster[2], "Ann");
+    EXPECT_EQ(p.view.ownArrivals.size(), 3u);
 
     // A tenth name with all nine labels taken: shown, no label changes.
     h->Send("u4\nu5\nu6\nu7\nu8\nu9\nu10\nuTenth\n");
@@ -120,11 +123,16 @@ TEST_F(PeerLink, SpeakingOnAPeer)
     ASSERT_TRUE(h->WaitFor("1Pat> hello\r\n"));
     EXPECT_EQ(p.view.lines.back(), "Pat> hello");
     EXPECT_EQ(p.view.message, "");
-    // An empty input sends the nick and "> ".
+    // Empty or only spaces (ASCII, full-width): nothing sent, nothing shown;
+    // a character whose trail byte is 0x40 is text.
     h->Take();
-    p.core.SendButtonClick();
-    ASSERT_TRUE(h->WaitFor("1Pat> \r\n"));
-    EXPECT_EQ(p.view.lines.back(), "Pat> ");
+    const size_t shown = p.view.lines.size();
+    for (const char* typed : {"", " ", "\x81\x40 \x81\x40", "\x83\x40"}) {
+        p.view.message = typed;
+        p.core.SendButtonClick();
+    }
+    EXPECT_EQ(p.view.lines.size(), shown + 1);
+    ASSERT_TRUE(h->WaitFor("1Pat> \x83\x40\r\n"));
 }
 
 TEST_F(PeerLink, LookupAndConnectFailures)

@@ -104,10 +104,16 @@ TEST_F(Notices, OnlyWhileAwayAndABurstIsOneNoticePerInterval)
     QTest::qWait(400);
     EXPECT_EQ(FShown.size(), 2u);
 
-    // Arrivals and departures are the program's own notes.
-    FWindow->ShowEvent(TChatEvent::Note(sjis::encode(QStringLiteral("cyd さんが入室しました。"))));
+    // One's own line, one's own join and the program's notes are not told;
+    // an arrival is, without the pane's blank line.
+    TChatEvent atJoin = TChatEvent::Arrival("hub");
+    atJoin.Own = true;
+    for (const TChatEvent& e : {TChatEvent::ChatLine("me> hi", true), atJoin, TChatEvent::Note("127.0.0.9" + txt::kSearching)})
+        FWindow->ShowEvent(e);
+    FWindow->ShowEvent(TChatEvent::Arrival("cyd"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return FShown.size() == 3; }, 5000));
     EXPECT_EQ(FShown[2].title, sjis::decode(txt::kAppCaption));
+    EXPECT_EQ(FShown[2].body, QStringLiteral("cyd") + sjis::decode(txt::kArrived).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     EXPECT_EQ(FNotices->Unseen(), 502);
 
     QSignalSpy unseen(FNotices, &TNotifier::UnseenChanged);
