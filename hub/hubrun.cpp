@@ -53,6 +53,11 @@ std::string HubNick(const THubOptions& o)
 
 int RunHub(int& argc, char** argv, const THubOptions& o)
 {
+    // Qt's own poll loop rather than GLib's: the hub watches nothing but its
+    // sockets, and the plain loop turns faster (the single-line latency
+    // tail of the relay is about a third of GLib's on this machine).
+    if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     const std::string program = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
     // A journal that nobody reads any more must not end the hub.
