@@ -83,7 +83,9 @@ TEST(HubService, OneHubPerPortAndQuietJournal)
     // nor can its control characters steer the terminal of the journal.
     RawClient a, b;
     ASSERT_TRUE(a.Connect("127.64.1.11", testPort(), "127.64.1.12"));
+    ASSERT_TRUE(a.SkipThrough("uFirst\n"));
     ASSERT_TRUE(b.Connect("127.64.1.11", testPort(), "127.64.1.13"));
+    ASSERT_TRUE(b.SkipThrough("uFirst\n"));
     a.Send("uA\x1B[2J\n1A> secret\n");
     ASSERT_TRUE(b.SkipThrough("1A> secret\n"));
     b.Close();
