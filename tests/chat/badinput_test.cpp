@@ -57,9 +57,7 @@ TEST_P(BadInputWire, OverlongLineIsDroppedToItsLineFeed)
     ASSERT_TRUE(b->WaitFor("1A> ok\r\n"));
     EXPECT_TRUE(shows(TChatEvent::ChatLine("A> ok\r")));
     EXPECT_FALSE(shows(TChatEvent::Arrival("Evil"), 0));
-    if (inProcess()) {
-        EXPECT_EQ(hub.core.lbName[0], "A");
-    }
+    if (inProcess()) { EXPECT_EQ(hub.core.lbName[0], "A"); }
     // The longest allowed line still passes whole.
     b->Take();
     const std::string longest = "1" + std::string(1021, 'y');

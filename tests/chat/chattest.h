@@ -155,30 +155,24 @@ inline ::testing::AssertionResult joinRawHub(Node& peer, RawServer& hub, const s
     return ::testing::AssertionSuccess();
 }
 
-// Where the hub under test runs: a chat core in this process, with the fake
-// view, or the headless hub in a child process. The hub's wire behaviour is
-// the same code either way, and the tests that only look at the wire run
-// against both.
+// Where the hub under test runs: a chat core in this process with the fake
+// view, or the headless hub in a child process (the same chat code).
 enum class HubKind { InProcess, Headless };
 inline std::string PrintToString(HubKind k) { return k == HubKind::InProcess ? "InProcess" : "Headless"; }
-inline void PrintTo(HubKind k, std::ostream* os) { *os << PrintToString(k); }
 
 // A hub named Hub against raw peers bound to addresses beside its own.
 class RawPeersOnHub : public ::testing::Test {
 protected:
     explicit RawPeersOnHub(const std::string& hubAddr, HubKind kind = HubKind::InProcess)
-        : hub(hubAddr, "Hub", testPortText(), kind == HubKind::InProcess), FHubAddr(hubAddr)
+        : hub(hubAddr, "Hub", testPortText(), kind == HubKind::InProcess), FHubAddr(hubAddr),
+          FHeadless(kind == HubKind::Headless ? std::make_unique<HeadlessHub>() : nullptr)
     {
-        if (kind == HubKind::Headless) {
-            FHeadless = std::make_unique<HeadlessHub>();
-            FStarted = FHeadless->Start(hubAddr, testPort(), "Hub");
-        }
     }
 
     void SetUp() override
     {
         if (FHeadless) {
-            ASSERT_TRUE(FStarted) << "pelmora --hub did not start: " << FHeadless->errors;
+            ASSERT_TRUE(FHeadless->Start(FHubAddr, testPort(), "Hub")) << "no pelmora --hub: " << FHeadless->errors;
         }
     }
 
@@ -195,8 +189,8 @@ protected:
         return waitFor([&] { return hub.view.hasLine(EventText(e)); }, ms);
     }
 
-    // A raw peer from .host of the hub's /24, seated (a headless hub's seat
-    // is seen by its greeting); then, unless name is null, its name line is sent and seen
+    // A raw peer from .host of the hub's /24, seated (by a headless hub: it
+    // was greeted); then, unless name is null, its name line is sent and seen
     // arriving. The peer lives as long as the test.
     ::testing::AssertionResult seat(RawClient*& c, int host, const char* name = nullptr)
     {
@@ -219,10 +213,9 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    // An in-band barrier made of relayed lines, so it works whoever the hub
-    // is: the first client speaks a marker that the others drop through,
-    // then the second one does the same for the rest. Afterwards nothing
-    // the hub sent before is left unread. Needs two clients.
+    // An in-band barrier of relayed lines, whoever the hub is: the first two
+    // clients each speak a marker that the others drop through; then nothing
+    // the hub sent before is left unread.
     bool barrier(const std::vector<RawClient*>& clients)
     {
         static int n = 0;
@@ -237,14 +230,11 @@ protected:
         return ok;
     }
 
-    HeadlessHub* headless() { return FHeadless.get(); }
-
     Node hub;
 
 private:
     std::string FHubAddr;
     std::unique_ptr<HeadlessHub> FHeadless;
-    bool FStarted = false;
     std::vector<std::unique_ptr<RawClient>> FPeers;
 };
 

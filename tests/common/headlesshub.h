@@ -18,13 +18,7 @@ public:
     std::string journal; // standard output so far
     std::string errors;  // standard error so far
 
-    ~HeadlessHub()
-    {
-        if (FProcess.state() != QProcess::NotRunning) {
-            FProcess.kill();
-            FProcess.waitForFinished(5000);
-        }
-    }
+    ~HeadlessHub() { Stop(SIGKILL); }
 
     // Starts it on addr:port as nick (UTF-8) with the extra arguments, and
     // waits until it listens (its first journal line) or has ended.
@@ -66,7 +60,6 @@ public:
     }
 
     bool Running() const { return FProcess.state() == QProcess::Running; }
-    qint64 Pid() const { return FProcess.processId(); }
 
 private:
     QProcess FProcess;
