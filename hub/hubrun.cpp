@@ -80,6 +80,7 @@ int RunHub(int& argc, char** argv, const THubOptions& o)
         const std::string line = program + ": " + utf8(txt::kListenFailed) + " (" + o.place.listenAddr + ":" +
                                  o.place.port + ") " + oneLine(utf8(messageOf(e))) + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
+        WSocketExceptionHandler = nullptr;
         return kExitListenFailed;
     }
     view.Note(sjis::decode(txt::kHubListening)
