@@ -1,5 +1,6 @@
 // Program start, and the only place that wires the program together: the
-// command line first (--help and --version need no display), then the
+// command line first (--help and --version need no display; --hub runs the
+// headless hub, before any GUI application object exists), then the
 // single-instance guard (a second start asks the first to show itself and
 // ends before any window exists), then the main window (it becomes the main
 // window because it is created first), the desktop's parts connected to it,
@@ -14,6 +15,7 @@
 #include "desktopsetup.h"
 #include "dialogs.h"
 #include "exception.h"
+#include "hubrun.h"
 #include "instancechannel.h"
 #include "justone.h"
 #include "logfile.h"
@@ -51,6 +53,16 @@ int main(int argc, char** argv)
         print(stdout, line.out);
         print(stderr, line.err);
         return line.exitCode;
+    }
+    if (line.hub) {
+        THubOptions hub;
+        hub.place = TChatPlace::FromEnvironment();
+        hub.place.Override(line.listenAddress.toStdString(), line.port.toStdString());
+        hub.nameGiven = line.nameGiven;
+        hub.name = line.name.toStdString();
+        hub.logDir = line.logDir.toStdString();
+        hub.quiet = line.quiet;
+        return RunHub(argc, argv, hub);
     }
 
     GuardDisplayStart(arguments.value(0));

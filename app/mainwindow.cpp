@@ -68,21 +68,6 @@ private:
 
 } // namespace
 
-TChatPlace TChatPlace::FromEnvironment()
-{
-    TChatPlace p;
-    const QByteArray addr = qgetenv("PELMORA_ADDRESS").trimmed();
-    if (!addr.isEmpty()) {
-        p.listenAddr = addr.toStdString();
-        p.ownAddr = p.listenAddr;
-    }
-    bool ok = false;
-    const int port = qEnvironmentVariable("PELMORA_PORT").trimmed().toInt(&ok);
-    if (ok && port > 0 && port < 65536)
-        p.port = std::to_string(port);
-    return p;
-}
-
 TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const TChatPlace& place)
     : QMainWindow(parent)
 {

@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 #include "chatcore.h"
+#include "chatplace.h"
 #include "chatview.h"
 #include "conversation.h"
 #include "conversationpane.h"
@@ -32,18 +33,6 @@ class TFindBar;
 class TSavedNote;
 class QShortcut;
 struct TRecovery;
-
-// Where this instance listens and who it says it is.
-struct TChatPlace {
-    std::string listenAddr = "0.0.0.0";
-    std::string port = "2200";
-    // Empty: the own-address component's SelfIPAddress.
-    std::string ownAddr;
-
-    // PELMORA_ADDRESS=127.0.0.N listens on, reports and connects from that
-    // address; PELMORA_PORT=P replaces port 2200. Unset, nothing changes.
-    static TChatPlace FromEnvironment();
-};
 
 class TTWSChatForm : public QMainWindow, public TChatView {
     Q_OBJECT

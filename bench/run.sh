@@ -2,9 +2,11 @@
 # The hub against an IRC server (ngIRCd) on this machine, side by side in one
 # run: nine clients, a flood (every client sends LINES lines, a send window
 # of WINDOW) and one line at a time (SINGLE lines), ROUNDS rounds, medians and
-# the ratios hub / ngIRCd. Both servers run on loopback addresses of their
-# own, each started here and stopped at the end; the hub is the real program,
-# offscreen, with its event-loop blocks logged (PELMORA_LOOP_LOG). Every run
+# the ratios hub / ngIRCd. Four servers run on loopback addresses of their
+# own, each started here and stopped at the end: the window hub, the real
+# program offscreen with its event-loop blocks logged (PELMORA_LOOP_LOG); the
+# headless hub (pelmora --hub, its journal to a file); a bare epoll relay
+# (bench/barerelay.cpp, the practical limit of the machine); and ngIRCd. Every run
 # and the whole also report the host's steal time (steal_pct), so a run that
 # a busy host disturbed can be told from one that measured the servers.
 #
@@ -35,6 +37,8 @@ fi
 # Loopback addresses and ports of this run (the hub's port 2200 stays free).
 HUB_ADDR=${HUB_ADDR:-127.0.91.1}
 IRC_ADDR=${IRC_ADDR:-127.0.91.2}
+HEADLESS_ADDR=${HEADLESS_ADDR:-${HUB_ADDR%.*}.3}
+BARE_ADDR=${BARE_ADDR:-${HUB_ADDR%.*}.4}
 PORT=${PORT:-$((20000 + $$ % 20000))}
 
 have_ngircd=1
@@ -54,7 +58,7 @@ NGIRCD=$(command -v ngircd || echo /usr/sbin/ngircd)
 
 if [ $smoke -eq 0 ]; then
   [ -f build/build.ninja ] || scripts/setup.sh normal
-  cmake --build build -j2 --target pelmora pelmora_loadgen >/dev/null
+  cmake --build build -j2 --target pelmora pelmora_loadgen pelmora_barerelay >/dev/null
 fi
 LOADGEN=$build/bench/pelmora_loadgen
 
@@ -134,6 +138,23 @@ pids+=($HUB_PID)
 start_ms=$(printf '%s\n' "${starts[@]}" | sort -n | sed -n 3p)
 echo "hub: start to listening ${start_ms} ms (median of ${starts[*]})"
 
+# --- the headless hub: the same program, no display, journal to a file -----
+t0=$(date +%s%N)
+( cd "$work/home/logs" && exec env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$work/home" \
+    XDG_CONFIG_HOME="$work/home/config" \
+    "$work/pelmora-bench" --hub --address "$HEADLESS_ADDR" --port "$PORT" --name bench-hub ) \
+  >"$work/headless.log" 2>&1 &
+HEADLESS_PID=$!
+pids+=($HEADLESS_PID)
+t1=$("$LOADGEN" --probe "$HEADLESS_ADDR" "$PORT" --realtime)
+echo "headless hub: start to listening $(( (t1 - t0) / 1000000 )) ms"
+
+# --- the bare relay: accept, read, write whole lines to the others ----------
+"$build/bench/pelmora_barerelay" "$BARE_ADDR" "$PORT" &
+BARE_PID=$!
+pids+=($BARE_PID)
+"$LOADGEN" --probe "$BARE_ADDR" "$PORT" >/dev/null
+
 # Steal time: the share of this machine's CPU time that the host of a
 # virtual machine gave to others. Where it is more than a few per cent, the
 # latency tails measure the host more than either server.
@@ -163,12 +184,20 @@ for r in $(seq 1 "$ROUNDS"); do
   fi
   run hub-flood "$r" --proto pelmora --host "$HUB_ADDR" --port "$PORT" --mode flood \
     --lines "$LINES" --pid "$HUB_PID" --block-log "$work/loop.log"
+  run headless-flood "$r" --proto pelmora --host "$HEADLESS_ADDR" --port "$PORT" --mode flood \
+    --lines "$LINES" --pid "$HEADLESS_PID"
+  run bare-flood "$r" --proto pelmora --host "$BARE_ADDR" --port "$PORT" --mode flood \
+    --lines "$LINES" --pid "$BARE_PID"
   if [ $have_ngircd -eq 1 ]; then
     run irc-single "$r" --proto irc --host "$IRC_ADDR" --port "$PORT" --mode single \
       --lines "$SINGLE" --pid "$IRC_PID"
   fi
   run hub-single "$r" --proto pelmora --host "$HUB_ADDR" --port "$PORT" --mode single \
     --lines "$SINGLE" --pid "$HUB_PID" --block-log "$work/loop.log"
+  run headless-single "$r" --proto pelmora --host "$HEADLESS_ADDR" --port "$PORT" --mode single \
+    --lines "$SINGLE" --pid "$HEADLESS_PID"
+  run bare-single "$r" --proto pelmora --host "$BARE_ADDR" --port "$PORT" --mode single \
+    --lines "$SINGLE" --pid "$BARE_PID"
 done
 steal_rounds=$(steal_pct "$steal_start" "$(cpu_ticks)")
 
@@ -178,16 +207,21 @@ steal_rounds=$(steal_pct "$steal_start" "$(cpu_ticks)")
 # Qt's cache of painted pixmaps has had its clean-up, a timer of 30 s that
 # stops once the cache holds nothing old; after it, nothing wakes the
 # program until something arrives.
-switches() {
-  cat /proc/"$HUB_PID"/task/*/status 2>/dev/null |
+switches() { # switches PID
+  cat /proc/"$1"/task/*/status 2>/dev/null |
     awk '/ctxt_switches/ { n += $2 } END { print n + 0 }'
 }
+rss_kib() { awk '/^VmRSS/ { print $2 }' /proc/"$1"/status; }
 if [ $smoke -eq 1 ]; then sleep 8; else sleep 35; fi
-s0=$(switches)
+s0=$(switches "$HUB_PID")
+h0=$(switches "$HEADLESS_PID")
 sleep 2
-s1=$(switches)
-echo "hub: idle wake-ups in 2 s: $((s1 - s0))"
+s1=$(switches "$HUB_PID")
+h1=$(switches "$HEADLESS_PID")
+echo "hub: idle wake-ups in 2 s: $((s1 - s0)), resident $(rss_kib "$HUB_PID") KiB"
+echo "headless hub: idle wake-ups in 2 s: $((h1 - h0)), resident $(rss_kib "$HEADLESS_PID") KiB"
 kill -0 "$HUB_PID" 2>/dev/null || { echo "the hub has ended during the run" >&2; exit 1; }
+kill -0 "$HEADLESS_PID" 2>/dev/null || { echo "the headless hub has ended during the run" >&2; exit 1; }
 
 # Medians per measure, then the ratios hub / ngIRCd.
 awk -v rounds="$ROUNDS" '
@@ -217,6 +251,22 @@ awk -v rounds="$ROUNDS" '
       printf "  single p50          %.2f\n", median("hub-single", "p50_us") / median("irc-single", "p50_us")
       printf "  single p99          %.2f\n", median("hub-single", "p99_us") / median("irc-single", "p99_us")
       printf "  flood CPU/delivery  %.2f\n", median("hub-flood", "cpu_ns_per_delivery") / median("irc-flood", "cpu_ns_per_delivery")
+    }
+    # Against the bare relay: flood deliveries/s (higher is better, target
+    # >= 0.9 for the headless hub) and single-line p99 (lower is better,
+    # target <= 1.0), per round and of the medians.
+    split("headless-flood hub-flood irc-flood", who, " ")
+    if ("bare-flood" in names) {
+      printf "\nratios to the bare relay (medians; per round)\n"
+      for (w = 1; w <= 3; w++) {
+        f = who[w]; s = f; sub(/-flood$/, "-single", s)
+        if (!(f in names)) continue
+        printf "  %-9s flood per_s %.2f (", f, median(f, "per_s") / median("bare-flood", "per_s")
+        for (i = 1; i <= rounds; i++) printf "%s%.2f", (i > 1 ? " " : ""), val[f, "per_s", i] / val["bare-flood", "per_s", i]
+        printf ")  single p99 %.2f (", median(s, "p99_us") / median("bare-single", "p99_us")
+        for (i = 1; i <= rounds; i++) printf "%s%.2f", (i > 1 ? " " : ""), val[s, "p99_us", i] / val["bare-single", "p99_us", i]
+        printf ")  single p50 %.2f\n", median(s, "p50_us") / median("bare-single", "p50_us")
+      }
     }
   }' "$results"
 echo "machine: $(uptime)"

@@ -51,6 +51,13 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     parser.addOption(help);
     parser.addOption(version);
+    const QCommandLineOption hub(QStringLiteral("hub"));
+    const QCommandLineOption listenAddress(QStringLiteral("address"), QString(), QStringLiteral("address"));
+    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("port"));
+    const QCommandLineOption logDir(QStringLiteral("log-dir"), QString(), QStringLiteral("folder"));
+    const QCommandLineOption quiet(QStringLiteral("quiet"));
+    for (const QCommandLineOption& o : {hub, listenAddress, port, logDir, quiet})
+        parser.addOption(o);
     for (const char* o : kQtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(o), QString(), QStringLiteral("value")));
     for (const char* o : kQtFlags)
@@ -68,8 +75,8 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
     }
     if (parser.isSet(help)) {
         r.run = false;
-        r.out = q(txt::kUsage).arg(name).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
-                + QLatin1Char('\n');
+        QString usage = q(txt::kUsage).arg(name) + q(txt::kHubUsage).arg(name);
+        r.out = usage.replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + QLatin1Char('\n');
         return r;
     }
     if (parser.isSet(version)) {
@@ -77,8 +84,38 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
         r.out = name + QStringLiteral(" " PELMORA_VERSION "\n");
         return r;
     }
+    const QStringList rest = parser.positionalArguments();
     // The first address counts; any further ones are ignored.
-    r.address = parser.positionalArguments().value(0);
+    r.address = rest.value(0);
+
+    auto refuse = [&](const std::string& why, const QString& what) {
+        r.run = false;
+        r.exitCode = kExitUsage;
+        r.err = name + QStringLiteral(": ") + q(why) + what + QLatin1Char('\n') + q(txt::kSeeHelp) + QLatin1Char('\n');
+        return r;
+    };
+    r.hub = parser.isSet(hub);
+    if (!r.hub) {
+        for (const QCommandLineOption& o : {listenAddress, port, logDir, quiet})
+            if (parser.isSet(o))
+                return refuse(txt::kHubOnlyOption, asTyped(arguments, o.names().first()));
+        return r;
+    }
+    if (!r.address.isEmpty())
+        return refuse(txt::kHubNoAddress, r.address);
+    r.listenAddress = parser.value(listenAddress);
+    r.port = parser.value(port);
+    bool portOk = r.port.isEmpty();
+    if (!portOk) {
+        const int p = r.port.toInt(&portOk);
+        portOk = portOk && p > 0 && p < 65536;
+    }
+    if (!portOk)
+        return refuse(txt::kBadPort, r.port);
+    r.nameGiven = parser.isSet(QStringLiteral("name"));
+    r.name = parser.value(QStringLiteral("name"));
+    r.logDir = parser.value(logDir);
+    r.quiet = parser.isSet(quiet);
     return r;
 }
 

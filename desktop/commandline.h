@@ -3,11 +3,14 @@
 // --help and --version answer without a display:
 //
 //   pelmora [-h | --help] [-v | --version] [ADDRESS]
+//   pelmora --hub [--address A] [--port P] [--name NICK] [--log-dir DIR] [--quiet]
 //
 // ADDRESS is the instance to join at start-up; addresses after the first are
-// ignored. The window system's own
-// options (-platform NAME, -display NAME, -style NAME, ...) pass through to
-// the application object untouched.
+// ignored. --hub runs the headless hub instead of the window (hub/hubrun.h);
+// the other hub options need it (--name is also the window system's option,
+// passed on without --hub). The window system's own options (-platform
+// NAME, -display NAME, -style NAME, ...) pass through to the application
+// object untouched.
 
 #include <QString>
 #include <QStringList>
@@ -17,6 +20,12 @@ struct TCommandLine {
     bool run = true;
     int exitCode = 0;
     QString address;
+    // Hub mode and its options (empty: not given).
+    bool hub = false;
+    QString listenAddress, port, logDir;
+    bool nameGiven = false;
+    QString name;
+    bool quiet = false;
     QString out; // for standard output
     QString err; // for standard error
 

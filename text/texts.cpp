@@ -8,6 +8,7 @@ namespace txt {
 #include "texts_net.def"
 #include "texts_ui.def"
 #include "texts_desktop.def"
+#include "texts_hub.def"
 #undef PELMORA_TEXT
 
 const std::vector<Entry>& all()
@@ -19,6 +20,7 @@ const std::vector<Entry>& all()
 #include "texts_net.def"
 #include "texts_ui.def"
 #include "texts_desktop.def"
+#include "texts_hub.def"
 #undef PELMORA_TEXT
     };
     return entries;

@@ -17,6 +17,7 @@ namespace txt {
 #include "texts_net.def"
 #include "texts_ui.def"
 #include "texts_desktop.def"
+#include "texts_hub.def"
 #undef PELMORA_TEXT
 
 struct Entry {

@@ -1,10 +1,14 @@
 #pragma once
 // Helpers of the chat tests on top of the shared kit: a fake view that
-// records what the core told it and answers questions from a script, and a
-// chat node listening on a loopback address.
+// records what the core told it and answers questions from a script, a
+// chat node listening on a loopback address, and raw peers on a hub that is
+// either such a node or the headless hub (pelmora --hub) in a child process.
 
 #include "chatcore.h"
 #include "chatview.h"
+#include "headlesshub.h"
+#include "hubview.h"
+#include "sjis.h"
 #include "testkit.h"
 #include "texts.h"
 
@@ -118,11 +122,13 @@ inline std::string testPortText() { return std::to_string(testPort()); }
 struct Node {
     FakeView view;
     TChatCore core;
-    Node(const std::string& addr, const std::string& name, const std::string& port = testPortText())
+    Node(const std::string& addr, const std::string& name, const std::string& port = testPortText(),
+         bool listen = true)
         : core(&view, addr, port, addr)
     {
         core.Name = name;
-        core.StartServer();
+        if (listen)
+            core.StartServer();
     }
     int seated() const
     {
@@ -152,14 +158,43 @@ inline ::testing::AssertionResult joinRawHub(Node& peer, RawServer& hub, const s
     return ::testing::AssertionSuccess();
 }
 
+// Where the hub under test runs: a chat core in this process with the fake
+// view, or the headless hub in a child process (the same chat code).
+enum class HubKind { InProcess, Headless };
+inline std::string PrintToString(HubKind k) { return k == HubKind::InProcess ? "InProcess" : "Headless"; }
+
 // A hub named Hub against raw peers bound to addresses beside its own.
 class RawPeersOnHub : public ::testing::Test {
 protected:
-    explicit RawPeersOnHub(const std::string& hubAddr) : hub(hubAddr, "Hub"), FHubAddr(hubAddr) {}
+    explicit RawPeersOnHub(const std::string& hubAddr, HubKind kind = HubKind::InProcess)
+        : hub(hubAddr, "Hub", testPortText(), kind == HubKind::InProcess), FHubAddr(hubAddr),
+          FHeadless(kind == HubKind::Headless ? std::make_unique<HeadlessHub>() : nullptr)
+    {
+    }
 
-    // A raw peer from .host of the hub's /24, seated; then, unless name is
-    // null, its name line is sent and seen arriving. The peer lives as long
-    // as the test.
+    void SetUp() override
+    {
+        if (FHeadless) {
+            ASSERT_TRUE(FHeadless->Start(FHubAddr, testPort(), "Hub")) << "no pelmora --hub: " << FHeadless->errors;
+        }
+    }
+
+    // The hub runs in this process: hub.core and hub.view are the hub.
+    // Otherwise hub is a node that does not listen, and only the wire and
+    // the journal tell what the hub did.
+    bool inProcess() const { return !FHeadless; }
+
+    // The hub showed the event (in its view, or as a journal line).
+    bool shows(const TChatEvent& e, int ms = 5000)
+    {
+        if (FHeadless)
+            return FHeadless->Shows(JournalText(e), ms);
+        return waitFor([&] { return hub.view.hasLine(EventText(e)); }, ms);
+    }
+
+    // A raw peer from .host of the hub's /24, seated (by a headless hub: it
+    // was greeted); then, unless name is null, its name line is sent and seen
+    // arriving. The peer lives as long as the test.
     ::testing::AssertionResult seat(RawClient*& c, int host, const char* name = nullptr)
     {
         FPeers.push_back(std::make_unique<RawClient>());
@@ -168,19 +203,50 @@ protected:
         const int before = hub.seated();
         if (!c->Connect(FHubAddr.c_str(), testPort(), from.c_str()))
             return ::testing::AssertionFailure() << from << " cannot connect to the hub";
-        if (!waitFor([&] { return hub.seated() > before; }))
+        const std::string greeting = "uHub\n";
+        if (!waitFor([&] {
+                return FHeadless ? c->received.compare(0, greeting.size(), greeting) == 0 : hub.seated() > before;
+            }))
             return ::testing::AssertionFailure() << from << " was not seated";
         if (!name)
             return ::testing::AssertionSuccess();
         c->Send("u" + std::string(name) + "\n");
-        if (!waitFor([&] { return hub.view.hasLine("\r\n" + std::string(name) + txt::kArrived); }))
+        if (!shows(TChatEvent::Arrival(name)))
             return ::testing::AssertionFailure() << "the hub did not show " << name << " arriving";
         return ::testing::AssertionSuccess();
+    }
+
+    // An in-band barrier of relayed lines, whoever the hub is: the first two
+    // clients each speak a marker that the others drop through; then nothing
+    // the hub sent before is left unread.
+    bool barrier(const std::vector<RawClient*>& clients)
+    {
+        static int n = 0;
+        bool ok = clients.size() >= 2;
+        for (size_t speaker = 0; ok && speaker < 2; ++speaker) {
+            const std::string marker = "1#barrier" + std::to_string(++n) + "\n";
+            clients[speaker]->Send(marker);
+            for (size_t i = 0; i < clients.size(); ++i)
+                if (i != speaker)
+                    ok = clients[i]->SkipThrough(marker) && ok;
+        }
+        return ok;
     }
 
     Node hub;
 
 private:
     std::string FHubAddr;
+    std::unique_ptr<HeadlessHub> FHeadless;
     std::vector<std::unique_ptr<RawClient>> FPeers;
 };
+
+// The same fixture, its hub chosen by the test's parameter.
+class RawPeersOnEitherHub : public RawPeersOnHub, public ::testing::WithParamInterface<HubKind> {
+protected:
+    explicit RawPeersOnEitherHub(const std::string& hubAddr) : RawPeersOnHub(hubAddr, GetParam()) {}
+};
+
+#define PELMORA_ON_EITHER_HUB(suite)                                                                         \
+    INSTANTIATE_TEST_SUITE_P(On, suite, ::testing::Values(HubKind::InProcess, HubKind::Headless),              \
+                             [](const ::testing::TestParamInfo<HubKind>& i) { return PrintToString(i.param); })
