@@ -129,6 +129,14 @@ extern std::function<void(const std::exception&)> WSocketExceptionHandler;
 // network byte order; raises "SetAddr: Cannot convert host address '...'".
 uint32_t WSocketResolveHost(const std::string& host);
 
+class TCustomWSocket;
+// Whether Send of `len` bytes on one of the n connected stream sockets
+// would end its connection now: the peer has reset it or its sending side
+// is shut (a send fails), or the bytes would take its queue over
+// MaxSendQueue(). One system call for all n, so a relay can ask before it
+// sends a block to every seat.
+bool WSocketsSendWouldFail(TCustomWSocket* const* sockets, int n, size_t len);
+
 class TCustomWSocket {
 public:
     TCustomWSocket();
