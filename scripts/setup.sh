@@ -37,7 +37,8 @@ install \
   qt6-translations-l10n \
   libgtest-dev googletest \
   fonts-ipafont-gothic fontconfig \
-  desktop-file-utils appstream dpkg-dev file
+  desktop-file-utils appstream dpkg-dev file \
+  iproute2 nftables procps
 
 jobs=$(nproc)
 build() { # build DIR [cmake args...]
