@@ -215,9 +215,9 @@ void TChatCore::gatherRelay(int k, std::string_view lineWithLf)
 // A send that fails ends its seat at once, and that departure is announced
 // from inside the send. Sent as a block, the departure would follow the
 // whole block on the seats served before the failing one, and precede it
-// in the pane. So the relay first asks, in one system call for all seats,
-// whether any send is going to fail; only then are the lines of the block
-// relayed one by one, each shown and then sent, so the departure comes
+// in the pane. So a block of several lines goes out whole only when one
+// poll of all seats finds no send that is going to fail; otherwise, and for
+// a single line, each line is shown and then sent, so a departure comes
 // after the line whose send failed and before the next, on the wire and in
 // the pane, as with one send per line.
 void TChatCore::relayPending()
@@ -227,20 +227,22 @@ void TChatCore::relayPending()
     const std::string_view block(FRelayBegin, FRelayLen);
     FRelayLen = 0; // sending may lead here again (a departure)
     const int from = FRelayFrom;
-    TCustomWSocket* targets[kSeats];
-    int n = 0;
-    for (int k = 1; k <= kSeats; ++k)
-        if (k != from && SeatConnected(k))
-            targets[n++] = &Cli(k);
-    if (!WSocketsSendWouldFail(targets, n, block.size())) {
-        sendToSeats(from, block);
-        // Relay first, show after: the others are served before the pane.
-        for (size_t pos = 0; pos < block.size();) {
-            const size_t lf = block.find('\n', pos);
-            FView->AddLine(std::string(block.substr(pos + 1, lf - pos - 1)));
-            pos = lf + 1;
+    if (block.find('\n') + 1 < block.size()) {
+        TCustomWSocket* targets[kSeats];
+        int n = 0;
+        for (int k = 1; k <= kSeats; ++k)
+            if (k != from && SeatConnected(k))
+                targets[n++] = &Cli(k);
+        if (!WSocketsSendWouldFail(targets, n, block.size())) {
+            sendToSeats(from, block);
+            // Relay first, show after: the others are served before the pane.
+            for (size_t pos = 0; pos < block.size();) {
+                const size_t lf = block.find('\n', pos);
+                FView->AddLine(std::string(block.substr(pos + 1, lf - pos - 1)));
+                pos = lf + 1;
+            }
+            return;
         }
-        return;
     }
     for (size_t pos = 0; pos < block.size();) {
         const size_t lf = block.find('\n', pos);
