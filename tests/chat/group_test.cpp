@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-
 #include <algorithm>
 
 namespace {
@@ -202,10 +200,8 @@ TEST(Group, AMemberThatNoticesTheLossFirstWaitsForTheCandidate)
         seat(s, e);
     };
     early.view.answers = {1};
-    // Only this member's link ends, for now, and the hub no longer answers
-    // it (the member checks the lost hub once before it calls again).
-    hub->core.SrvWSocket->Close();
-    hub->core.Cli(2).Close();
+    hub->core.SrvWSocket->Close(); // the member's check of the lost hub fails
+    hub->core.Cli(2).Close(); // only this member's link ends, for now
     ASSERT_TRUE(waitFor([&] { return calls >= 3; }));
     EXPECT_FALSE(cand.core.rbServer);
 
@@ -220,11 +216,9 @@ TEST(Group, AMemberThatNoticesTheLossFirstWaitsForTheCandidate)
 
 TEST(Group, AMemberWhoseOwnLinkDroppedFollowsTheRedirectToTheLiveHub)
 {
-    // Only this member's link ends; the hub lives on. The candidate, still
-    // the hub's peer, sends the member back to the hub: the hub answers
-    // the member's check, so the member follows the redirect at once (the
-    // redirect question, then the join) instead of calling the candidate
-    // again for half a minute.
+    // Only this member's link ends; the candidate, still the hub's peer,
+    // sends it back to the hub. The hub answers the member's check, so the
+    // member follows at once (redirect question, join), not after 25 s.
     Node hub("127.20.4.51", "Hana");
     Node cand("127.20.4.52", "Cand");
     Node early("127.20.4.53", "Tom");
@@ -232,106 +226,11 @@ TEST(Group, AMemberWhoseOwnLinkDroppedFollowsTheRedirectToTheLiveHub)
     ASSERT_TRUE(waitFor([&] { return hub.core.lbName[0] == "Cand"; }));
     joinCore(early, "127.20.4.51");
     ASSERT_TRUE(waitFor([&] { return early.core.nuser == 2 && early.core.NextIP == "127.20.4.52"; }));
-
-    int calls = 0;
-    auto seat = cand.core.SrvWSocket->OnSessionAvailable;
-    cand.core.SrvWSocket->OnSessionAvailable = [&](TCustomWSocket* s, uint16_t e) {
-        ++calls;
-        seat(s, e);
-    };
     early.view.answers = {1, 1};
-    QElapsedTimer clock;
-    clock.start();
     hub.core.Cli(2).Close();
-    ASSERT_TRUE(waitFor([&] {
-        return early.view.questions.size() == 2 && early.core.lbName[0] == "Hana" && early.core.nuser == 2;
-    }, 4000))
-        << early.view.questions.size() << " questions, " << calls << " calls of the candidate";
-    EXPECT_LT(clock.elapsed(), 3000);
-    ASSERT_EQ(early.view.questions.size(), 2u);
+    ASSERT_TRUE(waitFor([&] { return early.view.questions.size() == 2 && early.core.nuser == 2; }, 3000));
     EXPECT_EQ(early.view.questions[0], txt::kHubLostQuestion);
     EXPECT_EQ(early.view.questions[1], txt::kRedirectQuestion);
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(early.core.IPName, "127.20.4.51");
-    EXPECT_FALSE(early.core.rbServer);
+    EXPECT_EQ(early.core.lbName[0], "Hana");
     EXPECT_FALSE(cand.core.rbServer);
-    EXPECT_TRUE(cand.view.lines.empty() || !cand.view.hasLine(txt::kHubLostWait));
-}
-
-TEST(Group, ACandidateCalledUnderAnotherAddressKnowsItself)
-{
-    // The hub sees the candidate under an address that is not the one the
-    // candidate knows as its own (a router's, say). Regrouping, the
-    // candidate calls that address and its own listener takes the call:
-    // it drops that link and waits as the hub; the other member joins it.
-    auto hub = std::make_unique<Node>("127.20.4.61", "Hana");
-    FakeView candView;
-    TChatCore cand(&candView, "127.20.4.62", testPortText(), "127.20.4.69");
-    cand.Name = "Cand";
-    cand.StartServer();
-    Node other("127.20.4.63", "Ni");
-    candView.connectTarget = "127.20.4.61";
-    cand.K8Click();
-    ASSERT_TRUE(waitFor([&] { return hub->core.lbName[0] == "Cand"; }));
-    joinCore(other, "127.20.4.61");
-    ASSERT_TRUE(waitFor([&] {
-        return other.core.nuser == 2 && other.core.NextIP == "127.20.4.62" && cand.nuser == 2;
-    }));
-    EXPECT_EQ(cand.NextIP, "127.20.4.62");
-
-    candView.answers = {1};
-    other.view.answers = {1};
-    hub.reset();
-    ASSERT_TRUE(waitFor([&] { return candView.hasLine(txt::kHubLostWait) && cand.lbName[0] == "Ni"; }));
-    ASSERT_TRUE(waitFor([&] { return other.core.lbName[0] == "Cand" && other.core.nuser == 1; }));
-    QTest::qWait(300);
-    EXPECT_TRUE(cand.rbServer);
-    EXPECT_FALSE(cand.LinkConnected());
-    EXPECT_EQ(cand.nuser, 1);
-    EXPECT_EQ(cand.lbName[1], "");
-    EXPECT_TRUE(cand.SeatConnected(1));
-    EXPECT_FALSE(cand.SeatConnected(2));
-    ASSERT_EQ(candView.questions.size(), 1u);
-    EXPECT_EQ(candView.questions[0], txt::kHubLostQuestion);
-    EXPECT_FALSE(candView.hasLine(txt::kSelfCall));
-    EXPECT_FALSE(other.view.hasLine(txt::kSelfCall));
-    EXPECT_FALSE(other.core.rbServer);
-}
-
-TEST(Group, TheHubNamesASeatThatAnswersItsCheck)
-{
-    // A raw member (nothing listens at its address) sits in seat 1; an
-    // instance joins into seat 2 and answers the hub's check with its
-    // redirect line: it becomes the candidate, announced once; a later
-    // seat that does not answer changes nothing. Neither side shows the
-    // check.
-    Node hub("127.20.4.71", "Hana");
-    RawClient raw;
-    ASSERT_TRUE(raw.Connect("127.20.4.71", testPort(), "127.20.4.72"));
-    raw.Send("uRaw\n");
-    ASSERT_TRUE(raw.Expect("uHana\nn127.20.4.72\n"));
-    ASSERT_TRUE(waitFor([&] { return hub.core.lbName[0] == "Raw"; }));
-
-    Node p("127.20.4.73", "Pat");
-    joinCore(p, "127.20.4.71");
-    ASSERT_TRUE(raw.Expect("n127.20.4.72\nrRaw\nuPat\nn127.20.4.73\nrPat\n"));
-    EXPECT_EQ(hub.core.Nextnumber, 2);
-    EXPECT_EQ(hub.core.NextIP, "127.20.4.73");
-    ASSERT_TRUE(waitFor([&] { return p.core.NextIP == "127.20.4.73"; }));
-    EXPECT_EQ(p.core.StatusNextText(), txt::kItsYou);
-
-    RawClient late;
-    ASSERT_TRUE(late.Connect("127.20.4.71", testPort(), "127.20.4.74"));
-    late.Send("uLate\n");
-    ASSERT_TRUE(raw.Expect("n127.20.4.73\nrPat\nuLate\n"));
-    QTest::qWait(300); // the late seat's check is refused: no new choice
-    EXPECT_EQ(raw.Take(), "");
-    EXPECT_EQ(hub.core.Nextnumber, 2);
-
-    const std::vector<std::string> hubShown = {"\r\nRaw" + txt::kArrived, "\r\nPat" + txt::kArrived,
-                                               "\r\nLate" + txt::kArrived};
-    EXPECT_EQ(hub.view.lines, hubShown);
-    const std::vector<std::string> peerShown = {"127.20.4.71" + txt::kSearching, "\r\nHana" + txt::kArrived,
-                                                "\r\nRaw" + txt::kArrived, "\r\nLate" + txt::kArrived};
-    EXPECT_EQ(p.view.lines, peerShown);
 }

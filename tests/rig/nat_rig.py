@@ -1,191 +1,126 @@
 #!/usr/bin/env python3
-"""NAT rig: a group regrouping across a virtual Internet.
+"""NAT rig: a group regrouping across a virtual Internet (203.0.113.0/24,
+public to the program; its provider drops private addresses) with routers
+that masquerade, forward 2200 (with hairpin) or drop unasked calls. The hub
+is killed; every survivor must be at the announced candidate within 5 s.
+Scenarios (members in joining order): public (A, B behind NAT, C public: A B
+C), cfirst (C A B), hubfwd (hub behind a forward: A B C), lanfriend (hubfwd
+plus L on the hub's LAN: L A B C), hairpin (A behind a forward: A B).
+--observe reports instead of asserting. Exits 77 where it cannot run."""
 
-The Internet is a bridge on 203.0.113.0/24 (a documentation range, so it
-counts as public) whose provider (203.0.113.254) drops whatever is sent to a
-private address. Routers masquerade their LAN (192.168.N.0/24) behind their
-WAN address; some forward port 2200 to one LAN host, with hairpin NAT; a
-router without a forward refuses unasked calls, or drops them ("drop"). A
-watcher (a raw member, last to join) records what the hub announces. The
-hub is killed with SIGKILL; every survivor must be in one group at the
-announced candidate within 5 s.
-
-Scenarios (members in the order they join):
-  public     hub and C public, A behind a router, B behind a dropping one: A, B, C
-  cfirst     the same, C joins first: C, A, B
-  hubfwd     the hub behind a router forwarding 2200, joined by the router's
-             address; A and B behind routers, C public: A, B, C
-  lanfriend  as hubfwd, plus L on the hub's LAN, joined by the hub's LAN
-             address: L, A, B, C
-  hairpin    A behind a router forwarding 2200 to A, with hairpin; B behind a
-             dropping router: A, B
-
---observe reports the candidate and what became of the group instead of
-asserting (to see how a build behaves). Exits 77 where it cannot run.
-Usage: nat_rig.py --pelmora PATH --scenario NAME [--observe] [--keep DIR]
-"""
-
-import argparse
-import os
-import shutil
-import sys
-import time
-
+import argparse, os, shutil, subprocess, sys, time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import deadlink_rig as dr  # noqa: E402
 
-INET = "203.0.113."
-ISP = INET + "254"
-WATCHER = INET + "9"
-REGROUP_LIMIT = 5.0
+NET, ISP, LIMIT = "203.0.113.", "203.0.113.254", 5.0
+ROUTER = """table ip nat {
+  chain pre { type nat hook prerouting priority -100; %s }
+  chain post { type nat hook postrouting priority 100; oifname "eth0" masquerade;
+               oifname "lan0" ip saddr 192.168.%d.0/24 ct status dnat masquerade; }
+}
+table ip filter {
+  chain in { type filter hook input priority 0; %s }
+}
+"""
 
 
 class NatNet(dr.Net):
-    """The Internet (the switch's bridge), its provider, routers and hosts."""
-
     def __init__(self):
         super().__init__()
-        isp = self.plug("isp", ISP)
-        dr.run("ip", "netns", "exec", isp, "sysctl", "-qw", "net.ipv4.ip_forward=0")
+        # The provider forwards nothing: what is sent to a private address is lost.
+        self.sh(self.plug("isp", ISP)[0], "sysctl", "-qw", "net.ipv4.ip_forward=0")
 
-    def plug(self, tag, address):
+    def sh(self, ns, *cmd, stdin=None):
+        r = subprocess.run(("ip", "netns", "exec", ns) + cmd, input=stdin, text=True, capture_output=True)
+        if r.returncode:
+            raise dr.Failure("%s: %s" % (" ".join(cmd), r.stderr.strip()))
+
+    def plug(self, tag, address, gateway=ISP, switch=None):
         ns = self.add_ns(tag)
-        self.veth(ns, "eth0", self.switch, "p" + tag)
-        dr.run("ip", "-n", self.switch, "link", "set", "p" + tag, "master", "br0")
+        self.veth(ns, "eth0", switch or self.switch, "p" + tag)
+        dr.run("ip", "-n", switch or self.switch, "link", "set", "p" + tag, "master", "br0" if not switch else "lan0")
         dr.run("ip", "-n", ns, "addr", "add", address + "/24", "dev", "eth0")
         if address != ISP:
-            dr.run("ip", "-n", ns, "route", "add", "default", "via", ISP)
-        return ns
+            dr.run("ip", "-n", ns, "route", "add", "default", "via", gateway)
+        return ns, address
 
-    def public(self, tag, number):
-        return self.plug(tag, INET + str(number)), INET + str(number)
-
-    def router(self, tag, number, lan, forward=None, drop=False):
-        """A router at 203.0.113.<number> for 192.168.<lan>.0/24; forward:
-        the LAN host that gets port 2200 (hairpin included)."""
-        ns, wan = self.public(tag, number)
+    def router(self, tag, n, lan, forward=None, drop=False):
+        ns, wan = self.plug(tag, NET + str(n))
         dr.run("ip", "-n", ns, "link", "add", "lan0", "type", "bridge")
         dr.run("ip", "-n", ns, "link", "set", "lan0", "up")
         dr.run("ip", "-n", ns, "addr", "add", "192.168.%d.1/24" % lan, "dev", "lan0")
-        for key in ("net.ipv4.ip_forward=1", "net.ipv4.conf.all.send_redirects=0",
-                    "net.ipv4.conf.lan0.send_redirects=0"):
-            dr.run("ip", "netns", "exec", ns, "sysctl", "-qw", key)
-        # The LAN bridge is the router's own switch: frames crossing it are
-        # not routed, so the firewall must not see them (where the kernel
-        # would hand it bridged frames, a hairpin reply would be lost).
+        self.sh(ns, "sysctl", "-qw", "net.ipv4.ip_forward=1", "net.ipv4.conf.all.send_redirects=0")
+        # Frames crossing the LAN bridge are switched, not routed: keep the
+        # firewall out of them, or a hairpin reply is lost on the bridge.
         dr.run("ip", "netns", "exec", ns, "sysctl", "-qw", "net.bridge.bridge-nf-call-iptables=0", check=False)
-        fwd = ("ip daddr %s tcp dport %d dnat to %s;" % (wan, dr.PORT, forward)) if forward else ""
-        deaf = ('iifname "eth0" tcp dport %d drop;' % dr.PORT) if drop else ""
-        rules = """
-table ip nat {
-  chain pre { type nat hook prerouting priority -100; policy accept; %s }
-  chain post { type nat hook postrouting priority 100; policy accept;
-    oifname "eth0" masquerade;
-    oifname "lan0" ip saddr 192.168.%d.0/24 ct status dnat masquerade; }
-}
-table ip filter {
-  chain in { type filter hook input priority 0; policy accept; %s }
-}
-""" % (fwd, lan, deaf)
-        r = dr.subprocess.run(["ip", "netns", "exec", ns, "nft", "-f", "-"], input=rules, text=True,
-                              stdout=dr.subprocess.PIPE, stderr=dr.subprocess.PIPE)
-        if r.returncode != 0:
-            raise dr.Failure("nft in %s: %s" % (tag, r.stderr.strip()))
-        return ns, wan
+        self.sh(ns, "nft", "-f", "-", stdin=ROUTER % (
+            "ip daddr %s tcp dport 2200 dnat to %s;" % (wan, forward) if forward else "", lan,
+            'iifname "eth0" tcp dport 2200 drop;' if drop else ""))
+        return ns, lan
 
-    def behind(self, router_ns, lan, tag, host):
-        ns = self.add_ns(tag)
-        address = "192.168.%d.%d" % (lan, host)
-        self.veth(ns, "eth0", router_ns, "l" + tag)
-        dr.run("ip", "-n", router_ns, "link", "set", "l" + tag, "master", "lan0")
-        dr.run("ip", "-n", ns, "addr", "add", address + "/24", "dev", "eth0")
-        dr.run("ip", "-n", ns, "route", "add", "default", "via", "192.168.%d.1" % lan)
-        return ns, address
+    def behind(self, router, tag, host):
+        return self.plug(tag, "192.168.%d.%d" % (router[1], host), "192.168.%d.1" % router[1], router[0])
 
 
 class NatRig(dr.Rig):
-    def build(self, scenario):
-        """The network of a scenario: (hub host, hub's address as members
-        call it, [(nick, host, target, address the hub sees)] in joining
-        order, nick of the candidate to announce, its reachable address)."""
-        n = self.net = NatNet()
-        hosts = {}
-        if scenario in ("public", "cfirst", "hairpin"):
-            hub, target = n.public("h", 1), INET + "1"
-        else:
-            rh, _ = n.router("rh", 21, 3, forward="192.168.3.10")
-            hub, target = n.behind(rh, 3, "h", 10), INET + "21"
-        fwd = "192.168.1.10" if scenario == "hairpin" else None
-        ra, _ = n.router("ra", 11, 1, forward=fwd)
-        rb, _ = n.router("rb", 12, 2, drop=True)
-        hosts["A"] = (n.behind(ra, 1, "a", 10), target, INET + "11")
-        hosts["B"] = (n.behind(rb, 2, "b", 10), target, INET + "12")
-        if scenario != "hairpin":
-            hosts["C"] = (n.public("c", 3), target, INET + "3")
-        if scenario == "lanfriend":
-            hosts["L"] = (n.behind(rh, 3, "l", 20), "192.168.3.10", "192.168.3.20")
-        order = {"public": "ABC", "cfirst": "CAB", "hubfwd": "ABC", "lanfriend": "LABC", "hairpin": "AB"}
-        members = [(nick,) + hosts[nick] for nick in order[scenario]]
-        cand = ("A", INET + "11") if scenario == "hairpin" else ("C", INET + "3")
-        return hub, target, members, cand
-
     def nat(self, scenario, observe):
-        hub_host, target, members, (cand_nick, cand_addr) = self.build(scenario)
+        n = self.net = NatNet()
+        behind_nat = scenario in ("hubfwd", "lanfriend")
+        rh = n.router("rh", 21, 3, forward="192.168.3.10") if behind_nat else None
+        hub_host, target = (n.behind(rh, "h", 10), NET + "21") if rh else (n.plug("h", NET + "1"), NET + "1")
+        ra = n.router("ra", 11, 1, forward="192.168.1.10" if scenario == "hairpin" else None)
+        rb = n.router("rb", 12, 2, drop=True)
+        hosts = {"A": (n.behind(ra, "a", 10), target, NET + "11"), "B": (n.behind(rb, "b", 10), target, NET + "12"),
+                 "C": (n.plug("c", NET + "3"), target, NET + "3")}
+        if rh:
+            hosts["L"] = (n.behind(rh, "l", 20), "192.168.3.10", "192.168.3.20")
+        order = {"public": "ABC", "cfirst": "CAB", "hubfwd": "ABC", "lanfriend": "LABC", "hairpin": "AB"}[scenario]
+        cand_nick = "A" if scenario == "hairpin" else "C"
+
         hub = dr.Instance(self, "hub", *hub_host, nick="H")
         self.expect(dr.wait_until(hub.listening, 20), "the hub did not listen")
         inst = {}
-        for nick, host, join, seen in members:
+        for nick in order:
+            host, join, seen = hosts[nick]
             inst[nick] = dr.Instance(self, nick, *host, nick=nick, join=join)
             self.expect(dr.wait_until(lambda: hub.link_from(seen) is not None, 10), nick + " was not seated")
-        watcher = dr.Watcher(self.net.plug("w", WATCHER), WATCHER, "watcher")
+        watcher = dr.Watcher(*n.plug("w", NET + "9"), nick="w")
         self.watchers.append(watcher)
-        self.expect(watcher.join(target) == "seated", "the watcher was not seated")
-        for nick, *_ in members:
-            self.expect(watcher.wait_line("u" + nick, 10), "the hub did not introduce " + nick)
-        seen_of = {nick: seen for nick, _, _, seen in members}
-        want = "n" + seen_of[cand_nick]
-        if observe:
-            time.sleep(4)  # every check has ended
-        else:
-            self.expect(watcher.wait_line(want, 8), "the hub never announced %s (%s)" % (cand_nick, want))
-            time.sleep(0.3)
+        self.expect(watcher.join(target) == "seated" and all(watcher.wait_line("u" + m, 10) for m in order),
+                    "the watcher did not get the roster")
+        want = "n" + hosts[cand_nick][2]
+        self.expect(observe or watcher.wait_line(want, 8), "%s was never announced" % cand_nick)
+        time.sleep(4 if observe else 0.3)  # observing: until every check has ended
         with watcher.cond:
-            announced = [got.decode("cp932") for _, got in watcher.lines if got.startswith(b"n")]
-        dr.say("candidate announced: %s" % (announced[-1][1:] if announced else "none"))
-        self.expect(observe or announced[-1] == want, "the hub went on to announce " + announced[-1])
+            last = [got.decode() for _, got in watcher.lines if got.startswith(b"n")][-1]
+        dr.say("candidate announced: " + last[1:])
+        self.expect(observe or last == want, "then the hub announced " + last)
 
         hub.proc.kill()
         killed = time.monotonic()
         watcher.leave()
-        cand = inst[cand_nick]
-        others = [nick for nick in inst if nick != cand_nick]
+        cand, others = inst[cand_nick], [m for m in order if m != cand_nick]
 
         def seats(i):
             return [r for l, r, st, _ in i.table() if l == (i.address, dr.PORT) and st == "01"]
 
         if observe:
-            time.sleep(REGROUP_LIMIT + 3)
-            for nick, i in inst.items():
-                links = [r[0] for l, r, st, _ in i.table() if r[1] == dr.PORT and st == "01"]
-                dr.say("%s: seats %s, link to %s" % (nick, seats(i) or "none", links or "nobody"))
+            time.sleep(LIMIT + 3)
+            for m, i in inst.items():
+                links = [r[0] for _, r, st, _ in i.table() if r[1] == dr.PORT and st == "01"]
+                dr.say("%s: seats %s, link to %s" % (m, seats(i) or "none", links or "nobody"))
             return
-        whole = dr.wait_until(lambda: len(seats(cand)) >= len(others), REGROUP_LIMIT)
-        self.expect(whole, "after %.0f s %s seats only %s, not %s" % (REGROUP_LIMIT, cand_nick, seats(cand), others))
+        self.expect(dr.wait_until(lambda: len(seats(cand)) >= len(others), LIMIT),
+                    "after %.0f s %s seats only %s" % (LIMIT, cand_nick, seats(cand)))
         dr.say("hub killed -> everyone at %s: %.2f s" % (cand_nick, time.monotonic() - killed))
-        self.expect(watcher.join(cand_addr) == "seated", "the new hub did not seat the watcher")
-        for nick in [cand_nick] + others:
-            self.expect(watcher.wait_line("u" + nick, 5), "%s's roster lacks %s" % (cand_nick, nick))
+        self.expect(watcher.join(hosts[cand_nick][2]) == "seated", "the new hub did not seat the watcher")
+        self.expect(all(watcher.wait_line("u" + m, 5) for m in order), "the new hub's roster lacks someone")
         time.sleep(0.3)
-        with watcher.cond:
-            names = [got for _, got in watcher.lines if got.startswith(b"u")]
-        self.expect(len(names) == len(inst), "the new hub's roster: %r" % names)
-        watcher.leave()
+        self.expect(sum(got.startswith(b"u") for _, got in watcher.lines) == len(order), "a name came twice")
         for i in [hub] + list(inst.values()):
             i.stop()
-        self.expect("他の人達が接続してくるかもしれないので、" in cand.log(),
-                    "%s did not show the waiting note:\n%s" % (cand_nick, cand.log()))
-        for nick in others:
-            self.expect("自分自身への呼び出しです。" not in inst[nick].log(), nick + " called itself")
+        self.expect("他の人達が接続してくるかもしれないので、" in cand.log(), cand_nick + " did not show the waiting note")
+        self.expect(not any("自分自身への呼び出しです。" in inst[m].log() for m in others), "someone called itself")
 
 
 def main():
@@ -193,9 +128,8 @@ def main():
     p.add_argument("--pelmora", required=True)
     p.add_argument("--scenario", choices=("public", "cfirst", "hubfwd", "lanfriend", "hairpin"), required=True)
     p.add_argument("--observe", action="store_true")
-    p.add_argument("--keep")
     args = p.parse_args()
-    args.deadlink_seconds, args.chat_seconds = 0, 0
+    args.deadlink_seconds, args.chat_seconds, args.keep = 0, 0, None
     why = dr.can_make_namespaces() or (None if shutil.which("nft") else "nft (nftables) is missing")
     if why:
         print("SKIPPED: " + why, flush=True)
@@ -203,7 +137,6 @@ def main():
     dr.signal.signal(dr.signal.SIGTERM, lambda s, _f: sys.exit(128 + s))
     dr.remove_leftovers()
     rig = NatRig(args)
-    dr.say("nat " + args.scenario)
     try:
         rig.nat(args.scenario, args.observe)
     except dr.Failure as e:
@@ -213,7 +146,7 @@ def main():
         return 1
     finally:
         rig.close()
-    dr.say("passed" if not args.observe else "observed")
+    dr.say("done")
     return 0
 
 
