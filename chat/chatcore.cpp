@@ -26,6 +26,7 @@ TChatCore::TChatCore(TChatView* view, std::string listenAddr, std::string port, 
     TmpWSocket->OnDataAvailable = [this](TCustomWSocket*, uint16_t) { drainTmp(); };
 
     for (int k = 1; k <= kSeats; ++k) {
+        FSeatCheck[k - 1] = std::make_unique<TReachCheck>();
         CliNWSocket[k - 1] = std::make_unique<TWSocket>();
         TWSocket& s = Cli(k);
         s.SetFlushTimeout(30);
@@ -42,6 +43,15 @@ TChatCore::TChatCore(TChatView* view, std::string listenAddr, std::string port, 
     if (!FListenAddr.empty() && FListenAddr != "0.0.0.0")
         CliWSocket->SetLocalAddr(FListenAddr);
 
+    FHeldTimer.setSingleShot(true);
+    FHeldTimer.setInterval(1000);
+    QObject::connect(&FHeldTimer, &QTimer::timeout, &FHeldTimer, [this] {
+        try {
+            releaseHeldCallers();
+        } catch (const std::exception& e) {
+            WSocketExceptionHandler(e);
+        }
+    });
     FTimer1.setSingleShot(true);
     FTimer1.setInterval(200);
     QObject::connect(&FTimer1, &QTimer::timeout, &FTimer1, [this] {
@@ -59,6 +69,9 @@ TChatCore::TChatCore(TChatView* view, std::string listenAddr, std::string port, 
 TChatCore::~TChatCore()
 {
     FTimer1.stop();
+    FHeldTimer.stop();
+    for (int h : FHeldCallers)
+        hangUp(h);
     // Destroying the sockets ends their connections without any chat
     // handling: unbind every handler first.
     auto unbind = [](TWSocket& s) {

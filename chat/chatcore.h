@@ -25,6 +25,7 @@
 
 #include "chatview.h"
 #include "linebuffer.h"
+#include "reachcheck.h"
 
 #include <QTimer>
 #include <array>
@@ -140,8 +141,33 @@ private:
     void seatSend(int k, std::string_view bytes);
     void gatherRelay(int k, std::string_view lineWithLf);
     void relayPending();
+    // A send of that many bytes to the seats other than notuser is going to
+    // fail on at least one of them (one poll of them all).
+    bool sendWouldFail(int notuser, size_t bytes);
     void sendToSeats(int notuser, std::string_view bytes);
     void drainTmp();
+    // A caller just accepted that is one of this instance's own outgoing
+    // connections (its peer link while regrouping, or a reachability check
+    // that led back here): handled and hung up; true then.
+    bool ownCaller(int handle);
+    void hangUp(int handle);
+    // Seat, redirect or turn away one accepted caller.
+    void answerCaller(int handle);
+    void releaseHeldCallers();
+    // Regrouping, this instance's peer link reached its own listener: the
+    // link is dropped and this instance stays the hub, as the candidate.
+    void dropSelfLink();
+    // The reachability check of seat k (see FReach).
+    void checkSeat(int k);
+    // The next candidate among the seats but notuser: the first seat of the
+    // best rank (answered from a public address, answered, any); 0 when no
+    // seat qualifies. Seats found gone are added to lost.
+    int pickCandidate(int notuser, std::string& addr, int* lost, int& nlost);
+    // Choose again after a check; announce only a changed choice.
+    void rechoose();
+    // The link ended: the redirect and hub-loss questions, the roster.
+    void linkEnded();
+    void lostHubChecked(bool answered);
     // The first seat whose peer has already gone, freed with its departure
     // handled; kSeats + 1 when there is none.
     int freeEndedSeat();
@@ -174,6 +200,41 @@ private:
     // its seats, then the next candidate: the arrivals told until the
     // first other line are this instance's own join, not somebody coming.
     bool FJoinRoster = false;
+    // The candidate sent this member back to FLostHub: that address is
+    // checked once per regroup (a hub that still answers is followed, as
+    // any redirect); only while it does not answer is the candidate called
+    // again.
+    static constexpr int kLostHubCheckMs = 2000;
+    TReachCheck FLostHubCheck;
+    bool FLostHubChecked = false;
+    // Inside dropSelfLink: the link's closure is handled there.
+    bool FDroppingSelfLink = false;
+    // The peer link has brought something since it connected.
+    bool FLinkHeard = false;
+    // Callers that arrived, while regrouping, between the link's connection
+    // and its first bytes: answered once the link speaks or is found to be
+    // this instance's own (then seated), at the latest after a second.
+    std::vector<int> FHeldCallers;
+    QTimer FHeldTimer;
+    // Reachability of the seats, for the next-candidate choice. A seat is
+    // checked once, after its first name line (by then a joining instance
+    // is a peer, which answers every caller with a redirect line): the hub
+    // calls the seat's address back on the chat port and reads one line.
+    static constexpr int kSeatCheckMs = 3000;
+    enum TReach : unsigned char {
+        kReachUnknown,  // no name line yet
+        kReachDue,      // named; its check waits for the seat's checker
+        kReachChecking,
+        kReachSilent,   // refused, silent, or not a redirect line
+        kReachAnswered, // answered from a private address
+        kReachPublic,   // answered from a public address
+    };
+    std::array<TReach, kSeats> FReach = {};
+    // Occupant serial of each seat, so that a check's result is kept only
+    // for the occupant it checked. A seat whose occupants come and go faster
+    // than a check ends gets no new check until the running one has ended.
+    std::array<unsigned, kSeats> FSeatSerial = {};
+    std::array<std::unique_ptr<TReachCheck>, kSeats> FSeatCheck;
     // Chat lines of the current read still to be relayed: a span of the
     // line buffer of seat FRelayFrom, LFs included.
     // The fields of those lines, as the line buffer cut them, for the pane.

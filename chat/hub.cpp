@@ -8,8 +8,11 @@
 // connection, also when the socket layer drops a connection without an event.
 #include "chatcore.h"
 
+#include "ipv4.h"
 #include "texts.h"
 #include "wsocket.h"
+
+#include <QTimer>
 
 bool TChatCore::SeatConnected(int k) const
 {
@@ -24,7 +27,34 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
     } catch (const ESocketException&) {
         return; // the caller gave up before it was taken: nobody to answer
     }
+    if (ownCaller(h))
+        return;
+    if (!rbServer && !FLostHub.empty() && LinkConnected() && !FLinkHeard &&
+        FHeldCallers.size() < size_t(kSeats)) {
+        // Regrouping, and the link to the candidate has said nothing yet:
+        // it may be this instance's own link, coming round to its listener
+        // just behind this caller. The caller waits until the link speaks
+        // (it leads to another instance: redirect) or comes round (this
+        // instance is the hub: seat).
+        FHeldCallers.push_back(h);
+        if (!FHeldTimer.isActive())
+            FHeldTimer.start();
+        return;
+    }
+    answerCaller(h);
+}
 
+void TChatCore::releaseHeldCallers()
+{
+    FHeldTimer.stop();
+    std::vector<int> held;
+    held.swap(FHeldCallers);
+    for (int h : held)
+        answerCaller(h);
+}
+
+void TChatCore::answerCaller(int h)
+{
     if (!rbServer) {
         // A peer seats nobody: it tells the caller where its hub is.
         takeIntoTmp(h);
@@ -48,6 +78,8 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
         Cli(k).Dup(h);
         Cli(k).SetNoDelay(true); // relayed blocks go out at once, not after an ACK
         FSeated[k - 1] = true;
+        ++FSeatSerial[k - 1];
+        FReach[k - 1] = kReachUnknown;
         seatSend(k, nameLine());
         for (int j = 1; j <= kSeats; ++j)
             if (j != k && SeatConnected(j))
@@ -180,18 +212,45 @@ void TChatCore::gatherRelay(int k, std::string_view lineWithLf)
     FRelayFields.push_back(lineWithLf.substr(1, lineWithLf.size() - 2));
 }
 
+// A send that fails ends its seat at once, and that departure is announced
+// from inside the send. Sent as a block, the departure would follow the
+// whole block on the seats served before the failing one, and precede it
+// in the pane. So a block of several lines goes out whole only when one
+// poll of all seats finds no send that is going to fail; otherwise, and for
+// a single line, each line is shown and then sent, so a departure comes
+// after the line whose send failed and before the next, on the wire and in
+// the pane, as with one send per line.
+bool TChatCore::sendWouldFail(int notuser, size_t bytes)
+{
+    TCustomWSocket* targets[kSeats];
+    int n = 0;
+    for (int k = 1; k <= kSeats; ++k)
+        if (k != notuser && SeatConnected(k))
+            targets[n++] = &Cli(k);
+    return WSocketsSendWouldFail(targets, n, bytes);
+}
+
 void TChatCore::relayPending()
 {
     if (FRelayLen == 0)
         return;
     const std::string_view block(FRelayBegin, FRelayLen);
     FRelayLen = 0; // sending may lead here again (a departure)
+    const int from = FRelayFrom;
     std::vector<std::string_view> fields;
     fields.swap(FRelayFields);
-    sendToSeats(FRelayFrom, block);
-    // Relay first, show after: the others are served before the pane.
-    for (std::string_view field : fields)
-        FView->ShowEvent(TChatEvent::ChatLine(field));
+    if (fields.size() > 1 && !sendWouldFail(from, block.size())) {
+        sendToSeats(from, block);
+        // Relay first, show after: the others are served before the pane.
+        for (std::string_view field : fields)
+            FView->ShowEvent(TChatEvent::ChatLine(field));
+    } else {
+        for (std::string_view field : fields) {
+            FView->ShowEvent(TChatEvent::ChatLine(field));
+            // The line around its field: kind byte before, LF after.
+            sendToSeats(from, std::string_view(field.data() - 1, field.size() + 2));
+        }
+    }
     fields.clear();
     if (FRelayFields.empty())
         FRelayFields.swap(fields); // keep the capacity for the next read
@@ -212,6 +271,10 @@ void TChatCore::seatLine(int k, std::string_view line)
         Sendall(k, "u" + name);
         if (Nextnumber == k)
             Sendall(k, "r" + name);
+        if (FReach[k - 1] == kReachUnknown) {
+            FReach[k - 1] = kReachDue;
+            checkSeat(k);
+        }
         break;
     }
     case '1':
@@ -244,11 +307,11 @@ void TChatCore::seatDeparture(int k)
     ChooseIP(k);
 }
 
-void TChatCore::ChooseIP(int notuser)
+int TChatCore::pickCandidate(int notuser, std::string& chosen, int* lost, int& nlost)
 {
-    int lost[kSeats];
-    int nlost = 0;
-    for (int k = 1; k <= kSeats; ++k) {
+    int best = 0;
+    int bestRank = -1;
+    for (int k = 1; k <= kSeats && bestRank < 2; ++k) {
         if (k == notuser || !SeatConnected(k))
             continue;
         std::string addr;
@@ -266,10 +329,28 @@ void TChatCore::ChooseIP(int notuser)
         }
         if (addr == "error")
             continue; // just ended: no candidate; its close event follows
+        // Others can call a seat back only where it answered the hub's
+        // check; over the Internet, only at a public address.
+        const int rank = FReach[k - 1] == kReachPublic ? 2 : FReach[k - 1] == kReachAnswered ? 1 : 0;
+        if (rank > bestRank) {
+            best = k;
+            bestRank = rank;
+            chosen = addr;
+        }
+    }
+    return best;
+}
+
+void TChatCore::ChooseIP(int notuser)
+{
+    int lost[kSeats];
+    int nlost = 0;
+    std::string addr;
+    const int k = pickCandidate(notuser, addr, lost, nlost);
+    if (k != 0) {
         NextIPd = addr;
         Nextnumber = k;
         NextName = lbName[k - 1];
-        break;
     }
     NextIP = NextIPd;
     Sendall(notuser, "n" + NextIPd);
@@ -277,4 +358,81 @@ void TChatCore::ChooseIP(int notuser)
         Sendall(notuser, "r" + NextName);
     for (int i = 0; i < nlost; ++i)
         seatLost(lost[i]);
+}
+
+void TChatCore::rechoose()
+{
+    int lost[kSeats];
+    int nlost = 0;
+    std::string addr;
+    const int k = pickCandidate(0, addr, lost, nlost);
+    if (k != 0 && (k != Nextnumber || addr != NextIPd)) {
+        ChooseIP(0);
+        return;
+    }
+    for (int i = 0; i < nlost; ++i)
+        seatLost(lost[i]);
+}
+
+// Seat k answers on the chat port where the hub sees it: a listening
+// instance that is a peer answers every caller with a redirect line and
+// shows nothing. Nothing is shown here either.
+void TChatCore::checkSeat(int k)
+{
+    if (!SeatConnected(k) || FReach[k - 1] != kReachDue)
+        return;
+    TReachCheck& check = *FSeatCheck[k - 1];
+    if (check.Busy())
+        return; // the end of the running check starts this one
+    std::string addr;
+    try {
+        addr = Cli(k).GetPeerAddr();
+    } catch (const ESocketException&) {
+        return;
+    }
+    if (addr == "error")
+        return;
+    const unsigned serial = FSeatSerial[k - 1];
+    const bool isPublic = ipv4::isPublic(addr);
+    FReach[k - 1] = kReachChecking;
+    const std::string local = FListenAddr == "0.0.0.0" ? std::string() : FListenAddr;
+    check.Start(addr, FPort, local, kSeatCheckMs, true, [this, k, serial, isPublic](bool answered) {
+        if (serial == FSeatSerial[k - 1] && FReach[k - 1] == kReachChecking) {
+            FReach[k - 1] = !answered ? kReachSilent : isPublic ? kReachPublic : kReachAnswered;
+            if (SeatConnected(k))
+                rechoose();
+            return;
+        }
+        checkSeat(k); // it was for an occupant since gone: the one there now
+    });
+}
+
+bool TChatCore::ownCaller(int h)
+{
+    // Regrouping, the peer link to the announced candidate came back to
+    // this listener: this instance is the candidate, under an address that
+    // is not its own (a router's, forwarding the chat port to it).
+    if (!FLostHub.empty() && CliWSocket->State() != wsClosed &&
+        WSocketSameConnection(h, CliWSocket->HSocket())) {
+        hangUp(h);
+        dropSelfLink();
+        return true;
+    }
+    // A seat's address that leads back here answers nothing.
+    for (int k = 1; k <= kSeats; ++k)
+        if (FSeatCheck[k - 1]->Busy() && WSocketSameConnection(h, FSeatCheck[k - 1]->Handle())) {
+            hangUp(h);
+            return true;
+        }
+    return false;
+}
+
+void TChatCore::hangUp(int h)
+{
+    TWSocket s;
+    try {
+        s.Dup(h);
+        s.Close();
+    } catch (const ESocketException&) {
+    }
 }

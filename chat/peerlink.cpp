@@ -97,6 +97,7 @@ void TChatCore::CliWSocketSessionConnected(int error)
         return;
     }
     RcvBuf.Clear(); // a new link starts with no stale partial line
+    FLinkHeard = false;
     CliWSocket->SetNoDelay(true);
     try {
         CliWSocket->SendStr(nameLine());
@@ -136,15 +137,25 @@ void TChatCore::CliWSocketSessionClosed(int /*error*/)
 {
     RcvBuf.Clear(); // what is left of this link's input is dropped with it
     FJoinRoster = false;
+    if (FDroppingSelfLink)
+        return; // dropSelfLink goes on
     if (FRecallCandidate) {
-        // Nothing to tell yet: back to an idle hub until the next call.
+        // Nothing to tell yet: back to an idle hub until the next call,
+        // which waits for the check of the lost hub while that runs.
         FRecallCandidate = false;
-        EnableTimer1();
+        if (!FLostHubCheck.Busy())
+            EnableTimer1();
         for (std::string& n : lbName)
             n.clear();
         NameList();
-        return;
+    } else {
+        linkEnded();
     }
+    releaseHeldCallers(); // a hub again: seated
+}
+
+void TChatCore::linkEnded()
+{
     // The timer is armed once, after both questions: while a question is
     // open other events run, and an early tick would start a join to the
     // redirect target before a yes to the hub-loss question could replace it.
@@ -161,6 +172,7 @@ void TChatCore::CliWSocketSessionClosed(int /*error*/)
             if (FView->AskQuestion(txt::kHubLostQuestion) == 1) {
                 FLostHub = IPName;
                 FCandidateCalls = 0;
+                FLostHubChecked = false;
                 IPName = NextIP;
                 rejoin = true;
             }
@@ -186,6 +198,11 @@ void TChatCore::CliWSocketDataAvailable(int /*error*/)
     const int n = CliWSocket->Receive(RcvBuf.Tail(), RcvBuf.Room());
     if (n <= 0)
         return;
+    if (!FLinkHeard) {
+        FLinkHeard = true;
+        if (!FHeldCallers.empty())
+            releaseHeldCallers(); // the link leads elsewhere: redirected
+    }
     RcvBuf.Commit(n, [this](std::string_view line) { peerLine(line); });
 }
 
@@ -202,8 +219,17 @@ void TChatCore::peerLine(std::string_view line)
         if (!addr.empty() && addr.back() == '\r')
             addr.pop_back();
         if (!FLostHub.empty() && addr == FLostHub && FCandidateCalls < kCandidateCalls) {
-            // The candidate has not yet noticed that this hub is gone.
+            // The candidate is still a peer of the hub that this member
+            // lost. Either that hub lives on and only this member's link
+            // dropped: then the redirect is right, and is followed once the
+            // hub is seen to answer. Or the candidate has not yet noticed
+            // that the hub is gone: then it is called again.
             ++FCandidateCalls;
+            if (!FLostHubChecked) {
+                FLostHubChecked = true;
+                FLostHubCheck.Start(addr, FPort, CliWSocket->LocalAddr(), kLostHubCheckMs, false,
+                                    [this](bool answered) { lostHubChecked(answered); });
+            }
             FRecallCandidate = true;
             CliWSocket->Close(); // the closure handling arms the next call
             FRecallCandidate = false;
@@ -258,4 +284,48 @@ void TChatCore::peerLine(std::string_view line)
     default:
         break;
     }
+}
+
+void TChatCore::lostHubChecked(bool answered)
+{
+    // Still regrouping, with no link and no call on the way?
+    if (FLostHub.empty() || CliWSocket->State() != wsClosed || FTimer1.isActive())
+        return;
+    if (!answered) {
+        EnableTimer1(); // gone: call the candidate again, as before
+        return;
+    }
+    // The hub answers: follow the candidate's redirect as any other, with
+    // the redirect question and, on a yes, the join.
+    IPName = FLostHub;
+    FLostHub.clear();
+    offerConnect(false);
+    ChangeIP = true;
+    linkEnded();
+}
+
+// Regrouping, this instance called the candidate's address and its own
+// listener took the call: it is the candidate (under its router's address)
+// and waits as the hub, with the note the candidate shows.
+void TChatCore::dropSelfLink()
+{
+    FDroppingSelfLink = true;
+    try {
+        CliWSocket->Close();
+    } catch (...) {
+        FDroppingSelfLink = false;
+        throw;
+    }
+    FDroppingSelfLink = false;
+    FLostHub.clear();
+    FLostHubCheck.Cancel();
+    FTimer1.stop();
+    DT = 0;
+    ChangeIP = false;
+    NextServer = false;
+    FView->ShowEvent(TChatEvent::Note(txt::kHubLostWait));
+    // Seats taken meanwhile (others of the group who called first) stay.
+    rbServer = true;
+    NameList();
+    releaseHeldCallers(); // seated here
 }

@@ -298,3 +298,30 @@ std::string TCustomWSocket::GetXPort()
         return "error";
     return std::to_string(ntohs(local.sin_port));
 }
+
+bool WSocketSameConnection(TSocket accepted, TSocket outgoing)
+{
+    if (accepted == INVALID_SOCKET || outgoing == INVALID_SOCKET)
+        return false;
+    sockaddr_in aLocal{}, aPeer{}, oLocal{}, oPeer{};
+    socklen_t len = sizeof aLocal;
+    if (::getsockname(accepted, reinterpret_cast<sockaddr*>(&aLocal), &len) != 0)
+        return false;
+    len = sizeof aPeer;
+    if (::getpeername(accepted, reinterpret_cast<sockaddr*>(&aPeer), &len) != 0)
+        return false;
+    len = sizeof oLocal;
+    if (::getsockname(outgoing, reinterpret_cast<sockaddr*>(&oLocal), &len) != 0)
+        return false;
+    len = sizeof oPeer;
+    if (::getpeername(outgoing, reinterpret_cast<sockaddr*>(&oPeer), &len) != 0)
+        return false;
+    if (aLocal.sin_family != AF_INET || aPeer.sin_family != AF_INET ||
+        oLocal.sin_family != AF_INET || oPeer.sin_family != AF_INET)
+        return false;
+    if (aPeer.sin_port != oLocal.sin_port || aLocal.sin_port != oPeer.sin_port)
+        return false;
+    if (oPeer.sin_addr.s_addr != aLocal.sin_addr.s_addr)
+        return true; // called elsewhere and translated back here: ports decide
+    return aPeer.sin_addr.s_addr == oLocal.sin_addr.s_addr;
+}

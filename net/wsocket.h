@@ -129,6 +129,25 @@ extern std::function<void(const std::exception&)> WSocketExceptionHandler;
 // network byte order; raises "SetAddr: Cannot convert host address '...'".
 uint32_t WSocketResolveHost(const std::string& host);
 
+// Whether `accepted` (a handle this process's listener accepted) is the far
+// end of `outgoing` (a handle this process connected): the same TCP
+// connection seen from both ends. The ports must match crosswise (the
+// accepted side's remote port is the outgoing side's local port, its local
+// port the outgoing side's remote one). When the outgoing side called the
+// very address that accepted, the addresses must match crosswise too; when
+// it called another address that led back here (a router's port forward
+// with hairpin NAT, which rewrites both addresses but keeps the ports), the
+// ports decide. False when either handle has no two ends (yet).
+bool WSocketSameConnection(TSocket accepted, TSocket outgoing);
+
+class TCustomWSocket;
+// Whether Send of `len` bytes on one of the n connected stream sockets
+// would end its connection now: the peer has reset it or its sending side
+// is shut (a send fails), or the bytes would take its queue over
+// MaxSendQueue(). One system call for all n, so a relay can ask before it
+// sends a block to every seat.
+bool WSocketsSendWouldFail(TCustomWSocket* const* sockets, int n, size_t len);
+
 class TCustomWSocket {
 public:
     TCustomWSocket();

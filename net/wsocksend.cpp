@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <poll.h>
 #include <sys/socket.h>
 
 int TCustomWSocket::Send(const void* data, int len)
@@ -209,4 +210,37 @@ void TCustomWSocket::Flush()
             break;
         WaitForEvents(deadline);
     }
+}
+
+bool WSocketsSendWouldFail(TCustomWSocket* const* sockets, int n, size_t len)
+{
+    pollfd fds[16];
+    int count = 0;
+    for (int i = 0; i < n; ++i) {
+        TCustomWSocket* s = sockets[i];
+        if (s->State() != wsConnected || s->HSocket() == INVALID_SOCKET)
+            continue;
+        // Something is queued: Send only appends, and ends the connection
+        // when the queue passes its limit.
+        if (s->SendQueueSize() > 0 && s->SendQueueSize() + len > s->MaxSendQueue())
+            return true;
+        if (count == static_cast<int>(sizeof fds / sizeof fds[0]))
+            return true; // more than a relay has: ask nobody, assume the worst
+        fds[count++] = pollfd{s->HSocket(), 0, 0};
+    }
+    if (count == 0)
+        return false;
+    int rc;
+    do
+        rc = ::poll(fds, static_cast<nfds_t>(count), 0);
+    while (rc < 0 && errno == EINTR);
+    if (rc <= 0)
+        return false;
+    // POLLERR: an error waits (a reset); POLLHUP: both directions are shut
+    // (a reset, or our shutdown met the peer's), so send fails with EPIPE.
+    // A peer that only closed its own side (POLLRDHUP) still takes bytes.
+    for (int i = 0; i < count; ++i)
+        if (fds[i].revents & (POLLERR | POLLHUP | POLLNVAL))
+            return true;
+    return false;
 }

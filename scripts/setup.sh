@@ -38,7 +38,8 @@ install \
   libgtest-dev googletest \
   fonts-ipafont-gothic fontconfig \
   desktop-file-utils appstream dpkg-dev file \
-  qt6-gtk-platformtheme lintian xvfb xauth dbus at-spi2-core python3-pyatspi
+  qt6-gtk-platformtheme lintian xvfb xauth dbus at-spi2-core python3-pyatspi \
+  iproute2 nftables procps
 
 jobs=$(nproc)
 build() { # build DIR [cmake args...]

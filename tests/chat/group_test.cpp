@@ -200,6 +200,7 @@ TEST(Group, AMemberThatNoticesTheLossFirstWaitsForTheCandidate)
         seat(s, e);
     };
     early.view.answers = {1};
+    hub->core.SrvWSocket->Close(); // the member's check of the lost hub fails
     hub->core.Cli(2).Close(); // only this member's link ends, for now
     ASSERT_TRUE(waitFor([&] { return calls >= 3; }));
     EXPECT_FALSE(cand.core.rbServer);
@@ -211,4 +212,25 @@ TEST(Group, AMemberThatNoticesTheLossFirstWaitsForTheCandidate)
     EXPECT_EQ(early.view.questions[0], txt::kHubLostQuestion);
     EXPECT_EQ(std::count(early.view.lines.begin(), early.view.lines.end(), txt::kDisconnected), 1);
     EXPECT_FALSE(early.core.rbServer);
+}
+
+TEST(Group, AMemberWhoseOwnLinkDroppedFollowsTheRedirectToTheLiveHub)
+{
+    // Only this member's link ends; the candidate, still the hub's peer,
+    // sends it back to the hub. The hub answers the member's check, so the
+    // member follows at once (redirect question, join), not after 25 s.
+    Node hub("127.20.4.51", "Hana");
+    Node cand("127.20.4.52", "Cand");
+    Node early("127.20.4.53", "Tom");
+    joinCore(cand, "127.20.4.51");
+    ASSERT_TRUE(waitFor([&] { return hub.core.lbName[0] == "Cand"; }));
+    joinCore(early, "127.20.4.51");
+    ASSERT_TRUE(waitFor([&] { return early.core.nuser == 2 && early.core.NextIP == "127.20.4.52"; }));
+    early.view.answers = {1, 1};
+    hub.core.Cli(2).Close();
+    ASSERT_TRUE(waitFor([&] { return early.view.questions.size() == 2 && early.core.nuser == 2; }, 3000));
+    EXPECT_EQ(early.view.questions[0], txt::kHubLostQuestion);
+    EXPECT_EQ(early.view.questions[1], txt::kRedirectQuestion);
+    EXPECT_EQ(early.core.lbName[0], "Hana");
+    EXPECT_FALSE(cand.core.rbServer);
 }

@@ -218,6 +218,23 @@ TEST_P(HubWire, CoalescedRelayKeepsOrderOnEveryConnection)
     EXPECT_TRUE(hub.core.Cli(1).NoDelay());
 }
 
+// Seat 2 was reset, its close not yet handled, when seat 3's two lines come
+// in one read: seat 1 gets x, seat 2's departure, then y; so does the pane.
+TEST_P(HubWire, AFailedSendPutsTheDepartureBetweenTheLinesOfABlock)
+{
+    if (!inProcess())
+        GTEST_SKIP() << "drives the core's read handler directly";
+    RawClient *a = nullptr, *b = nullptr, *c = nullptr;
+    ASSERT_TRUE(seatThree(101, a, b, c));
+    const size_t shown = hub.view.lines.size();
+    b->Reset();
+    c->Send("1C> x\r\n1C> y\r\n");
+    hub.core.CliNWSocketDataAvailable(3, 0); // before the loop hands over seat 2's close
+    ASSERT_TRUE(a->Expect("1C> x\r\ncB\nn127.20.1.101\nrA\n1C> y\r\n"));
+    const std::vector<std::string> pane(hub.view.lines.begin() + long(shown), hub.view.lines.end());
+    EXPECT_EQ(pane, (std::vector<std::string>{"C> x\r", "B" + txt::kHubLeft, "C> y\r"}));
+}
+
 TEST_P(HubWire, TenthCallerGetsFullLineOnly)
 {
     std::vector<RawClient*> peers(9);
