@@ -108,7 +108,8 @@ TEST_F(Notices, OnlyWhileAwayAndABurstIsOneNoticePerInterval)
     // an arrival is, without the pane's blank line.
     TChatEvent atJoin = TChatEvent::Arrival("hub");
     atJoin.Own = true;
-    for (const TChatEvent& e : {TChatEvent::ChatLine("me> hi", true), atJoin, TChatEvent::Note("127.0.0.9" + txt::kSearching)})
+    const std::string searching = "127.0.0.9" + txt::kSearching; // the event only points at it
+    for (const TChatEvent& e : {TChatEvent::ChatLine("me> hi", true), atJoin, TChatEvent::Note(searching)})
         FWindow->ShowEvent(e);
     FWindow->ShowEvent(TChatEvent::Arrival("cyd"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return FShown.size() == 3; }, 5000));
