@@ -334,7 +334,7 @@ TEST(ModalLoop, RealExecReturnsTheButtonsResult)
 }
 
 // Renders every dialog as it opens, for a look by eye.
-TEST(Review, RenderEachDialog)
+TEST(DialogRenders, EachDialogForReview)
 {
     const QByteArray base = qgetenv("PELMORA_TEST_BINARY_DIR");
     const QString dir = (base.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(base)) + "/review/ui";

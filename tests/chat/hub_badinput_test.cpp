@@ -1,7 +1,7 @@
 // What a hostile or broken peer can send the hub, on 127.20.2.0/24: an
 // overlong line, NUL bytes, invalid Shift-JIS, a burst of 10 000 lines, a
 // peer that never reads, and a thousand callers that connect and reset.
-// The BadInputWire tests run against the headless hub (pelmora --hub) too.
+// The HubBadInputWire tests run against the headless hub (pelmora --hub) too.
 #include "chattest.h"
 
 #include "texts.h"
@@ -41,11 +41,11 @@ protected:
         return ok;
     }
 };
-using BadInput = Joining<RawPeersOnHub>;
-using BadInputWire = Joining<RawPeersOnEitherHub>;
-PELMORA_ON_EITHER_HUB(BadInputWire);
+using HubBadInput = Joining<RawPeersOnHub>;
+using HubBadInputWire = Joining<RawPeersOnEitherHub>;
+PELMORA_ON_EITHER_HUB(HubBadInputWire);
 
-TEST_P(BadInputWire, OverlongLineIsDroppedToItsLineFeed)
+TEST_P(HubBadInputWire, OverlongLineIsDroppedToItsLineFeed)
 {
     RawClient *a = nullptr, *b = nullptr;
     ASSERT_TRUE(join(a, 11, "A"));
@@ -69,7 +69,7 @@ TEST_P(BadInputWire, OverlongLineIsDroppedToItsLineFeed)
     ASSERT_TRUE(b->WaitFor("1A> still here\n", 10000));
 }
 
-TEST_P(BadInputWire, NulBytesAndInvalidShiftJis)
+TEST_P(HubBadInputWire, NulBytesAndInvalidShiftJis)
 {
     RawClient *a = nullptr, *b = nullptr;
     ASSERT_TRUE(join(a, 21, "A"));
@@ -91,7 +91,7 @@ TEST_P(BadInputWire, NulBytesAndInvalidShiftJis)
     ASSERT_TRUE(waitFor([&] { return b->received.find("c\x83\xFF\n") == 0; }));
 }
 
-TEST_P(BadInputWire, BurstOfTenThousandLines)
+TEST_P(HubBadInputWire, BurstOfTenThousandLines)
 {
     RawClient *a = nullptr, *b = nullptr;
     ASSERT_TRUE(join(a, 31, "A"));
@@ -111,7 +111,7 @@ TEST_P(BadInputWire, BurstOfTenThousandLines)
     }
 }
 
-TEST_P(BadInputWire, PeerThatNeverReadsDoesNotStopTheOthers)
+TEST_P(HubBadInputWire, PeerThatNeverReadsDoesNotStopTheOthers)
 {
     RawClient *a = nullptr, *b = nullptr, *lazy = nullptr;
     ASSERT_TRUE(join(a, 41, "A"));
@@ -140,7 +140,7 @@ TEST_P(BadInputWire, PeerThatNeverReadsDoesNotStopTheOthers)
     EXPECT_LE(queued, hub.core.Cli(3).MaxSendQueue() + 64 * 1024);
 }
 
-TEST_F(BadInput, ThousandCallersConnectAndReset)
+TEST_F(HubBadInput, ThousandCallersConnectAndReset)
 {
     // B sits in seat 3 with seats 1 and 2 free, so the callers take the
     // seats that are looked at first when the next candidate is chosen.
@@ -220,7 +220,7 @@ TEST_F(BadInput, ThousandCallersConnectAndReset)
 
 // Random bytes, in random pieces, from seated peers into a hub and from a
 // hub into a peer: nothing breaks, and both still work afterwards.
-TEST_F(BadInput, RandomGarbageBothWays)
+TEST_F(HubBadInput, RandomGarbageBothWays)
 {
     std::mt19937 rng(2026);
     auto garbage = [&](size_t n) {

@@ -1,6 +1,7 @@
-// Hardening of the socket component: a burst of callers, handlers that
-// delete their socket while it waits, a wait control that goes away, and
-// WaitForClose with bytes nobody reads.
+// The socket component under stress and across lifetimes: a burst of
+// callers that come and go (WSocketAccept); handlers that delete their
+// socket while it waits, a wait control that goes away, and WaitForClose
+// with bytes nobody reads (WSocketLifetime).
 #include "nettest.h"
 
 #include <QElapsedTimer>
@@ -24,7 +25,7 @@ TWSocket* takeSeat(LoopbackPair& p)
 
 } // namespace
 
-TEST(WSocketHarden, ABurstOfCallersThatConnectAndGoIsAcceptedWithoutDelay)
+TEST(WSocketAccept, ABurstOfCallersThatConnectAndGoIsAcceptedWithoutDelay)
 {
     Listener l(kAddr);
     // Callers come and go while the listener's owner is busy: no event runs
@@ -50,7 +51,7 @@ TEST(WSocketHarden, ABurstOfCallersThatConnectAndGoIsAcceptedWithoutDelay)
     EXPECT_TRUE(waitFor([&] { return l.accepted.size() == kCallers; }));
 }
 
-TEST(WSocketHarden, AHandlerMayDeleteItsSocketWhileReadLineOrWaitWaits)
+TEST(WSocketLifetime, AHandlerMayDeleteItsSocketWhileReadLineOrWaitWaits)
 {
     FakeWait wait;
     for (int waitKind = 0; waitKind < 2; ++waitKind) {
@@ -82,7 +83,7 @@ TEST(WSocketHarden, AHandlerMayDeleteItsSocketWhileReadLineOrWaitWaits)
     }
 }
 
-TEST(WSocketHarden, ADestroyedWaitControlIsForgottenInEitherOrder)
+TEST(WSocketLifetime, ADestroyedWaitControlIsForgottenInEitherOrder)
 {
     LoopbackPair p(kAddr);
     ASSERT_TRUE(p.connect());
@@ -108,7 +109,7 @@ TEST(WSocketHarden, ADestroyedWaitControlIsForgottenInEitherOrder)
     EXPECT_EQ(line, "x");
 }
 
-TEST(WSocketHarden, WaitForCloseReturnsAtOnceWhenNobodyTakesTheBytes)
+TEST(WSocketLifetime, WaitForCloseReturnsAtOnceWhenNobodyTakesTheBytes)
 {
     LoopbackPair p(kAddr);
     ASSERT_TRUE(p.connect());

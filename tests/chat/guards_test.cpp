@@ -1,7 +1,7 @@
-// Hardening of the chat core on 127.21.1.0/24: typed text and nick never
-// carry a line break onto the wire, a seat freed in the same turn as a
-// caller arrives is given to the caller, and reconnect timer failures go to
-// the application's error report.
+// What the chat core guards on 127.21.1.0/24: typed text and nick never
+// carry a line break onto the wire (SentLines), a seat freed in the same turn
+// as a caller arrives is given to the caller (HubAdmission), and reconnect
+// timer failures go to the application's error report (ReconnectTimer).
 #include "chattest.h"
 
 #include "texts.h"
@@ -15,12 +15,13 @@ const char* kHub = "127.21.1.1";
 
 } // namespace
 
-class Harden : public RawPeersOnHub {
+class SentLines : public RawPeersOnHub {
 protected:
-    Harden() : RawPeersOnHub(kHub) {}
+    SentLines() : RawPeersOnHub(kHub) {}
 };
+class HubAdmission : public SentLines {};
 
-TEST_F(Harden, TypedTextAndNickNeverCarryALineBreakOrNul)
+TEST_F(SentLines, TypedTextAndNickNeverCarryALineBreakOrNul)
 {
     RawClient* a = nullptr;
     ASSERT_TRUE(seat(a, 11, "A"));
@@ -61,7 +62,7 @@ TEST_F(Harden, TypedTextAndNickNeverCarryALineBreakOrNul)
     EXPECT_TRUE(h.Expect("1Pe> hi\r\n"));
 }
 
-TEST_F(Harden, ASeatFreedInTheSameTurnIsGivenNotAnsweredFull)
+TEST_F(HubAdmission, ASeatFreedInTheSameTurnIsGivenNotAnsweredFull)
 {
     std::vector<RawClient*> peers(9);
     for (int i = 0; i < 9; ++i)
@@ -82,7 +83,7 @@ TEST_F(Harden, ASeatFreedInTheSameTurnIsGivenNotAnsweredFull)
     EXPECT_EQ(hub.seated(), 9);
 }
 
-TEST(HardenTimer, ReconnectTimerFailuresGoToTheApplicationsErrorReport)
+TEST(ReconnectTimer, ReconnectTimerFailuresGoToTheApplicationsErrorReport)
 {
     std::vector<std::string> reported;
     auto saved = WSocketExceptionHandler;
