@@ -5,7 +5,7 @@
 #include "hubview.h"
 #include "ownaddress.h"
 #include "sjis.h"
-#include "stopsignals.h"
+#include "signalwatch.h"
 #include "texts.h"
 #include "wsocket.h"
 
@@ -89,7 +89,8 @@ int RunHub(int& argc, char** argv, const THubOptions& o)
                   .toStdString());
     view.Flush();
 
-    TStopSignals stop([&](int) {
+    TSignalWatch stop;
+    QObject::connect(&stop, &TSignalWatch::Received, [&view] {
         view.Note(utf8(txt::kHubStopping));
         QCoreApplication::quit();
     });
