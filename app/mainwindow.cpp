@@ -337,24 +337,34 @@ void TTWSChatForm::SetZoom(int steps)
     settingsChanged();
 }
 
+namespace {
+
+// A checkable setting takes the value on: its menu item shows it (the item
+// comes back to the setter through toggled). False when nothing changes.
+bool adopt(QAction* item, bool& value, bool on)
+{
+    if (item->isChecked() != on)
+        item->setChecked(on);
+    if (value == on)
+        return false;
+    value = on;
+    return true;
+}
+
+} // namespace
+
 void TTWSChatForm::SetShowTimes(bool on)
 {
-    if (TimesAction->isChecked() != on)
-        TimesAction->setChecked(on); // comes back here through toggled
-    if (FShowTimes == on)
+    if (!adopt(TimesAction, FShowTimes, on))
         return;
-    FShowTimes = on;
     Conversation->SetShowTimes(on);
     settingsChanged();
 }
 
 void TTWSChatForm::SetAutoLog(bool on)
 {
-    if (AutoLogAction->isChecked() != on)
-        AutoLogAction->setChecked(on); // comes back here through toggled
-    if (FAutoLog == on)
+    if (!adopt(AutoLogAction, FAutoLog, on))
         return;
-    FAutoLog = on;
     Conversation->SetAutoLog(on ? LogFolder() : QString());
     if (!on)
         showFileTrouble(FAutoLogNote, QString());

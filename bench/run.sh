@@ -178,26 +178,20 @@ run() { # run NAME ROUND args...
   echo "$name $round $out" >> "$results"
 }
 for r in $(seq 1 "$ROUNDS"); do
-  if [ $have_ngircd -eq 1 ]; then
-    run irc-flood "$r" --proto irc --host "$IRC_ADDR" --port "$PORT" --mode flood \
-      --lines "$LINES" --pid "$IRC_PID"
-  fi
-  run hub-flood "$r" --proto pelmora --host "$HUB_ADDR" --port "$PORT" --mode flood \
-    --lines "$LINES" --pid "$HUB_PID" --block-log "$work/loop.log"
-  run headless-flood "$r" --proto pelmora --host "$HEADLESS_ADDR" --port "$PORT" --mode flood \
-    --lines "$LINES" --pid "$HEADLESS_PID"
-  run bare-flood "$r" --proto pelmora --host "$BARE_ADDR" --port "$PORT" --mode flood \
-    --lines "$LINES" --pid "$BARE_PID"
-  if [ $have_ngircd -eq 1 ]; then
-    run irc-single "$r" --proto irc --host "$IRC_ADDR" --port "$PORT" --mode single \
-      --lines "$SINGLE" --pid "$IRC_PID"
-  fi
-  run hub-single "$r" --proto pelmora --host "$HUB_ADDR" --port "$PORT" --mode single \
-    --lines "$SINGLE" --pid "$HUB_PID" --block-log "$work/loop.log"
-  run headless-single "$r" --proto pelmora --host "$HEADLESS_ADDR" --port "$PORT" --mode single \
-    --lines "$SINGLE" --pid "$HEADLESS_PID"
-  run bare-single "$r" --proto pelmora --host "$BARE_ADDR" --port "$PORT" --mode single \
-    --lines "$SINGLE" --pid "$BARE_PID"
+  for mode in flood single; do
+    lines=$LINES
+    [ $mode = single ] && lines=$SINGLE
+    if [ $have_ngircd -eq 1 ]; then
+      run irc-$mode "$r" --proto irc --host "$IRC_ADDR" --port "$PORT" --mode $mode \
+        --lines "$lines" --pid "$IRC_PID"
+    fi
+    run hub-$mode "$r" --proto pelmora --host "$HUB_ADDR" --port "$PORT" --mode $mode \
+      --lines "$lines" --pid "$HUB_PID" --block-log "$work/loop.log"
+    run headless-$mode "$r" --proto pelmora --host "$HEADLESS_ADDR" --port "$PORT" --mode $mode \
+      --lines "$lines" --pid "$HEADLESS_PID"
+    run bare-$mode "$r" --proto pelmora --host "$BARE_ADDR" --port "$PORT" --mode $mode \
+      --lines "$lines" --pid "$BARE_PID"
+  done
 done
 steal_rounds=$(steal_pct "$steal_start" "$(cpu_ticks)")
 

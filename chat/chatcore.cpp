@@ -5,6 +5,28 @@
 #include "texts.h"
 #include "wsocket.h"
 
+#include <functional>
+
+namespace {
+
+// A one-shot timer of the core. Nothing may leave a timer handler through the
+// event loop: a failure goes to the application's error report, as for every
+// handler (the error box is for the chat's own messages).
+void oneShot(QTimer& timer, int ms, std::function<void()> tick)
+{
+    timer.setSingleShot(true);
+    timer.setInterval(ms);
+    QObject::connect(&timer, &QTimer::timeout, &timer, [tick = std::move(tick)] {
+        try {
+            tick();
+        } catch (const std::exception& e) {
+            WSocketExceptionHandler(e);
+        }
+    });
+}
+
+} // namespace
+
 TChatCore::TChatCore(TChatView* view, std::string listenAddr, std::string port, std::string ownAddr)
     : FView(view),
       FListenAddr(std::move(listenAddr)),
@@ -43,27 +65,8 @@ TChatCore::TChatCore(TChatView* view, std::string listenAddr, std::string port, 
     if (!FListenAddr.empty() && FListenAddr != "0.0.0.0")
         CliWSocket->SetLocalAddr(FListenAddr);
 
-    FHeldTimer.setSingleShot(true);
-    FHeldTimer.setInterval(1000);
-    QObject::connect(&FHeldTimer, &QTimer::timeout, &FHeldTimer, [this] {
-        try {
-            releaseHeldCallers();
-        } catch (const std::exception& e) {
-            WSocketExceptionHandler(e);
-        }
-    });
-    FTimer1.setSingleShot(true);
-    FTimer1.setInterval(200);
-    QObject::connect(&FTimer1, &QTimer::timeout, &FTimer1, [this] {
-        // Nothing may leave a timer handler through the event loop.
-        try {
-            Timer1Timer();
-        } catch (const std::exception& e) {
-            // The application's error report, as for every handler (the
-            // error box is for the chat's own messages).
-            WSocketExceptionHandler(e);
-        }
-    });
+    oneShot(FHeldTimer, 1000, [this] { releaseHeldCallers(); });
+    oneShot(FTimer1, 200, [this] { Timer1Timer(); });
 }
 
 TChatCore::~TChatCore()

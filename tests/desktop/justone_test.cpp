@@ -79,6 +79,16 @@ protected:
         p.closeWriteChannel();
         EXPECT_TRUE(p.waitForFinished(10000));
     }
+    // Started as the first holder of the name, then killed: its lock file
+    // and socket stay behind.
+    void StartFirstAndKill(const QString& path)
+    {
+        QString said;
+        auto p = Start(path, &said);
+        ASSERT_EQ(said, QStringLiteral("first"));
+        ::kill(static_cast<pid_t>(p->processId()), SIGKILL);
+        EXPECT_TRUE(p->waitForFinished(10000));
+    }
 
     QTemporaryDir FRoot;
 };
@@ -116,10 +126,7 @@ TEST_F(JustOne, TheNameIsFreeAgainAfterTheFirstEndsOrIsKilled)
     ASSERT_EQ(said, QStringLiteral("first"));
     Stop(*first);
 
-    auto second = Start(path, &said);
-    ASSERT_EQ(said, QStringLiteral("first"));
-    ::kill(static_cast<pid_t>(second->processId()), SIGKILL);
-    EXPECT_TRUE(second->waitForFinished(10000));
+    StartFirstAndKill(path);
 
     // The lock file is still there, but a killed holder holds nothing.
     auto third = Start(path, &said);
@@ -133,11 +140,8 @@ TEST_F(JustOne, TheNameIsFreeAgainAfterTheFirstEndsOrIsKilled)
 TEST_F(JustOne, ASecondStartOfTheProgramRaisesTheFirstAfterAKilledOneToo)
 {
     const QString first = Copy(QStringLiteral("one"), QStringLiteral("pelmora"));
+    StartFirstAndKill(first);
     QString said;
-    auto killed = Start(first, &said);
-    ASSERT_EQ(said, QStringLiteral("first"));
-    ::kill(static_cast<pid_t>(killed->processId()), SIGKILL);
-    ASSERT_TRUE(killed->waitForFinished(10000));
 
     auto running = Start(first, &said);
     ASSERT_EQ(said, QStringLiteral("first"));

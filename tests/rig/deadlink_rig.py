@@ -648,8 +648,14 @@ def main():
     remove_leftovers()
     rig = Rig(args)
     say("%s, dead link after %s s of silence" % (args.scenario, rig.dead_after))
+    return run_scenario(rig, getattr(rig, args.scenario))
+
+
+def run_scenario(rig, scenario):
+    """Runs scenario() on rig; on a failure prints it with every instance's
+    standard error. Returns the exit code."""
     try:
-        getattr(rig, args.scenario)()
+        scenario()
     except Failure as e:
         print("FAILED: %s" % e, flush=True)
         for i in rig.instances:

@@ -137,17 +137,7 @@ def main():
     dr.signal.signal(dr.signal.SIGTERM, lambda s, _f: sys.exit(128 + s))
     dr.remove_leftovers()
     rig = NatRig(args)
-    try:
-        rig.nat(args.scenario, args.observe)
-    except dr.Failure as e:
-        print("FAILED: %s" % e, flush=True)
-        for i in rig.instances:
-            print("--- %s stderr\n%s" % (i.role, i.stderr()), flush=True)
-        return 1
-    finally:
-        rig.close()
-    dr.say("done")
-    return 0
+    return dr.run_scenario(rig, lambda: rig.nat(args.scenario, args.observe))
 
 
 if __name__ == "__main__":
