@@ -413,6 +413,7 @@ protected:
     bool FRearmPending = false;
     uint64_t FBytesIn = 0;  // bytes taken in; for the per-notification cap
     uint64_t FConsumed = 0; // reads that took something (an empty datagram too)
+    bool FDrained = false;  // the last Receive got less than it asked for
     bool FWritePosted = false; // a write notification from Send is on its way
     std::shared_ptr<bool> FAlive;
 };

@@ -31,6 +31,8 @@ int TCustomWSocket::Receive(void* buffer, int len)
         WSASetLastError(FLastError);
         return -1;
     }
+    // Fewer bytes than asked for: the kernel had no more at that moment.
+    FDrained = n < len;
     AddReadCount(static_cast<int>(n));
     return static_cast<int>(n);
 }
@@ -85,6 +87,7 @@ bool TCustomWSocket::ASyncReceive(uint16_t error)
     uint64_t consumedAtStart = FConsumed;
     for (;;) {
         FLastError = 0;
+        FDrained = false;
         uint64_t before = FConsumed;
         try {
             if (ReadLineFlag)
@@ -107,6 +110,10 @@ bool TCustomWSocket::ASyncReceive(uint16_t error)
         // sends faster than we read must not keep the loop to itself: the
         // rest waits for the next turn of the event loop.
         if (FConsumed == before || FBytesIn - start >= static_cast<uint64_t>(FReceiveBurst))
+            break;
+        // A read that the kernel could not fill left nothing waiting: no
+        // need to ask. Bytes that arrive after it wake the re-armed notifier.
+        if (FDrained)
             break;
         int count = 0;
         if (::ioctl(FHSocket, FIONREAD, &count) != 0) {
