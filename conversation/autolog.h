@@ -1,15 +1,16 @@
 #pragma once
 // The automatic log (設定 → 会話を自動で保存): every line of the conversation,
 // as it comes, appended to one file per day in the log folder
-// ("2026-12-08.log", the same CP932 CR LF bytes as a saved log). Lines gather
-// for the current turn of the event loop and are written at its end (a
-// zero-time timer, armed only while lines wait), so a crash or a power cut
-// loses at most the last turn. A failure is said once (Trouble with the
-// reason) and the lines of that turn are left to the spool and the saved log;
-// the next line tries again, and Trouble with an empty reason says it works.
+// ("2026-12-08.log", the same CP932 CR LF bytes as a saved log; the writing
+// is TDailyLog's). Lines gather for the current turn of the event loop and
+// are written at its end (a zero-time timer, armed only while lines wait),
+// so a crash or a power cut loses at most the last turn. A failure is said
+// once (Trouble with the reason) and the lines of that turn are left to the
+// spool and the saved log; the next line tries again, and Trouble with an
+// empty reason says it works.
 
-#include <QByteArray>
-#include <QDate>
+#include "dailylog.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -21,26 +22,18 @@ class TAutoLog : public QObject {
     Q_OBJECT
 public:
     explicit TAutoLog(const QString& folder, QObject* parent = nullptr);
-    ~TAutoLog() override;
 
-    // One line (without its CR LF) that arrived on day.
-    void Append(std::string_view line, const QDate& day);
+    // One line (without its CR LF) that arrived at msSinceEpoch.
+    void Append(std::string_view line, qint64 msSinceEpoch);
     void Flush();
 
-    static QString FileName(const QDate& day);
-    QString Folder() const { return FFolder; }
+    QString Folder() const { return FFolderName; }
 
 signals:
     void Trouble(const std::string& reason);
 
 private:
-    void say(const std::string& reason);
-
-    QString FFolder;
-    QByteArray FBuffer;
-    QDate FDay;     // of the buffered lines
-    QDate FOpenDay; // of the open file
-    int FFd = -1;
+    QString FFolderName;
+    TDailyLog FLog;
     QTimer FTurn{this};
-    std::string FTrouble;
 };

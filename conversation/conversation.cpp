@@ -73,11 +73,10 @@ void TConversation::queue(std::string_view line, qint64 now)
 {
     FSpool.Append(line);
     if (FAutoLog) {
-        const QDate day = QDateTime::fromMSecsSinceEpoch(now).date();
         if (FShowTimes)
-            FAutoLog->Append(TimePrefix(now) + std::string(line), day);
+            FAutoLog->Append(TimePrefix(now) + std::string(line), now);
         else
-            FAutoLog->Append(line, day);
+            FAutoLog->Append(line, now);
     }
     if (FMinutes.empty() || FMinutes.back().second / 60000 != now / 60000)
         FMinutes.emplace_back(FSpooled, now);

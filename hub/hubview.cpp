@@ -1,8 +1,10 @@
 #include "hubview.h"
 
 #include "sjis.h"
+#include "texts.h"
 
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -56,7 +58,12 @@ THubView::THubView(bool quiet, const std::string& logFolder, int out, int err)
     : FQuiet(quiet), FOut(out), FErr(err)
 {
     if (!logFolder.empty())
-        FLog = std::make_unique<TDailyLog>(logFolder, [this](const std::string& what) { Error(what); });
+        // Lines that cannot be written wait for the next turn, up to 4 MiB;
+        // a spell of failures is told once, on standard error.
+        FLog = std::make_unique<TDailyLog>(logFolder, 0640, size_t(4) << 20, [this](int err) {
+            if (err)
+                Error(sjis::decode(txt::kLogWriteFailed).toStdString() + FLog->Path() + " (" + std::strerror(err) + ")");
+        });
 }
 
 THubView::~THubView()
@@ -79,8 +86,10 @@ void THubView::stamp(std::string& to)
 void THubView::ShowEvent(const TChatEvent& event)
 {
     using K = TChatEvent::TKind;
-    if (FLog)
-        ForEachDisplayLine(event, [this](std::string_view line) { FLog->Add(line); });
+    if (FLog) {
+        const std::time_t now = std::time(nullptr);
+        ForEachDisplayLine(event, [this, now](std::string_view line) { FLog->Add(line, now); });
+    }
     if (FQuiet && event.Kind != K::Arrival && event.Kind != K::SeatLeft && event.Kind != K::PeerLeft)
         return;
     stamp(FJournal);
