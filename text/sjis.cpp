@@ -1,5 +1,6 @@
 #include "sjis.h"
 
+#include <QList>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -162,6 +163,20 @@ std::string encode(const QString& text)
         if (ascii)
             out.push_back(static_cast<char>(mapped.at(i).unicode()));
         runStart = i + 1;
+    }
+    return out;
+}
+
+std::u32string unencodable(const QString& text)
+{
+    std::u32string out;
+    for (const char32_t c : text.toUcs4()) {
+        if (c < 0x80 || out.find(c) != std::u32string::npos)
+            continue;
+        const bool lost = c > 0xFFFF || QChar::isSurrogate(c)
+                          || encode(QString(QChar(char16_t(c)))) == "?";
+        if (lost)
+            out.push_back(c);
     }
     return out;
 }

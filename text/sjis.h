@@ -21,6 +21,11 @@ QString decode(std::string_view bytes);
 // points typed by Linux input methods are mapped to their CP932 bytes.
 std::string encode(const QString& text);
 
+// The characters of text that CP932 cannot hold (those encode turns into
+// "?"), each once, in the order they first appear, as code points: what a
+// caller names to the user before anything goes on the wire.
+std::u32string unencodable(const QString& text);
+
 // True when b starts a two-byte CP932 character.
 constexpr bool isLeadByte(unsigned char b)
 {

@@ -148,3 +148,11 @@ TEST(Sjis, NulBytesAndEmptyTexts)
 }
 
 } // namespace
+
+// What the input box and the console member refuse to send: exactly the
+// characters encode would turn into "?", each named once.
+TEST(Sjis, UnencodableNamesWhatWouldBecomeAQuestionMark)
+{
+    EXPECT_EQ(sjis::unencodable(QString::fromUtf8("絵文字🙂です🙂 鷗 𠮷野家")), U"🙂鷗𠮷");
+    EXPECT_EQ(sjis::unencodable(QString::fromUtf8("①〜−—¢£¬‖ ｶﾅ ? abc")), U"");
+}
