@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints what one hostile line costs the conversation pane (many links, a
 # long line without spaces, undecodable bytes) and a flood of lines: CPU time
-# from AddLine to the line drawn into the pane. Usage: scripts/bench-pane.sh [build-dir]
+# from TConversation::Add to the line drawn into the pane. Usage: scripts/bench-pane.sh [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
