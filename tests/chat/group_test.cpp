@@ -234,3 +234,42 @@ TEST(Group, AMemberWhoseOwnLinkDroppedFollowsTheRedirectToTheLiveHub)
     EXPECT_EQ(early.core.lbName[0], "Hana");
     EXPECT_FALSE(cand.core.rbServer);
 }
+
+TEST(Group, CallersWaitOnlyWhileARegroupLinkIsSilent)
+{
+    // Calling the candidate, a member cannot yet tell whether its link leads
+    // to another instance or round to its own listener: a caller arriving
+    // meanwhile waits, and is seated once this instance is found to be the
+    // hub. On an ordinary join nobody waits: a caller is redirected at once.
+    RawServer hub, cand;
+    ASSERT_TRUE(hub.Listen("127.20.4.61", testPort()));
+    ASSERT_TRUE(cand.Listen("127.20.4.62", testPort()));
+    Node p("127.20.4.63", "Pat");
+    std::vector<bool> answered; // per caller: answered inside its accept
+    auto take = p.core.SrvWSocket->OnSessionAvailable;
+    p.core.SrvWSocket->OnSessionAvailable = [&](TCustomWSocket* s, uint16_t e) {
+        if (p.core.TmpWSocket->State() != wsClosed)
+            p.core.TmpWSocket->Close(); // the previous caller was answered
+        take(s, e);
+        answered.push_back(p.core.TmpWSocket->State() != wsClosed || p.seated() > 0);
+    };
+    RawClient* h = nullptr;
+    ASSERT_TRUE(joinRawHub(p, hub, "127.20.4.61", h));
+    RawClient first, second;
+    ASSERT_TRUE(first.Connect("127.20.4.63", testPort(), "127.20.4.64"));
+    ASSERT_TRUE(first.WaitFor("s127.20.4.61\r\n"));
+    EXPECT_EQ(answered, std::vector<bool>{true});
+
+    p.view.answers = {1};
+    h->Send("uHub\nuOther\nn127.20.4.62\nrCand\n");
+    ASSERT_TRUE(waitFor([&] { return p.core.nuser == 2; }));
+    h->Close();
+    ASSERT_TRUE(cand.WaitConns(1));
+    ASSERT_TRUE(cand.conns[0]->WaitFor("uPat\n"));
+    ASSERT_TRUE(second.Connect("127.20.4.63", testPort(), "127.20.4.65"));
+    ASSERT_TRUE(waitFor([&] { return answered.size() == 2; }));
+    EXPECT_FALSE(answered[1]);
+    cand.conns[0]->Close(); // no instance spoke there: this one is the hub
+    EXPECT_TRUE(second.Expect("uPat\n")); // seated: greeted, not redirected
+    EXPECT_TRUE(p.core.rbServer);
+}
