@@ -11,6 +11,16 @@ TChatEvent TChatEvent::ChatLine(std::string_view field, bool own)
     return e;
 }
 
+TChatEvent TChatEvent::OwnLine(std::string_view nick, std::string_view said)
+{
+    TChatEvent e{TKind::Line, nick};
+    // Never a null view, even for nothing typed: it marks the own line.
+    e.OwnSaid = said.data() ? said : std::string_view("", 0);
+    e.NickLen = nick.size();
+    e.Own = true;
+    return e;
+}
+
 std::string_view TChatEvent::Nick() const
 {
     if (Kind != TKind::Line)
@@ -22,6 +32,8 @@ std::string_view TChatEvent::Said() const
 {
     if (Kind != TKind::Line)
         return Text;
+    if (OwnSaid.data())
+        return OwnSaid;
     std::string_view said = NickLen == std::string_view::npos ? Text : Text.substr(NickLen + 2);
     if (!said.empty() && said.back() == '\r')
         said.remove_suffix(1);
@@ -33,6 +45,9 @@ std::string EventText(const TChatEvent& e)
     const std::string nick(e.Text);
     switch (e.Kind) {
     case TChatEvent::TKind::Line:
+        if (e.OwnSaid.data())
+            return nick + "> " + std::string(e.OwnSaid);
+        return nick;
     case TChatEvent::TKind::Note:
         return nick;
     case TChatEvent::TKind::Arrival:

@@ -23,8 +23,11 @@ struct TChatEvent {
 
     TKind Kind = TKind::Note;
     // Line: the chat line's field as on the wire, CR included, without the
-    // kind byte and LF. Arrival, SeatLeft, PeerLeft: the nick. Note: the text.
+    // kind byte and LF; this user's own line (OwnLine): the nick.
+    // Arrival, SeatLeft, PeerLeft: the nick. Note: the text.
     std::string_view Text;
+    // This user's own line: what was typed (the line is Text "> " OwnSaid).
+    std::string_view OwnSaid = {};
     // Line: the length of the nick before "> " in Text; npos when the field
     // has no "> " (a peer that does not follow the grammar).
     size_t NickLen = std::string_view::npos;
@@ -33,6 +36,8 @@ struct TChatEvent {
     bool Own = false;
 
     static TChatEvent ChatLine(std::string_view field, bool own = false);
+    // The line this user just sent, from the nick and text it was built of.
+    static TChatEvent OwnLine(std::string_view nick, std::string_view said);
     static TChatEvent Arrival(std::string_view nick) { return {TKind::Arrival, nick}; }
     static TChatEvent SeatLeft(std::string_view nick) { return {TKind::SeatLeft, nick}; }
     static TChatEvent PeerLeft(std::string_view nick) { return {TKind::PeerLeft, nick}; }
@@ -53,6 +58,10 @@ std::string EventText(const TChatEvent& event);
 template <class F>
 void ForEachDisplayLine(const TChatEvent& event, F&& onLine)
 {
+    if (event.Kind == TChatEvent::TKind::Line && event.OwnSaid.data()) {
+        onLine(std::string_view(EventText(event))); // typed text holds no line end
+        return;
+    }
     if (event.Kind == TChatEvent::TKind::Line) {
         // A chat line's field holds no LF, so it is one display line; the
         // CR before the wire's LF is not shown.
