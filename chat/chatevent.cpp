@@ -40,22 +40,32 @@ std::string_view TChatEvent::Said() const
     return said;
 }
 
+const std::string& TextAfterNick(TChatEvent::TKind kind)
+{
+    static const std::string none;
+    switch (kind) {
+    case TChatEvent::TKind::Arrival:
+        return txt::kArrived;
+    case TChatEvent::TKind::SeatLeft:
+        return txt::kHubLeft;
+    case TChatEvent::TKind::PeerLeft:
+        return txt::kPeerLeft;
+    default:
+        return none;
+    }
+}
+
+bool BeginsWithEmptyLine(TChatEvent::TKind kind)
+{
+    return kind == TChatEvent::TKind::Arrival || kind == TChatEvent::TKind::PeerLeft;
+}
+
 std::string EventText(const TChatEvent& e)
 {
-    const std::string nick(e.Text);
-    switch (e.Kind) {
-    case TChatEvent::TKind::Line:
-        if (e.OwnSaid.data())
-            return nick + "> " + std::string(e.OwnSaid);
-        return nick;
-    case TChatEvent::TKind::Note:
-        return nick;
-    case TChatEvent::TKind::Arrival:
-        return "\r\n" + nick + txt::kArrived;
-    case TChatEvent::TKind::SeatLeft:
-        return nick + txt::kHubLeft;
-    case TChatEvent::TKind::PeerLeft:
-        return "\r\n" + nick + txt::kPeerLeft;
-    }
-    return nick;
+    using K = TChatEvent::TKind;
+    if (e.Kind == K::Line && e.OwnSaid.data())
+        return std::string(e.Text) + "> " + std::string(e.OwnSaid);
+    if (e.Kind == K::Line || e.Kind == K::Note)
+        return std::string(e.Text);
+    return (BeginsWithEmptyLine(e.Kind) ? "\r\n" : "") + std::string(e.Text) + TextAfterNick(e.Kind);
 }

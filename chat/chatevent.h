@@ -53,16 +53,38 @@ struct TChatEvent {
 // a chat line's own CR kept (the pane does not show it).
 std::string EventText(const TChatEvent& event);
 
+// Arrivals and departures read as the nick followed by a fixed text of the
+// program's (which may hold line breaks); some begin with an empty line.
+const std::string& TextAfterNick(TChatEvent::TKind kind);
+bool BeginsWithEmptyLine(TChatEvent::TKind kind);
+
+// Each line of text, split at CR LF, without a line's last CR.
+template <class F>
+void ForEachLineOf(std::string_view text, F&& onLine)
+{
+    for (size_t start = 0;;) {
+        const size_t end = text.find("\r\n", start);
+        std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        onLine(line);
+        if (end == std::string_view::npos)
+            break;
+        start = end + 2;
+    }
+}
+
 // Each display line of the event, in order, as the pane shows it and the
 // log writes it (without line ends): onLine(std::string_view).
 template <class F>
 void ForEachDisplayLine(const TChatEvent& event, F&& onLine)
 {
-    if (event.Kind == TChatEvent::TKind::Line && event.OwnSaid.data()) {
+    using K = TChatEvent::TKind;
+    if (event.Kind == K::Line && event.OwnSaid.data()) {
         onLine(std::string_view(EventText(event))); // typed text holds no line end
         return;
     }
-    if (event.Kind == TChatEvent::TKind::Line) {
+    if (event.Kind == K::Line) {
         // A chat line's field holds no LF, so it is one display line; the
         // CR before the wire's LF is not shown.
         std::string_view line = event.Text;
@@ -71,16 +93,11 @@ void ForEachDisplayLine(const TChatEvent& event, F&& onLine)
         onLine(line);
         return;
     }
-    const std::string text = EventText(event);
-    const std::string_view all(text);
-    for (size_t start = 0;;) {
-        const size_t end = all.find("\r\n", start);
-        std::string_view line = all.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        onLine(line);
-        if (end == std::string_view::npos)
-            break;
-        start = end + 2;
+    if (event.Kind == K::Note) {
+        ForEachLineOf(event.Text, onLine);
+        return;
     }
+    if (BeginsWithEmptyLine(event.Kind))
+        onLine(std::string_view());
+    ForEachLineOf(std::string(event.Text) + TextAfterNick(event.Kind), onLine);
 }
