@@ -199,7 +199,7 @@ private:
     // Regrouping, this instance's peer link reached its own listener: the
     // link is dropped and this instance stays the hub, as the candidate.
     void dropSelfLink();
-    // The reachability check of seat k (see FReach).
+    // The reachability check of seat k (see TReach).
     void checkSeat(int k);
     // The next candidate among the seats but notuser: the first seat of the
     // best rank (answered from a public address, answered, any); 0 when no
