@@ -82,17 +82,20 @@ public:
     // The addresses joined last, newest first, offered by the connect dialog.
     const QStringList& RecentAddresses() const { return FRecent; }
 
-    // What the chat asks of the screen.
+    // What the chat shows on the screen.
     void ShowRoster(const std::array<std::string, 9>& names, const std::string& caption) override;
-    void SetConnectEnabled(bool enabled) override;
-    void SetDisconnectEnabled(bool enabled) override;
-    void SetMessageEditEnabled(bool enabled) override;
-    void FocusMessageEdit() override;
-    int AskQuestion(const std::string& text) override;
+    void ShowConnectOffered(bool offered) override;
+    void ShowTalking(bool talking) override;
+    void ShowFirstSeatTaken() override;
+    TModalResult AskQuestion(const std::string& text) override;
     void ShowError(const std::string& text) override;
-    int RunConnectDialog(std::string& target) override;
-    std::string MessageText() override;
-    void ClearMessageText() override;
+    TModalResult RunConnectDialog(std::string& target) override;
+
+    // The input box: on or off (moving the focus in when it comes on), the
+    // focus into it, and its text, CP932.
+    void SetMessageEditEnabled(bool enabled);
+    void FocusMessageEdit();
+    std::string MessageText();
 
     // The chat: state, sockets and handlers. Its Name is the own nick name.
     std::unique_ptr<TChatCore> Chat;

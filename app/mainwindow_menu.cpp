@@ -57,7 +57,8 @@ void TTWSChatForm::K10Click()
 
 void TTWSChatForm::SendButtonClick()
 {
-    Chat->SendButtonClick();
+    if (Chat->Say(MessageText()))
+        MessageEdit->clear(); // said: the box is ready for the next line
     // A click on 発言 took the focus: give it back to the box, so the next
     // line is typed there and a Space cannot send again.
     if (SendButton->hasFocus() || focusWidget() == SendButton)

@@ -31,9 +31,15 @@ void TTWSChatForm::ShowRoster(const std::array<std::string, 9>& names, const std
     Label1->adjustSize();
 }
 
-void TTWSChatForm::SetConnectEnabled(bool enabled) { K8->setEnabled(enabled); }
+void TTWSChatForm::ShowConnectOffered(bool offered)
+{
+    K8->setEnabled(offered);
+    K9->setEnabled(!offered);
+}
 
-void TTWSChatForm::SetDisconnectEnabled(bool enabled) { K9->setEnabled(enabled); }
+void TTWSChatForm::ShowTalking(bool talking) { SetMessageEditEnabled(talking); }
+
+void TTWSChatForm::ShowFirstSeatTaken() { FocusMessageEdit(); }
 
 void TTWSChatForm::SetMessageEditEnabled(bool enabled)
 {
@@ -70,12 +76,12 @@ bool TTWSChatForm::typingElsewhere() const
     return text && !text->isReadOnly();
 }
 
-int TTWSChatForm::AskQuestion(const std::string& text)
+TModalResult TTWSChatForm::AskQuestion(const std::string& text)
 {
     emit QuestionAsked(text);
     Dialog->Clear();
     Dialog->Add(text);
-    return Dialog->ShowModal();
+    return TModalResult(Dialog->ShowModal());
 }
 
 void TTWSChatForm::ShowError(const std::string& text)
@@ -84,10 +90,10 @@ void TTWSChatForm::ShowError(const std::string& text)
     Form4->ShowModal();
 }
 
-int TTWSChatForm::RunConnectDialog(std::string& target)
+TModalResult TTWSChatForm::RunConnectDialog(std::string& target)
 {
     fmConnect->SetHistory(FRecent);
-    const int result = fmConnect->ShowModal();
+    const auto result = TModalResult(fmConnect->ShowModal());
     if (result == mrOk) {
         target = fmConnect->Text();
         rememberAddress(sjis::decode(target));
@@ -96,8 +102,6 @@ int TTWSChatForm::RunConnectDialog(std::string& target)
 }
 
 std::string TTWSChatForm::MessageText() { return sjis::encode(MessageEdit->text()); }
-
-void TTWSChatForm::ClearMessageText() { MessageEdit->clear(); }
 
 void TTWSChatForm::ShowEvent(const TChatEvent& event)
 {

@@ -3,6 +3,7 @@
 #include "chatcore.h"
 
 #include "texts.h"
+#include "wire.h"
 #include "wsocket.h"
 
 #include <functional>
@@ -48,8 +49,6 @@ TChatCore::TChatCore(TChatView* view, std::string listenAddr, std::string port, 
     TmpWSocket->OnDataAvailable = [this](TCustomWSocket*, uint16_t) { drainTmp(); };
 
     for (int k = 1; k <= kSeats; ++k) {
-        FSeatCheck[k - 1] = std::make_unique<TReachCheck>();
-        CliNWSocket[k - 1] = std::make_unique<TWSocket>();
         TWSocket& s = Cli(k);
         s.SetFlushTimeout(30);
         s.OnDataAvailable = [this, k](TCustomWSocket*, uint16_t e) { CliNWSocketDataAvailable(k, e); };
@@ -110,7 +109,7 @@ bool TChatCore::LinkConnected() const
 bool TChatCore::CloseQuery()
 {
     if (rbServer && nuser > 1)
-        return FView->AskQuestion(txt::kCloseHubQuestion) == 1;
+        return FView->AskQuestion(txt::kCloseHubQuestion) == mrOk;
     return true;
 }
 
@@ -125,7 +124,7 @@ std::string TChatCore::StatusConnectedText() const
     if (rbServer && nuser != 0)
         return txt::kYouAreHub;
     if (LinkConnected())
-        return lbName[0];
+        return Seat(1).Name;
     return txt::kNone;
 }
 
@@ -139,24 +138,38 @@ std::string TChatCore::StatusNextText() const
 void TChatCore::NameList()
 {
     nuser = 0;
-    for (const std::string& n : lbName)
-        if (!n.empty())
+    for (const TSeat& s : FSeats)
+        if (!s.Name.empty())
             ++nuser;
-    FView->ShowRoster(lbName, nuser == 0 ? txt::kNoFriends : txt::kFriends);
+    FView->ShowRoster(lbName(), nuser == 0 ? txt::kNoFriends : txt::kFriends);
     if (nuser == 0) {
         offerConnect(true);
         rbServer = true;
-        setMessageEdit(false);
+        setTalking(false);
     } else {
         offerConnect(false);
-        setMessageEdit(true);
+        setTalking(true);
     }
 }
 
-void TChatCore::setMessageEdit(bool enabled)
+std::array<std::string, TChatCore::kSeats> TChatCore::lbName() const
 {
-    MessageEditEnabled = enabled;
-    FView->SetMessageEditEnabled(enabled);
+    std::array<std::string, kSeats> names;
+    for (size_t i = 0; i < names.size(); ++i)
+        names[i] = FSeats[i].Name;
+    return names;
+}
+
+void TChatCore::clearRoster()
+{
+    for (TSeat& s : FSeats)
+        s.Name.clear();
+}
+
+void TChatCore::setTalking(bool talking)
+{
+    FTalking = talking;
+    FView->ShowTalking(talking);
 }
 
 bool TChatCore::blank(std::string_view text)
@@ -181,36 +194,28 @@ std::string_view TChatCore::oneLine(std::string_view s)
 
 std::string TChatCore::nameLine() const
 {
-    return "u" + std::string(oneLine(Name)) + "\n";
+    return wire::NameLine(oneLine(Name));
 }
 
 void TChatCore::offerConnect(bool offer)
 {
-    FView->SetConnectEnabled(offer);
-    FView->SetDisconnectEnabled(!offer);
+    FView->ShowConnectOffered(offer);
 }
 
-void TChatCore::SendButtonClick()
+bool TChatCore::Say(const std::string& typed)
 {
-    if (!MessageEditEnabled) {
+    if (!FTalking) {
         FView->ShowError(txt::kNotConnected);
-        return;
+        return false;
     }
     // What was typed never carries a line break onto the wire: another
     // line kind would follow it to every seat.
-    const std::string typed = FView->MessageText();
     const std::string_view text = oneLine(typed);
     // Nothing typed but spaces is nothing said: no line goes to the group.
     if (blank(text))
-        return;
+        return false;
     const std::string_view name = oneLine(Name);
-    std::string line;
-    line.reserve(name.size() + text.size() + 5);
-    line += '1';
-    line += name;
-    line += "> ";
-    line += text;
-    line += "\r\n";
+    const std::string line = wire::ChatLine(name, text);
     if (rbServer) {
         // The hub's own lines go to its seats directly.
         for (int k = 1; k <= kSeats; ++k)
@@ -219,6 +224,6 @@ void TChatCore::SendButtonClick()
     } else {
         CliWSocket->SendStr(line);
     }
-    FView->ShowEvent(TChatEvent::ChatLine(std::string_view(line).substr(1, line.size() - 3), true));
-    FView->ClearMessageText();
+    FView->ShowEvent(TChatEvent::OwnLine(name, text));
+    return true;
 }

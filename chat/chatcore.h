@@ -13,12 +13,12 @@
 //   constructor       Chat = std::make_unique<TChatCore>(this, listenAddr, port, ownAddr);
 //                     Chat->Name = saved nick; argv[1] given: CommandLineJoin(argv[1])
 //   every show        Chat->StartServer()         (listens once)
-//   menu / buttons    K8Click, K9Click, SendButtonClick
+//   menu / buttons    K8Click, K9Click, Say(typed text): the window clears its box
 //   status command    StatusConnectedText(), StatusNextText(), OwnAddress()
 //   close query       CanClose = Chat->CloseQuery(); on close: Chat->FormClose()
 // The core does not touch the view before the first command or event; the
-// window starts in the idle state by its own design (K8 on, K9 off, input
-// box off, "おともだち　なし"). Exceptions from the commands (a listen that
+// window starts in the idle state by its own design (connect offered, no
+// talking, "おともだち　なし"). Exceptions from the commands (a listen that
 // fails, a join that cannot start) reach the window's caller, as errors of
 // window handlers do; socket events never let one escape the core's own
 // handling of a vanished connection.
@@ -26,6 +26,7 @@
 #include "chatview.h"
 #include "linebuffer.h"
 #include "reachcheck.h"
+#include "seat.h"
 
 #include <QTimer>
 #include <array>
@@ -39,6 +40,39 @@ class TWSocket;
 class TChatCore {
 public:
     static constexpr int kSeats = 9;
+
+    // The peer link (CliWSocket) and the regroup after a hub loss, each one
+    // state. Their transitions, all of them:
+    //
+    //   link          event                                      next
+    //   Down          connected, own name line sent              Greeting
+    //   Greeting      its first bytes (held callers answered)    Roster
+    //   Roster        a line that is not a name line             Member
+    //   any           closed by the hub, K9 or a failed send     Down (linkEnded)
+    //   Roster/Member redirected back to the lost hub            Recalling
+    //   Recalling     closed                                     Down (call again)
+    //   any up        came round to this instance's listener     DroppingSelf
+    //   DroppingSelf  closed                                     Down (the hub now)
+    //
+    //   regroup       event                                      next
+    //   None          hub lost, yes to the question              Calling
+    //   Calling       redirected back to the lost hub            LostHubChecked
+    //   any           seated by a name line, redirected          None
+    //                 elsewhere, own link came round, the lost
+    //                 hub answers, join, K9, connect failed
+    enum class TLink : unsigned char {
+        Down,         // no link
+        Greeting,     // connected, the hub has said nothing yet
+        Roster,       // the hub tells who is there: this instance's own join
+        Member,       // in the group
+        Recalling,    // being closed, to call the candidate again
+        DroppingSelf, // being closed: it led to this instance's own listener
+    };
+    enum class TRegroup : unsigned char {
+        None,
+        Calling,        // calling the announced candidate (FLostHub lost)
+        LostHubChecked, // and the lost hub's check has been started
+    };
 
     // listenAddr/port: where StartServer listens and which port joins call
     // ("0.0.0.0", "2200" normally). ownAddr: this machine's own address
@@ -59,9 +93,10 @@ public:
     void K8Click();
     // Disconnect command (menu K9), peer and hub forms.
     void K9Click();
-    // Send command (send button, Enter). A text of nothing but spaces (ASCII
-    // or full-width) sends and shows nothing.
-    void SendButtonClick();
+    // Send command (send button, Enter) with the typed text, CP932: true
+    // when it went to the group (the window then clears its box). A text of
+    // nothing but spaces (ASCII or full-width) sends and shows nothing.
+    bool Say(const std::string& typed);
     // The command-line join: call from the window's constructor, before the
     // window is first shown, when the first argument is not empty.
     void CommandLineJoin(const std::string& target);
@@ -87,6 +122,8 @@ public:
     bool LinkConnected() const;
     // The listener is open.
     bool Initialized() const { return FInitialized; }
+    // There is a group to talk to (the input box is on).
+    bool Talking() const { return FTalking; }
 
     // --- chat state -------------------------------------------------------
     bool rbServer = true;  // this instance seats callers (a hub)
@@ -100,19 +137,22 @@ public:
     std::string Name;      // own nick name
     std::string IPName;    // the target of the peer link
     std::string NextIP;    // the announced next-candidate address
-    std::array<std::string, kSeats> lbName; // lbName1..lbName9 captions
-    bool MessageEditEnabled = false; // mirrors MessageEdit's enabled state
+    // The roster, lbName1..lbName9 captions: the names of the nine places.
+    std::array<std::string, kSeats> lbName() const;
 
     // --- sockets ----------------------------------------------------------
     std::unique_ptr<TWSocket> SrvWSocket;  // listener
     std::unique_ptr<TWSocket> TmpWSocket;  // answers callers not seated
     std::unique_ptr<TWSocket> CliWSocket;  // the peer link
-    std::array<std::unique_ptr<TWSocket>, kSeats> CliNWSocket; // seats 1..9 at [0..8]
-    TWSocket& Cli(int k) { return *CliNWSocket[k - 1]; }
-    bool SeatConnected(int k) const;
+    // Seat k, 1..9: its socket Cli1WSocket..Cli9WSocket and the rest (seat.h).
+    TSeat& Seat(int k) { return FSeats[k - 1]; }
+    const TSeat& Seat(int k) const { return FSeats[k - 1]; }
+    TWSocket& Cli(int k) { return *Seat(k).Socket; }
+    bool SeatConnected(int k) const { return Seat(k).Connected(); }
 
     // --- hub operations (also used by the peer link) ----------------------
-    void Sendall(int notuser, std::string_view text);
+    // A whole line (wire.h) to every seat but notuser.
+    void Sendall(int notuser, std::string_view line);
     void NameList();
     void ChooseIP(int notuser);
 
@@ -133,6 +173,8 @@ private:
     static bool blank(std::string_view text);
     // The name line that introduces this instance.
     std::string nameLine() const;
+    // Shown on the hub: the chat lines gathered before go out first.
+    void show(const TChatEvent& event);
     void joinStart();
     void peerLine(std::string_view line);
     void seatLine(int k, std::string_view line);
@@ -157,7 +199,7 @@ private:
     // Regrouping, this instance's peer link reached its own listener: the
     // link is dropped and this instance stays the hub, as the candidate.
     void dropSelfLink();
-    // The reachability check of seat k (see FReach).
+    // The reachability check of seat k (see TReach).
     void checkSeat(int k);
     // The next candidate among the seats but notuser: the first seat of the
     // best rank (answered from a public address, answered, any); 0 when no
@@ -172,10 +214,14 @@ private:
     // handled; kSeats + 1 when there is none.
     int freeEndedSeat();
     void takeIntoTmp(int handle);
-    void setMessageEdit(bool enabled);
+    void setTalking(bool talking);
+    // The roster's names all cleared (the link ended).
+    void clearRoster();
     // Connect (K8) and disconnect (K9) are offered one at a time: connect
     // while no link or hub is up, disconnect while one is.
     void offerConnect(bool offer);
+    // Close the peer link for a reason its closure handling acts on.
+    void closeLink(TLink closing);
     void lookUp(const std::string& target);
 
     TChatView* FView;
@@ -183,58 +229,32 @@ private:
     std::string FPort;
     std::string FOwnAddr;
     bool FInitialized = false;
+    bool FTalking = false;
     QTimer FTimer1;
-    TLineBuffer RcvBuf;                         // the peer link
-    std::array<TLineBuffer, kSeats> RcvBufN;    // seats 1..9 at [0..8]
-    std::array<bool, kSeats> FSeated = {};      // departure not yet handled
+    TLineBuffer RcvBuf;                 // the peer link
+    std::array<TSeat, kSeats> FSeats;   // seats 1..9 at [0..8]
+    TLink FLink = TLink::Down;
     // Regrouping after a hub loss. Each member notices a silent loss on its
     // own clock, so the candidate may still be a peer of the lost hub when
-    // another member calls it: that caller calls again (FRecallCandidate)
+    // another member calls it: that caller calls again (TLink::Recalling)
     // rather than follow the candidate back to FLostHub, up to
     // kCandidateCalls times, 200 ms apart.
     static constexpr int kCandidateCalls = 125;
+    TRegroup FRegroup = TRegroup::None;
     std::string FLostHub;
     int FCandidateCalls = 0;
-    bool FRecallCandidate = false;
-    // A hub answers a newcomer's name line with its own name and those of
-    // its seats, then the next candidate: the arrivals told until the
-    // first other line are this instance's own join, not somebody coming.
-    bool FJoinRoster = false;
     // The candidate sent this member back to FLostHub: that address is
     // checked once per regroup (a hub that still answers is followed, as
     // any redirect); only while it does not answer is the candidate called
     // again.
     static constexpr int kLostHubCheckMs = 2000;
     TReachCheck FLostHubCheck;
-    bool FLostHubChecked = false;
-    // Inside dropSelfLink: the link's closure is handled there.
-    bool FDroppingSelfLink = false;
-    // The peer link has brought something since it connected.
-    bool FLinkHeard = false;
     // Callers that arrived, while regrouping, between the link's connection
     // and its first bytes: answered once the link speaks or is found to be
     // this instance's own (then seated), at the latest after a second.
     std::vector<int> FHeldCallers;
     QTimer FHeldTimer;
-    // Reachability of the seats, for the next-candidate choice. A seat is
-    // checked once, after its first name line (by then a joining instance
-    // is a peer, which answers every caller with a redirect line): the hub
-    // calls the seat's address back on the chat port and reads one line.
-    static constexpr int kSeatCheckMs = 3000;
-    enum TReach : unsigned char {
-        kReachUnknown,  // no name line yet
-        kReachDue,      // named; its check waits for the seat's checker
-        kReachChecking,
-        kReachSilent,   // refused, silent, or not a redirect line
-        kReachAnswered, // answered from a private address
-        kReachPublic,   // answered from a public address
-    };
-    std::array<TReach, kSeats> FReach = {};
-    // Occupant serial of each seat, so that a check's result is kept only
-    // for the occupant it checked. A seat whose occupants come and go faster
-    // than a check ends gets no new check until the running one has ended.
-    std::array<unsigned, kSeats> FSeatSerial = {};
-    std::array<std::unique_ptr<TReachCheck>, kSeats> FSeatCheck;
+    static constexpr int kSeatCheckMs = 3000; // a seat's reachability check
     // Chat lines of the current read still to be relayed: a span of the
     // line buffer of seat FRelayFrom, LFs included.
     // The fields of those lines, as the line buffer cut them, for the pane.

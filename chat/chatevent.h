@@ -23,8 +23,11 @@ struct TChatEvent {
 
     TKind Kind = TKind::Note;
     // Line: the chat line's field as on the wire, CR included, without the
-    // kind byte and LF. Arrival, SeatLeft, PeerLeft: the nick. Note: the text.
+    // kind byte and LF; this user's own line (OwnLine): the nick.
+    // Arrival, SeatLeft, PeerLeft: the nick. Note: the text.
     std::string_view Text;
+    // This user's own line: what was typed (the line is Text "> " OwnSaid).
+    std::string_view OwnSaid = {};
     // Line: the length of the nick before "> " in Text; npos when the field
     // has no "> " (a peer that does not follow the grammar).
     size_t NickLen = std::string_view::npos;
@@ -33,6 +36,8 @@ struct TChatEvent {
     bool Own = false;
 
     static TChatEvent ChatLine(std::string_view field, bool own = false);
+    // The line this user just sent, from the nick and text it was built of.
+    static TChatEvent OwnLine(std::string_view nick, std::string_view said);
     static TChatEvent Arrival(std::string_view nick) { return {TKind::Arrival, nick}; }
     static TChatEvent SeatLeft(std::string_view nick) { return {TKind::SeatLeft, nick}; }
     static TChatEvent PeerLeft(std::string_view nick) { return {TKind::PeerLeft, nick}; }
@@ -48,12 +53,38 @@ struct TChatEvent {
 // a chat line's own CR kept (the pane does not show it).
 std::string EventText(const TChatEvent& event);
 
+// Arrivals and departures read as the nick followed by a fixed text of the
+// program's (which may hold line breaks); some begin with an empty line.
+const std::string& TextAfterNick(TChatEvent::TKind kind);
+bool BeginsWithEmptyLine(TChatEvent::TKind kind);
+
+// Each line of text, split at CR LF, without a line's last CR.
+template <class F>
+void ForEachLineOf(std::string_view text, F&& onLine)
+{
+    for (size_t start = 0;;) {
+        const size_t end = text.find("\r\n", start);
+        std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        onLine(line);
+        if (end == std::string_view::npos)
+            break;
+        start = end + 2;
+    }
+}
+
 // Each display line of the event, in order, as the pane shows it and the
 // log writes it (without line ends): onLine(std::string_view).
 template <class F>
 void ForEachDisplayLine(const TChatEvent& event, F&& onLine)
 {
-    if (event.Kind == TChatEvent::TKind::Line) {
+    using K = TChatEvent::TKind;
+    if (event.Kind == K::Line && event.OwnSaid.data()) {
+        onLine(std::string_view(EventText(event))); // typed text holds no line end
+        return;
+    }
+    if (event.Kind == K::Line) {
         // A chat line's field holds no LF, so it is one display line; the
         // CR before the wire's LF is not shown.
         std::string_view line = event.Text;
@@ -62,16 +93,11 @@ void ForEachDisplayLine(const TChatEvent& event, F&& onLine)
         onLine(line);
         return;
     }
-    const std::string text = EventText(event);
-    const std::string_view all(text);
-    for (size_t start = 0;;) {
-        const size_t end = all.find("\r\n", start);
-        std::string_view line = all.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        onLine(line);
-        if (end == std::string_view::npos)
-            break;
-        start = end + 2;
+    if (event.Kind == K::Note) {
+        ForEachLineOf(event.Text, onLine);
+        return;
     }
+    if (BeginsWithEmptyLine(event.Kind))
+        onLine(std::string_view());
+    ForEachLineOf(std::string(event.Text) + TextAfterNick(event.Kind), onLine);
 }

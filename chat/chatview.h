@@ -1,14 +1,17 @@
 #pragma once
-// What the chat core asks of the screen.
+// What the chat core shows on the screen.
 //
 // The chat core (chatcore.h) keeps all state and runs every handler; the main
 // window implements this interface with real widgets and does no chat logic
-// of its own. Every text crossing this interface is CP932 bytes: the window
-// decodes for display (sjis::decode) and encodes what the user typed
-// (sjis::encode). Tests implement it with a fake that records the calls and
-// answers questions from a script.
+// of its own. It is told what happened and how the chat's state changed,
+// and decides itself what its controls do about it (the focus, the input
+// box's text). Every text crossing this interface is CP932 bytes: the window
+// decodes for display (sjis::decode). Tests implement it with a fake that
+// records the calls and answers questions from a script; a view without a
+// screen (the headless hub) overrides only what it uses.
 
 #include "chatevent.h"
+#include "modalresult.h"
 
 #include <array>
 #include <string>
@@ -24,34 +27,33 @@ public:
     // point into the chat's buffers: copy what is kept.
     virtual void ShowEvent(const TChatEvent& event) = 0;
 
-    // Show the roster strip. names[0..8] are the captions of lbName1..lbName9
+    // The roster changed. names[0..8] are the captions of lbName1..lbName9
     // (empty = free place); caption is Label1's text ("おともだち" or
     // "おともだち　なし"). The window lays the labels out: the first non-empty
     // one at 84 px, each next one at the previous left + its width + 12,
     // empty ones at left -10.
-    virtual void ShowRoster(const std::array<std::string, 9>& names, const std::string& caption) = 0;
+    virtual void ShowRoster(const std::array<std::string, 9>& /*names*/, const std::string& /*caption*/) {}
 
-    // Menu items K8 ("接続...") and K9 ("切断"), and the input box MessageEdit.
-    virtual void SetConnectEnabled(bool enabled) = 0;
-    virtual void SetDisconnectEnabled(bool enabled) = 0;
-    virtual void SetMessageEditEnabled(bool enabled) = 0;
-
-    // Give the keyboard focus to MessageEdit.
-    virtual void FocusMessageEdit() = 0;
+    // Which command the chat offers: connect (K8 "接続...", while no link
+    // or group is up) or disconnect (K9 "切断").
+    virtual void ShowConnectOffered(bool /*offered*/) {}
+    // Whether there is a group to talk to: the input box MessageEdit takes
+    // text only then. Told on every roster change, changed or not.
+    virtual void ShowTalking(bool /*talking*/) {}
+    // This hub seated a caller in its first seat: the window brings the
+    // typing back to the input box.
+    virtual void ShowFirstSeatTaken() {}
 
     // Ask a yes/no question in the question dialog (clear its text, add text,
-    // show it modally). Returns the modal result: 1 is yes, anything else no.
-    // Socket events keep being handled while the question is open.
-    virtual int AskQuestion(const std::string& text) = 0;
+    // show it modally): mrOk is yes, anything else no. Socket events keep
+    // being handled while the question is open. A view that cannot ask
+    // answers no.
+    virtual TModalResult AskQuestion(const std::string& /*text*/) { return mrNo; }
 
     // Show the error box with text (modal).
     virtual void ShowError(const std::string& text) = 0;
 
-    // Run the connect dialog modally. Returns its modal result (1 = OK) and,
-    // on OK, the typed (already validated) target in target.
-    virtual int RunConnectDialog(std::string& target) = 0;
-
-    // The text typed into MessageEdit, CP932; and clearing it.
-    virtual std::string MessageText() = 0;
-    virtual void ClearMessageText() = 0;
+    // Run the connect dialog modally: mrOk and the typed (already
+    // validated) target in target, or the dialog was cancelled.
+    virtual TModalResult RunConnectDialog(std::string& /*target*/) { return mrCancel; }
 };

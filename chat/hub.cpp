@@ -1,23 +1,15 @@
 // The hub: admission to the nine seats, relay, departures and the choice of
 // the next candidate.
-//
-// A seat is occupied while its socket is connected and its departure has not
-// been handled yet (FSeated). The extra flag matters only when handlers nest:
-// a seat whose departure is running is no longer sent to or chosen, even
-// while its socket still counts as connected, and a departure runs once per
-// connection, also when the socket layer drops a connection without an event.
+// A seat (seat.h) is occupied while its socket is connected and its
+// departure has not been handled yet.
 #include "chatcore.h"
 
 #include "ipv4.h"
 #include "texts.h"
+#include "wire.h"
 #include "wsocket.h"
 
 #include <QTimer>
-
-bool TChatCore::SeatConnected(int k) const
-{
-    return FSeated[k - 1] && CliNWSocket[k - 1]->State() == wsConnected;
-}
 
 void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
 {
@@ -29,7 +21,7 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
     }
     if (ownCaller(h))
         return;
-    if (!rbServer && !FLostHub.empty() && LinkConnected() && !FLinkHeard &&
+    if (!rbServer && FRegroup != TRegroup::None && LinkConnected() && FLink == TLink::Greeting &&
         FHeldCallers.size() < size_t(kSeats)) {
         // Regrouping, and the link to the candidate has said nothing yet:
         // it may be this instance's own link, coming round to its listener
@@ -59,14 +51,14 @@ void TChatCore::answerCaller(int h)
         // A peer seats nobody: it tells the caller where its hub is.
         takeIntoTmp(h);
         try {
-            TmpWSocket->SendStr("s" + IPName + "\r\n");
+            TmpWSocket->SendStr(wire::RedirectLine(IPName));
         } catch (const ESocketException&) {
         }
         return;
     }
 
     int k = 1;
-    while (k <= kSeats && CliNWSocket[k - 1]->State() == wsConnected)
+    while (k <= kSeats && Cli(k).State() == wsConnected)
         ++k;
     if (k > kSeats)
         k = freeEndedSeat();
@@ -74,25 +66,26 @@ void TChatCore::answerCaller(int h)
         // Should the last occupant have gone without any event, its
         // departure is owed to the others before the seat is reused.
         seatLost(k);
-        RcvBufN[k - 1].Clear();
-        Cli(k).Dup(h);
-        Cli(k).SetNoDelay(true); // relayed blocks go out at once, not after an ACK
-        FSeated[k - 1] = true;
-        ++FSeatSerial[k - 1];
-        FReach[k - 1] = kReachUnknown;
+        TSeat& seat = Seat(k);
+        seat.Buf.Clear();
+        seat.Socket->Dup(h);
+        seat.Socket->SetNoDelay(true); // relayed blocks go out at once, not after an ACK
+        seat.Seated = true;
+        ++seat.Serial;
+        seat.Reach = TReach::Unknown;
         seatSend(k, nameLine());
         for (int j = 1; j <= kSeats; ++j)
             if (j != k && SeatConnected(j))
-                seatSend(k, "u" + lbName[j - 1] + "\n");
-        if (k == 1 && FSeated[0]) {
-            setMessageEdit(true);
-            FView->FocusMessageEdit();
+                seatSend(k, wire::NameLine(Seat(j).Name));
+        if (k == 1 && seat.Seated) {
+            setTalking(true);
+            FView->ShowFirstSeatTaken();
             offerConnect(false);
         }
     } else {
         takeIntoTmp(h);
         try {
-            TmpWSocket->SendStr("1" + txt::kHubFull + "\r\n");
+            TmpWSocket->SendStr(wire::FullLine());
             drainTmp();
             TmpWSocket->Close();
         } catch (const ESocketException&) {
@@ -157,17 +150,19 @@ void TChatCore::seatSend(int k, std::string_view bytes)
 
 void TChatCore::seatLost(int k)
 {
-    if (FSeated[k - 1] && CliNWSocket[k - 1]->State() != wsConnected)
+    if (Seat(k).Seated && Cli(k).State() != wsConnected)
         seatDeparture(k);
 }
 
-void TChatCore::Sendall(int notuser, std::string_view text)
+void TChatCore::Sendall(int notuser, std::string_view line)
 {
-    std::string line;
-    line.reserve(text.size() + 1);
-    line += text;
-    line += '\n';
     sendToSeats(notuser, line);
+}
+
+void TChatCore::show(const TChatEvent& event)
+{
+    relayPending(); // the seats are served before the pane, in every order
+    FView->ShowEvent(event);
 }
 
 void TChatCore::sendToSeats(int notuser, std::string_view bytes)
@@ -179,7 +174,7 @@ void TChatCore::sendToSeats(int notuser, std::string_view bytes)
 
 void TChatCore::CliNWSocketDataAvailable(int k, int /*error*/)
 {
-    TLineBuffer& b = RcvBufN[k - 1];
+    TLineBuffer& b = Seat(k).Buf;
     const int n = Cli(k).Receive(b.Tail(), b.Room());
     if (n <= 0)
         return;
@@ -261,23 +256,24 @@ void TChatCore::seatLine(int k, std::string_view line)
     if (line.empty())
         return;
     const std::string_view field = line.substr(1);
+    TSeat& seat = Seat(k);
     switch (line[0]) {
-    case 'u': {
-        relayPending(); // earlier chat lines are shown before the arrival
-        lbName[k - 1] = std::string(field);
-        const std::string name = lbName[k - 1]; // line's bytes may move on
-        FView->ShowEvent(TChatEvent::Arrival(name));
+    case wire::kName: {
+        relayPending(); // earlier chat lines go out before the name changes
+        seat.Name = std::string(field);
+        const std::string name = seat.Name; // line's bytes may move on
+        show(TChatEvent::Arrival(name));
         NameList();
-        Sendall(k, "u" + name);
+        Sendall(k, wire::NameLine(name));
         if (Nextnumber == k)
-            Sendall(k, "r" + name);
-        if (FReach[k - 1] == kReachUnknown) {
-            FReach[k - 1] = kReachDue;
+            Sendall(k, wire::NextNameLine(name));
+        if (seat.Reach == TReach::Unknown) {
+            seat.Reach = TReach::Due;
             checkSeat(k);
         }
         break;
     }
-    case '1':
+    case wire::kChat:
         // The relayed line equals the received one; its LF still follows
         // it in the buffer.
         gatherRelay(k, std::string_view(line.data(), line.size() + 1));
@@ -294,15 +290,16 @@ void TChatCore::CliNWSocketSessionClosed(int k, int /*error*/)
 
 void TChatCore::seatDeparture(int k)
 {
-    if (!FSeated[k - 1])
+    TSeat& seat = Seat(k);
+    if (!seat.Seated)
         return;
     relayPending(); // what this seat said before it left goes out first
-    FSeated[k - 1] = false;
-    RcvBufN[k - 1].Clear(); // no stale partial line for the next occupant
-    const std::string name = lbName[k - 1];
-    FView->ShowEvent(TChatEvent::SeatLeft(name));
-    Sendall(k, "c" + name);
-    lbName[k - 1].clear();
+    seat.Seated = false;
+    seat.Buf.Clear(); // no stale partial line for the next occupant
+    const std::string name = seat.Name;
+    show(TChatEvent::SeatLeft(name));
+    Sendall(k, wire::LeaveLine(name));
+    seat.Name.clear();
     NameList();
     ChooseIP(k);
 }
@@ -331,7 +328,8 @@ int TChatCore::pickCandidate(int notuser, std::string& chosen, int* lost, int& n
             continue; // just ended: no candidate; its close event follows
         // Others can call a seat back only where it answered the hub's
         // check; over the Internet, only at a public address.
-        const int rank = FReach[k - 1] == kReachPublic ? 2 : FReach[k - 1] == kReachAnswered ? 1 : 0;
+        const TReach reach = Seat(k).Reach;
+        const int rank = reach == TReach::Public ? 2 : reach == TReach::Answered ? 1 : 0;
         if (rank > bestRank) {
             best = k;
             bestRank = rank;
@@ -350,12 +348,12 @@ void TChatCore::ChooseIP(int notuser)
     if (k != 0) {
         NextIPd = addr;
         Nextnumber = k;
-        NextName = lbName[k - 1];
+        NextName = Seat(k).Name;
     }
     NextIP = NextIPd;
-    Sendall(notuser, "n" + NextIPd);
+    Sendall(notuser, wire::NextAddressLine(NextIPd));
     if (!NextName.empty())
-        Sendall(notuser, "r" + NextName);
+        Sendall(notuser, wire::NextNameLine(NextName));
     for (int i = 0; i < nlost; ++i)
         seatLost(lost[i]);
 }
@@ -379,9 +377,10 @@ void TChatCore::rechoose()
 // shows nothing. Nothing is shown here either.
 void TChatCore::checkSeat(int k)
 {
-    if (!SeatConnected(k) || FReach[k - 1] != kReachDue)
+    TSeat& seat = Seat(k);
+    if (!seat.Connected() || seat.Reach != TReach::Due)
         return;
-    TReachCheck& check = *FSeatCheck[k - 1];
+    TReachCheck& check = seat.Check;
     if (check.Busy())
         return; // the end of the running check starts this one
     std::string addr;
@@ -392,13 +391,14 @@ void TChatCore::checkSeat(int k)
     }
     if (addr == "error")
         return;
-    const unsigned serial = FSeatSerial[k - 1];
+    const unsigned serial = seat.Serial;
     const bool isPublic = ipv4::isPublic(addr);
-    FReach[k - 1] = kReachChecking;
+    seat.Reach = TReach::Checking;
     const std::string local = FListenAddr == "0.0.0.0" ? std::string() : FListenAddr;
     check.Start(addr, FPort, local, kSeatCheckMs, true, [this, k, serial, isPublic](bool answered) {
-        if (serial == FSeatSerial[k - 1] && FReach[k - 1] == kReachChecking) {
-            FReach[k - 1] = !answered ? kReachSilent : isPublic ? kReachPublic : kReachAnswered;
+        TSeat& seat = Seat(k);
+        if (serial == seat.Serial && seat.Reach == TReach::Checking) {
+            seat.Reach = !answered ? TReach::Silent : isPublic ? TReach::Public : TReach::Answered;
             if (SeatConnected(k))
                 rechoose();
             return;
@@ -412,15 +412,15 @@ bool TChatCore::ownCaller(int h)
     // Regrouping, the peer link to the announced candidate came back to
     // this listener: this instance is the candidate, under an address that
     // is not its own (a router's, forwarding the chat port to it).
-    if (!FLostHub.empty() && CliWSocket->State() != wsClosed &&
+    if (FRegroup != TRegroup::None && CliWSocket->State() != wsClosed &&
         WSocketSameConnection(h, CliWSocket->HSocket())) {
         hangUp(h);
         dropSelfLink();
         return true;
     }
     // A seat's address that leads back here answers nothing.
-    for (int k = 1; k <= kSeats; ++k)
-        if (FSeatCheck[k - 1]->Busy() && WSocketSameConnection(h, FSeatCheck[k - 1]->Handle())) {
+    for (const TSeat& seat : FSeats)
+        if (seat.Check.Busy() && WSocketSameConnection(h, seat.Check.Handle())) {
             hangUp(h);
             return true;
         }

@@ -5,7 +5,7 @@
 // Wire format (every instance speaks only this):
 //
 //   line  := kind field LF
-//   kind  := "u" name | "c" leave | "1" chat | "s" redirect
+//   kind  := "u" name | "c" leave | "1" chat | "s" redirect   (wire.h)
 //          | "n" next-address | "r" next-name          (one ASCII byte)
 //   field := zero or more CP932 bytes, no LF; a CR before the LF belongs to
 //            the field (chat lines keep it; the redirect address drops it)

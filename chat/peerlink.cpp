@@ -3,12 +3,13 @@
 #include "chatcore.h"
 
 #include "texts.h"
+#include "wire.h"
 #include "wsocket.h"
 
 void TChatCore::K8Click()
 {
     std::string target;
-    if (FView->RunConnectDialog(target) != 1)
+    if (FView->RunConnectDialog(target) != mrOk)
         return;
     IPName = target;
     joinStart();
@@ -24,6 +25,7 @@ void TChatCore::CommandLineJoin(const std::string& target)
 
 void TChatCore::joinStart()
 {
+    FRegroup = TRegroup::None;
     FLostHub.clear();
     FView->ShowEvent(TChatEvent::Note(IPName + txt::kSearching));
     offerConnect(false);
@@ -91,13 +93,14 @@ void TChatCore::CliWSocketSessionConnected(int error)
         return;
     }
     if (error != 0) {
+        FRegroup = TRegroup::None;
         FLostHub.clear();
         FView->ShowEvent(TChatEvent::Note(txt::kConnectFailed + std::to_string(error)));
         offerConnect(true);
         return;
     }
     RcvBuf.Clear(); // a new link starts with no stale partial line
-    FLinkHeard = false;
+    FLink = TLink::Greeting;
     CliWSocket->SetNoDelay(true);
     try {
         CliWSocket->SendStr(nameLine());
@@ -105,26 +108,25 @@ void TChatCore::CliWSocketSessionConnected(int error)
     }
     // Only a link that survived its first send makes this instance a peer;
     // a link that broke under it has already been handled as closed.
-    if (LinkConnected()) {
+    if (LinkConnected())
         rbServer = false;
-        FJoinRoster = true;
-    }
 }
 
 void TChatCore::K9Click()
 {
-    setMessageEdit(false);
+    setTalking(false);
+    FRegroup = TRegroup::None;
     FLostHub.clear();
     if (!rbServer) {
         NextServer = false; // leaving on purpose is no hub loss
         CliWSocket->Close();
         return;
     }
-    if (nuser > 1 && FView->AskQuestion(txt::kDisconnectHubQuestion) != 1) {
+    if (nuser > 1 && FView->AskQuestion(txt::kDisconnectHubQuestion) != mrOk) {
         // The group goes on: give the input box back.
         for (int k = 1; k <= kSeats; ++k)
             if (SeatConnected(k)) {
-                setMessageEdit(true);
+                setTalking(true);
                 break;
             }
         return;
@@ -136,17 +138,16 @@ void TChatCore::K9Click()
 void TChatCore::CliWSocketSessionClosed(int /*error*/)
 {
     RcvBuf.Clear(); // what is left of this link's input is dropped with it
-    FJoinRoster = false;
-    if (FDroppingSelfLink)
+    const TLink was = FLink;
+    FLink = TLink::Down;
+    if (was == TLink::DroppingSelf)
         return; // dropSelfLink goes on
-    if (FRecallCandidate) {
+    if (was == TLink::Recalling) {
         // Nothing to tell yet: back to an idle hub until the next call,
         // which waits for the check of the lost hub while that runs.
-        FRecallCandidate = false;
         if (!FLostHubCheck.Busy())
             EnableTimer1();
-        for (std::string& n : lbName)
-            n.clear();
+        clearRoster();
         NameList();
     } else {
         linkEnded();
@@ -162,17 +163,17 @@ void TChatCore::linkEnded()
     bool rejoin = false;
     if (!ChangeIP) {
         FView->ShowEvent(TChatEvent::Note(txt::kDisconnected));
-    } else if (FView->AskQuestion(txt::kRedirectQuestion) == 1) {
+    } else if (FView->AskQuestion(txt::kRedirectQuestion) == mrOk) {
         rejoin = true;
     } else {
         FView->ShowEvent(TChatEvent::Note(txt::kDisconnected));
     }
     if (NextServer && nuser > 1) {
         if (NextIP != FOwnAddr) {
-            if (FView->AskQuestion(txt::kHubLostQuestion) == 1) {
+            if (FView->AskQuestion(txt::kHubLostQuestion) == mrOk) {
                 FLostHub = IPName;
+                FRegroup = FLostHub.empty() ? TRegroup::None : TRegroup::Calling;
                 FCandidateCalls = 0;
-                FLostHubChecked = false;
                 IPName = NextIP;
                 rejoin = true;
             }
@@ -188,8 +189,7 @@ void TChatCore::linkEnded()
         ChangeIP = false;
         NextServer = false;
     }
-    for (std::string& n : lbName)
-        n.clear();
+    clearRoster();
     NameList();
 }
 
@@ -198,8 +198,8 @@ void TChatCore::CliWSocketDataAvailable(int /*error*/)
     const int n = CliWSocket->Receive(RcvBuf.Tail(), RcvBuf.Room());
     if (n <= 0)
         return;
-    if (!FLinkHeard) {
-        FLinkHeard = true;
+    if (FLink == TLink::Greeting) {
+        FLink = TLink::Roster;
         if (!FHeldCallers.empty())
             releaseHeldCallers(); // the link leads elsewhere: redirected
     }
@@ -211,30 +211,29 @@ void TChatCore::peerLine(std::string_view line)
     if (line.empty())
         return;
     const std::string_view field = line.substr(1);
-    if (line[0] != 'u')
-        FJoinRoster = false;
+    if (line[0] != wire::kName && FLink == TLink::Roster)
+        FLink = TLink::Member;
     switch (line[0]) {
-    case 's': {
+    case wire::kRedirect: {
         std::string addr(field);
         if (!addr.empty() && addr.back() == '\r')
             addr.pop_back();
-        if (!FLostHub.empty() && addr == FLostHub && FCandidateCalls < kCandidateCalls) {
+        if (FRegroup != TRegroup::None && addr == FLostHub && FCandidateCalls < kCandidateCalls) {
             // The candidate is still a peer of the hub that this member
             // lost. Either that hub lives on and only this member's link
             // dropped: then the redirect is right, and is followed once the
             // hub is seen to answer. Or the candidate has not yet noticed
             // that the hub is gone: then it is called again.
             ++FCandidateCalls;
-            if (!FLostHubChecked) {
-                FLostHubChecked = true;
+            if (FRegroup == TRegroup::Calling) {
+                FRegroup = TRegroup::LostHubChecked;
                 FLostHubCheck.Start(addr, FPort, CliWSocket->LocalAddr(), kLostHubCheckMs, false,
                                     [this](bool answered) { lostHubChecked(answered); });
             }
-            FRecallCandidate = true;
-            CliWSocket->Close(); // the closure handling arms the next call
-            FRecallCandidate = false;
+            closeLink(TLink::Recalling); // the closure handling arms the next call
             break;
         }
+        FRegroup = TRegroup::None;
         FLostHub.clear();
         if (addr != IPName) {
             IPName = addr;
@@ -246,39 +245,40 @@ void TChatCore::peerLine(std::string_view line)
         CliWSocket->Close(); // the closure handling runs inside
         break;
     }
-    case 'u': {
-        FLostHub.clear(); // seated: the regroup is over
+    case wire::kName: {
+        FRegroup = TRegroup::None; // seated: the regroup is over
+        FLostHub.clear();
         const std::string name(field);
-        for (std::string& l : lbName)
-            if (l.empty()) {
-                l = name;
+        for (TSeat& s : FSeats)
+            if (s.Name.empty()) {
+                s.Name = name;
                 break;
             }
         TChatEvent arrival = TChatEvent::Arrival(name);
-        arrival.Own = FJoinRoster;
+        arrival.Own = FLink == TLink::Roster;
         FView->ShowEvent(arrival);
         NameList();
         break;
     }
-    case 'c': {
+    case wire::kLeave: {
         const std::string name(field);
         FView->ShowEvent(TChatEvent::PeerLeft(name));
-        for (std::string& l : lbName)
-            if (l == name) {
-                l.clear();
+        for (TSeat& s : FSeats)
+            if (s.Name == name) {
+                s.Name.clear();
                 break;
             }
         NameList();
         break;
     }
-    case 'n':
+    case wire::kNextAddress:
         NextIP = std::string(field);
         NextServer = true;
         break;
-    case 'r':
+    case wire::kNextName:
         NextName = std::string(field);
         break;
-    case '1':
+    case wire::kChat:
         FView->ShowEvent(TChatEvent::ChatLine(field));
         break;
     default:
@@ -289,7 +289,7 @@ void TChatCore::peerLine(std::string_view line)
 void TChatCore::lostHubChecked(bool answered)
 {
     // Still regrouping, with no link and no call on the way?
-    if (FLostHub.empty() || CliWSocket->State() != wsClosed || FTimer1.isActive())
+    if (FRegroup == TRegroup::None || CliWSocket->State() != wsClosed || FTimer1.isActive())
         return;
     if (!answered) {
         EnableTimer1(); // gone: call the candidate again, as before
@@ -298,6 +298,7 @@ void TChatCore::lostHubChecked(bool answered)
     // The hub answers: follow the candidate's redirect as any other, with
     // the redirect question and, on a yes, the join.
     IPName = FLostHub;
+    FRegroup = TRegroup::None;
     FLostHub.clear();
     offerConnect(false);
     ChangeIP = true;
@@ -309,14 +310,8 @@ void TChatCore::lostHubChecked(bool answered)
 // and waits as the hub, with the note the candidate shows.
 void TChatCore::dropSelfLink()
 {
-    FDroppingSelfLink = true;
-    try {
-        CliWSocket->Close();
-    } catch (...) {
-        FDroppingSelfLink = false;
-        throw;
-    }
-    FDroppingSelfLink = false;
+    closeLink(TLink::DroppingSelf);
+    FRegroup = TRegroup::None;
     FLostHub.clear();
     FLostHubCheck.Cancel();
     FTimer1.stop();
@@ -328,4 +323,19 @@ void TChatCore::dropSelfLink()
     rbServer = true;
     NameList();
     releaseHeldCallers(); // seated here
+}
+
+void TChatCore::closeLink(TLink closing)
+{
+    const TLink was = FLink;
+    FLink = closing;
+    try {
+        CliWSocket->Close();
+    } catch (...) {
+        if (FLink == closing)
+            FLink = was; // still up
+        throw;
+    }
+    if (FLink == closing)
+        FLink = TLink::Down; // closed without its closure handling
 }

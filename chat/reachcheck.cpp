@@ -1,5 +1,7 @@
 #include "reachcheck.h"
 
+#include "wire.h"
+
 #include <exception>
 
 TReachCheck::TReachCheck() : FSocket(std::make_unique<TWSocket>())
@@ -29,7 +31,7 @@ TReachCheck::TReachCheck() : FSocket(std::make_unique<TWSocket>())
             return;
         FLine.append(buf, static_cast<size_t>(n));
         // The first byte decides; the rest of the line is not needed.
-        finish(FLine[0] == 's');
+        finish(FLine[0] == wire::kRedirect);
     };
     FSocket->OnSessionClosed = [this](TCustomWSocket*, uint16_t) {
         if (FBusy)

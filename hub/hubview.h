@@ -3,7 +3,7 @@
 // in the window, and this view writes what happened as the journal, one
 // UTF-8 line per event with a time stamp on standard output, and, given a
 // folder, into the daily CP932 log. It never asks: every question is
-// answered no, the connect dialog is cancelled, there is no typed text.
+// answered no, the connect dialog is cancelled.
 //
 // Output is gathered and written once per event-loop turn (Flush, called
 // when the loop is about to sleep), so a flood of lines costs a write per
@@ -24,17 +24,10 @@ public:
     THubView(bool quiet, const std::string& logFolder, int out = 1, int err = 2);
     ~THubView() override;
 
+    // Questions are answered no and the connect dialog is cancelled, as
+    // the view's defaults do; nothing else is shown.
     void ShowEvent(const TChatEvent& event) override;
-    void ShowRoster(const std::array<std::string, 9>&, const std::string&) override {}
-    void SetConnectEnabled(bool) override {}
-    void SetDisconnectEnabled(bool) override {}
-    void SetMessageEditEnabled(bool) override {}
-    void FocusMessageEdit() override {}
-    int AskQuestion(const std::string&) override { return kNo; }
     void ShowError(const std::string& text) override;
-    int RunConnectDialog(std::string&) override { return kCancel; }
-    std::string MessageText() override { return std::string(); }
-    void ClearMessageText() override {}
 
     // A note of the hub's own (start, end) in the journal, UTF-8; not
     // kept back by quiet. And an error, UTF-8, on the error output.
@@ -43,9 +36,6 @@ public:
 
     // Write what was gathered: journal, errors and log.
     void Flush();
-
-    static constexpr int kNo = 7;
-    static constexpr int kCancel = 2;
 
 private:
     void stamp(std::string& to);

@@ -26,6 +26,7 @@
 //   ...
 //   TModalDialog::Answerer = nullptr;        // back to the real modal loop
 
+#include "modalresult.h"
 #include "palette.h"
 
 #include <QDialog>
@@ -37,8 +38,6 @@ class QLabel;
 class QPushButton;
 class QFrame;
 class TCuteButton;
-
-enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrNo = 7 };
 
 class TModalDialog : public QDialog {
     Q_OBJECT

@@ -32,13 +32,11 @@ public:
     bool k8 = true, k9 = false, edit = false;
     int focus = 0;
     std::vector<std::string> questions;
-    std::deque<int> answers;           // next answers; empty = no (7)
+    std::deque<int> answers;           // next answers (1 yes, 7 no); empty = no
     std::function<void()> whileAsking; // runs while a question is open
     std::vector<std::string> errors;
     int connectResult = 1;
     std::string connectTarget;
-    std::string message;
-    int cleared = 0;
     bool keepLines = true;
     size_t lineCount = 0;
     std::vector<std::string> ownArrivals; // arrivals told at one's own join
@@ -57,32 +55,29 @@ public:
         caption = c;
         ++rosterShows;
     }
-    void SetConnectEnabled(bool e) override { k8 = e; }
-    void SetDisconnectEnabled(bool e) override { k9 = e; }
-    void SetMessageEditEnabled(bool e) override { edit = e; }
-    void FocusMessageEdit() override { ++focus; }
-    int AskQuestion(const std::string& text) override
+    void ShowConnectOffered(bool offered) override
+    {
+        k8 = offered;
+        k9 = !offered;
+    }
+    void ShowTalking(bool talking) override { edit = talking; }
+    void ShowFirstSeatTaken() override { ++focus; }
+    TModalResult AskQuestion(const std::string& text) override
     {
         questions.push_back(text);
         if (whileAsking)
             whileAsking();
         if (answers.empty())
-            return 7;
+            return mrNo;
         int a = answers.front();
         answers.pop_front();
-        return a;
+        return TModalResult(a);
     }
     void ShowError(const std::string& text) override { errors.push_back(text); }
-    int RunConnectDialog(std::string& target) override
+    TModalResult RunConnectDialog(std::string& target) override
     {
         target = connectTarget;
-        return connectResult;
-    }
-    std::string MessageText() override { return message; }
-    void ClearMessageText() override
-    {
-        message.clear();
-        ++cleared;
+        return TModalResult(connectResult);
     }
 
     bool hasLine(const std::string& s) const
@@ -96,12 +91,11 @@ public:
 
 // An in-band barrier: the hub speaks a marker line to every seat; each
 // client drops what it received up to and including it.
-inline bool sync(TChatCore& hub, FakeView& view, const std::vector<RawClient*>& clients)
+inline bool sync(TChatCore& hub, FakeView& /*view*/, const std::vector<RawClient*>& clients)
 {
     static int n = 0;
     const std::string marker = "#sync" + std::to_string(++n);
-    view.message = marker;
-    hub.SendButtonClick();
+    hub.Say(marker);
     bool ok = true;
     for (RawClient* c : clients)
         ok = c->SkipThrough(hub.Name + "> " + marker + "\r\n") && ok;

@@ -15,7 +15,7 @@ namespace {
 std::string members(const Node& n)
 {
     std::vector<std::string> v;
-    for (const auto& l : n.core.lbName)
+    for (const auto& l : n.core.lbName())
         if (!l.empty())
             v.push_back(l);
     std::sort(v.begin(), v.end());
@@ -41,19 +41,19 @@ TEST(Group, FormsTalksLosesItsHubAndRegroups)
     Node p3("127.20.4.4", "San");
 
     joinCore(p1, "127.20.4.1");
-    ASSERT_TRUE(waitFor([&] { return hub->core.lbName[0] == "Ichi"; }));
+    ASSERT_TRUE(waitFor([&] { return hub->core.lbName()[0] == "Ichi"; }));
     joinCore(p2, "127.20.4.1");
-    ASSERT_TRUE(waitFor([&] { return hub->core.lbName[1] == "Ni"; }));
+    ASSERT_TRUE(waitFor([&] { return hub->core.lbName()[1] == "Ni"; }));
     joinCore(p3, "127.20.4.1");
-    ASSERT_TRUE(waitFor([&] { return hub->core.lbName[2] == "San" && p2.core.nuser == 3; }));
+    ASSERT_TRUE(waitFor([&] { return hub->core.lbName()[2] == "San" && p2.core.nuser == 3; }));
 
     // Rosters: on a peer the hub comes first, the peer itself is missing.
-    EXPECT_EQ(p1.core.lbName[0], "Hana");
-    EXPECT_EQ(p1.core.lbName[1], "Ni");
-    EXPECT_EQ(p1.core.lbName[2], "San");
-    EXPECT_EQ(p3.core.lbName[0], "Hana");
-    EXPECT_EQ(p3.core.lbName[1], "Ichi");
-    EXPECT_EQ(p3.core.lbName[2], "Ni");
+    EXPECT_EQ(p1.core.lbName()[0], "Hana");
+    EXPECT_EQ(p1.core.lbName()[1], "Ni");
+    EXPECT_EQ(p1.core.lbName()[2], "San");
+    EXPECT_EQ(p3.core.lbName()[0], "Hana");
+    EXPECT_EQ(p3.core.lbName()[1], "Ichi");
+    EXPECT_EQ(p3.core.lbName()[2], "Ni");
     for (Node* p : {&p1, &p2, &p3}) {
         EXPECT_EQ(p->core.NextIP, "127.20.4.2");
         EXPECT_EQ(p->core.NextName, "Ichi");
@@ -65,8 +65,7 @@ TEST(Group, FormsTalksLosesItsHubAndRegroups)
     EXPECT_EQ(hub->core.StatusNextText(), "Ichi");
 
     // Talk: a peer's line reaches the hub and the others, not itself.
-    p2.view.message = "\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD"; // こんにちは
-    p2.core.SendButtonClick();
+    p2.core.Say("\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD"); // こんにちは
     const std::string shown = "Ni> \x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD\r";
     ASSERT_TRUE(waitFor([&] { return p1.view.hasLine(shown) && p3.view.hasLine(shown); }));
     EXPECT_TRUE(hub->view.hasLine(shown));
@@ -91,11 +90,10 @@ TEST(Group, FormsTalksLosesItsHubAndRegroups)
     EXPECT_EQ(members(p1), "Ni,San,");
     EXPECT_EQ(members(p2), "Ichi,San,");
     EXPECT_EQ(members(p3), "Ichi,Ni,");
-    EXPECT_EQ(p2.core.lbName[0], "Ichi");
+    EXPECT_EQ(p2.core.lbName()[0], "Ichi");
 
     // The regrouped hub relays as before, and names its own candidate.
-    p3.view.message = "again";
-    p3.core.SendButtonClick();
+    p3.core.Say("again");
     ASSERT_TRUE(waitFor([&] { return p2.view.hasLine("San> again\r"); }));
     EXPECT_TRUE(p1.view.hasLine("San> again\r"));
     EXPECT_EQ(p2.core.NextIP, p1.core.NextIPd);
@@ -109,7 +107,7 @@ TEST(Group, HubDisconnectCommandEndsTheGroup)
     Node p1("127.20.4.32", "Ichi");
     Node p2("127.20.4.33", "Ni");
     joinCore(p1, "127.20.4.31");
-    ASSERT_TRUE(waitFor([&] { return hub.core.lbName[0] == "Ichi"; }));
+    ASSERT_TRUE(waitFor([&] { return hub.core.lbName()[0] == "Ichi"; }));
     joinCore(p2, "127.20.4.31");
     ASSERT_TRUE(waitFor([&] { return p2.core.nuser == 2 && p1.core.nuser == 2; }));
     hub.view.answers = {1};
@@ -129,7 +127,7 @@ TEST(Group, AnsweringNoLeavesTheFlagsClear)
     Node p1("127.20.4.12", "Ichi");
     Node p2("127.20.4.13", "Ni");
     joinCore(p1, "127.20.4.11");
-    ASSERT_TRUE(waitFor([&] { return hub->core.lbName[0] == "Ichi"; }));
+    ASSERT_TRUE(waitFor([&] { return hub->core.lbName()[0] == "Ichi"; }));
     joinCore(p2, "127.20.4.11");
     ASSERT_TRUE(waitFor([&] { return p2.core.nuser == 2 && p1.core.nuser == 2; }));
 
@@ -174,7 +172,7 @@ TEST(Group, RedirectThenHubLossAsksBothAndJoinsTheCandidate)
     EXPECT_EQ(p.view.questions[0], txt::kRedirectQuestion);
     EXPECT_EQ(p.view.questions[1], txt::kHubLostQuestion);
     EXPECT_EQ(p.core.IPName, "127.20.4.22");
-    ASSERT_TRUE(waitFor([&] { return p.core.lbName[0] == "Cand"; }));
+    ASSERT_TRUE(waitFor([&] { return p.core.lbName()[0] == "Cand"; }));
     QTest::qWait(300);
     EXPECT_EQ(cand.seated(), 1);
 }
@@ -189,7 +187,7 @@ TEST(Group, AMemberThatNoticesTheLossFirstWaitsForTheCandidate)
     Node cand("127.20.4.42", "Cand");
     Node early("127.20.4.43", "Tom");
     joinCore(cand, "127.20.4.41");
-    ASSERT_TRUE(waitFor([&] { return hub->core.lbName[0] == "Cand"; }));
+    ASSERT_TRUE(waitFor([&] { return hub->core.lbName()[0] == "Cand"; }));
     joinCore(early, "127.20.4.41");
     ASSERT_TRUE(waitFor([&] { return early.core.nuser == 2 && early.core.NextIP == "127.20.4.42"; }));
 
@@ -206,7 +204,7 @@ TEST(Group, AMemberThatNoticesTheLossFirstWaitsForTheCandidate)
     EXPECT_FALSE(cand.core.rbServer);
 
     hub.reset(); // now the candidate notices too
-    ASSERT_TRUE(waitFor([&] { return cand.seated() == 1 && early.core.lbName[0] == "Cand"; }));
+    ASSERT_TRUE(waitFor([&] { return cand.seated() == 1 && early.core.lbName()[0] == "Cand"; }));
     EXPECT_TRUE(cand.core.rbServer);
     ASSERT_EQ(early.view.questions.size(), 1u);
     EXPECT_EQ(early.view.questions[0], txt::kHubLostQuestion);
@@ -223,7 +221,7 @@ TEST(Group, AMemberWhoseOwnLinkDroppedFollowsTheRedirectToTheLiveHub)
     Node cand("127.20.4.52", "Cand");
     Node early("127.20.4.53", "Tom");
     joinCore(cand, "127.20.4.51");
-    ASSERT_TRUE(waitFor([&] { return hub.core.lbName[0] == "Cand"; }));
+    ASSERT_TRUE(waitFor([&] { return hub.core.lbName()[0] == "Cand"; }));
     joinCore(early, "127.20.4.51");
     ASSERT_TRUE(waitFor([&] { return early.core.nuser == 2 && early.core.NextIP == "127.20.4.52"; }));
     early.view.answers = {1, 1};
@@ -231,6 +229,45 @@ TEST(Group, AMemberWhoseOwnLinkDroppedFollowsTheRedirectToTheLiveHub)
     ASSERT_TRUE(waitFor([&] { return early.view.questions.size() == 2 && early.core.nuser == 2; }, 3000));
     EXPECT_EQ(early.view.questions[0], txt::kHubLostQuestion);
     EXPECT_EQ(early.view.questions[1], txt::kRedirectQuestion);
-    EXPECT_EQ(early.core.lbName[0], "Hana");
+    EXPECT_EQ(early.core.lbName()[0], "Hana");
     EXPECT_FALSE(cand.core.rbServer);
+}
+
+TEST(Group, CallersWaitOnlyWhileARegroupLinkIsSilent)
+{
+    // Calling the candidate, a member cannot yet tell whether its link leads
+    // to another instance or round to its own listener: a caller arriving
+    // meanwhile waits, and is seated once this instance is found to be the
+    // hub. On an ordinary join nobody waits: a caller is redirected at once.
+    RawServer hub, cand;
+    ASSERT_TRUE(hub.Listen("127.20.4.61", testPort()));
+    ASSERT_TRUE(cand.Listen("127.20.4.62", testPort()));
+    Node p("127.20.4.63", "Pat");
+    std::vector<bool> answered; // per caller: answered inside its accept
+    auto take = p.core.SrvWSocket->OnSessionAvailable;
+    p.core.SrvWSocket->OnSessionAvailable = [&](TCustomWSocket* s, uint16_t e) {
+        if (p.core.TmpWSocket->State() != wsClosed)
+            p.core.TmpWSocket->Close(); // the previous caller was answered
+        take(s, e);
+        answered.push_back(p.core.TmpWSocket->State() != wsClosed || p.seated() > 0);
+    };
+    RawClient* h = nullptr;
+    ASSERT_TRUE(joinRawHub(p, hub, "127.20.4.61", h));
+    RawClient first, second;
+    ASSERT_TRUE(first.Connect("127.20.4.63", testPort(), "127.20.4.64"));
+    ASSERT_TRUE(first.WaitFor("s127.20.4.61\r\n"));
+    EXPECT_EQ(answered, std::vector<bool>{true});
+
+    p.view.answers = {1};
+    h->Send("uHub\nuOther\nn127.20.4.62\nrCand\n");
+    ASSERT_TRUE(waitFor([&] { return p.core.nuser == 2; }));
+    h->Close();
+    ASSERT_TRUE(cand.WaitConns(1));
+    ASSERT_TRUE(cand.conns[0]->WaitFor("uPat\n"));
+    ASSERT_TRUE(second.Connect("127.20.4.63", testPort(), "127.20.4.65"));
+    ASSERT_TRUE(waitFor([&] { return answered.size() == 2; }));
+    EXPECT_FALSE(answered[1]);
+    cand.conns[0]->Close(); // no instance spoke there: this one is the hub
+    EXPECT_TRUE(second.Expect("uPat\n")); // seated: greeted, not redirected
+    EXPECT_TRUE(p.core.rbServer);
 }

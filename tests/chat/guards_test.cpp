@@ -28,18 +28,15 @@ TEST_F(SentLines, TypedTextAndNickNeverCarryALineBreakOrNul)
     ASSERT_TRUE(sync(hub.core, hub.view, {a}));
 
     // The hub speaks: the text is cut at its first line break.
-    hub.view.message = "hello\nsEVIL";
-    hub.core.SendButtonClick();
+    hub.core.Say("hello\nsEVIL");
     ASSERT_TRUE(a->Expect("1Hub> hello\r\n"));
     EXPECT_TRUE(hub.view.hasLine("Hub> hello"));
-    hub.view.message = std::string("x\0y", 3);
-    hub.core.SendButtonClick();
+    hub.core.Say(std::string("x\0y", 3));
     ASSERT_TRUE(a->Expect("1Hub> x\r\n"));
 
     // A nick with a line break is cut the same way, in every line it names.
     hub.core.Name = "Ho\rst\ncEVIL";
-    hub.view.message = "a\r\nb";
-    hub.core.SendButtonClick();
+    hub.core.Say("a\r\nb");
     ASSERT_TRUE(a->Expect("1Ho> a\r\n"));
     RawClient* b = nullptr;
     ASSERT_TRUE(seat(b, 12));
@@ -56,9 +53,8 @@ TEST_F(SentLines, TypedTextAndNickNeverCarryALineBreakOrNul)
     ASSERT_TRUE(h.Expect("uPe\n"));
     ASSERT_TRUE(waitFor([&] { return !peer.core.rbServer; }));
     h.Send("uHub2\n");
-    ASSERT_TRUE(waitFor([&] { return peer.core.MessageEditEnabled; }));
-    peer.view.message = "hi\rsEVIL";
-    peer.core.SendButtonClick();
+    ASSERT_TRUE(waitFor([&] { return peer.core.Talking(); }));
+    peer.core.Say("hi\rsEVIL");
     EXPECT_TRUE(h.Expect("1Pe> hi\r\n"));
 }
 

@@ -57,7 +57,7 @@ TEST_P(HubBadInputWire, OverlongLineIsDroppedToItsLineFeed)
     ASSERT_TRUE(b->WaitFor("1A> ok\r\n"));
     EXPECT_TRUE(shows(TChatEvent::ChatLine("A> ok\r")));
     EXPECT_FALSE(shows(TChatEvent::Arrival("Evil"), 0));
-    if (inProcess()) { EXPECT_EQ(hub.core.lbName[0], "A"); }
+    if (inProcess()) { EXPECT_EQ(hub.core.lbName()[0], "A"); }
     // The longest allowed line still passes whole.
     b->Take();
     const std::string longest = "1" + std::string(1021, 'y');
@@ -203,7 +203,7 @@ TEST_F(HubBadInput, ThousandCallersConnectAndReset)
     }
     const long atEnd = residentKiB();
     EXPECT_LT(atEnd - atHalf, 4096) << "resident KiB grew from " << atHalf << " to " << atEnd;
-    EXPECT_EQ(hub.core.lbName[2], "B");
+    EXPECT_EQ(hub.core.lbName()[2], "B");
     EXPECT_EQ(hub.core.nuser, 1);
 
     // B heard every departure and was never announced a bogus address.

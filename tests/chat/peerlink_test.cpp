@@ -62,8 +62,8 @@ TEST_F(PeerLink, JoinByDottedAddressAndTheSixKinds)
     // The roster as a hub sends it: its own name first, then two peers.
     h->Send("uHub\nuAnn\nu\nn127.20.3.9\nrAnn\n");
     ASSERT_TRUE(waitFor([&] { return p.core.NextName == "Ann"; }));
-    EXPECT_EQ(p.core.lbName[0], "Hub");
-    EXPECT_EQ(p.core.lbName[1], "Ann");
+    EXPECT_EQ(p.core.lbName()[0], "Hub");
+    EXPECT_EQ(p.core.lbName()[1], "Ann");
     EXPECT_EQ(p.core.nuser, 2);
     EXPECT_TRUE(p.core.NextServer);
     EXPECT_EQ(p.core.NextIP, "127.20.3.9");
@@ -91,8 +91,8 @@ TEST_F(PeerLink, JoinByDottedAddressAndTheSixKinds)
     h->Send("uAnn\ncNobody\ncAnn\n");
     ASSERT_TRUE(waitFor([&] { return p.view.hasLine(left("Ann")); }));
     EXPECT_TRUE(p.view.hasLine(left("Nobody")));
-    EXPECT_EQ(p.core.lbName[1], "");
-    EXPECT_EQ(p.core.lbName[2], "Ann");
+    EXPECT_EQ(p.core.lbName()[1], "");
+    EXPECT_EQ(p.core.lbName()[2], "Ann");
     EXPECT_EQ(p.view.roster[2], "Ann");
     EXPECT_EQ(p.view.ownArrivals.size(), 3u);
 
@@ -100,8 +100,8 @@ TEST_F(PeerLink, JoinByDottedAddressAndTheSixKinds)
     h->Send("u4\nu5\nu6\nu7\nu8\nu9\nu10\nuTenth\n");
     ASSERT_TRUE(waitFor([&] { return p.view.hasLine(arrived("Tenth")); }));
     EXPECT_EQ(p.core.nuser, 9);
-    EXPECT_EQ(p.core.lbName[1], "4");
-    EXPECT_EQ(p.core.lbName[8], "10");
+    EXPECT_EQ(p.core.lbName()[1], "4");
+    EXPECT_EQ(p.core.lbName()[8], "10");
 }
 
 TEST_F(PeerLink, SpeakingOnAPeer)
@@ -109,28 +109,23 @@ TEST_F(PeerLink, SpeakingOnAPeer)
     ASSERT_TRUE(start("127.20.3.11", "127.20.3.12"));
     Node& p = *node;
     // Not in a group: the error box, nothing sent.
-    p.view.message = "hello";
-    p.core.SendButtonClick();
+    EXPECT_FALSE(p.core.Say("hello")); // the window keeps the text
     ASSERT_EQ(p.view.errors.size(), 1u);
     EXPECT_EQ(p.view.errors[0], txt::kNotConnected);
-    EXPECT_EQ(p.view.message, "hello");
 
     RawClient* h = nullptr;
     ASSERT_TRUE(join(h));
     h->Send("uHub\n");
     ASSERT_TRUE(waitFor([&] { return p.core.nuser == 1; }));
-    p.core.SendButtonClick();
+    EXPECT_TRUE(p.core.Say("hello"));
     ASSERT_TRUE(h->WaitFor("1Pat> hello\r\n"));
     EXPECT_EQ(p.view.lines.back(), "Pat> hello");
-    EXPECT_EQ(p.view.message, "");
     // Empty or only spaces (ASCII, full-width): nothing sent, nothing shown;
     // a character whose trail byte is 0x40 is text.
     h->Take();
     const size_t shown = p.view.lines.size();
-    for (const char* typed : {"", " ", "\x81\x40 \x81\x40", "\x83\x40"}) {
-        p.view.message = typed;
-        p.core.SendButtonClick();
-    }
+    for (const char* typed : {"", " ", "\x81\x40 \x81\x40", "\x83\x40"})
+        EXPECT_EQ(p.core.Say(typed), typed[0] == '\x83');
     EXPECT_EQ(p.view.lines.size(), shown + 1);
     ASSERT_TRUE(h->WaitFor("1Pat> \x83\x40\r\n"));
 }
@@ -275,7 +270,7 @@ TEST_F(PeerLink, LeavingOnPurposeIsNoHubLoss)
     EXPECT_TRUE(h->WaitEof());
     EXPECT_TRUE(p.core.rbServer);
     EXPECT_EQ(p.core.nuser, 0);
-    for (const auto& n : p.core.lbName)
+    for (const auto& n : p.core.lbName())
         EXPECT_EQ(n, "");
 }
 
@@ -337,7 +332,7 @@ TEST_F(PeerLink, PartialLineAndFailureTexts)
     ASSERT_TRUE(join(h2));
     h2->Send("uHub2\n");
     ASSERT_TRUE(waitFor([&] { return p.core.nuser == 1; }));
-    EXPECT_EQ(p.core.lbName[0], "Hub2");
+    EXPECT_EQ(p.core.lbName()[0], "Hub2");
 
     // A connection error other than a refusal shows its number.
     p.view.lines.clear();

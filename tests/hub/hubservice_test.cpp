@@ -41,11 +41,10 @@ TEST(HubService, RelaysForTwoCoresWhichRegroupWhenItStops)
     ASSERT_TRUE(waitFor([&] { return ichi.core.LinkConnected() && ichi.core.nuser == 1; }));
     joinCore(ni, kHub);
     ASSERT_TRUE(waitFor([&] { return ichi.core.nuser == 2 && ni.core.nuser == 2; }));
-    EXPECT_EQ(ni.core.lbName[0], "\x83n\x83u"); // the hub's nick, CP932
+    EXPECT_EQ(ni.core.lbName()[0], "\x83n\x83u"); // the hub's nick, CP932
     EXPECT_EQ(ni.core.NextIP, "127.64.1.2");
 
-    ni.view.message = "\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD"; // こんにちは
-    ni.core.SendButtonClick();
+    ni.core.Say("\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD"); // こんにちは
     ASSERT_TRUE(waitFor([&] { return ichi.view.hasLine("Ni> \x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD\r"); }));
     ASSERT_TRUE(hub.Shows("Ni> こんにちは"));
     EXPECT_TRUE(hub.Shows("Ichiがやってきました。 なかよくしてあげてね。"));
@@ -58,7 +57,7 @@ TEST(HubService, RelaysForTwoCoresWhichRegroupWhenItStops)
     ASSERT_TRUE(waitFor([&] { return ichi.core.rbServer && ichi.core.nuser == 1 && ni.core.nuser == 1; }));
     EXPECT_TRUE(ni.core.LinkConnected());
     EXPECT_EQ(ni.core.IPName, "127.64.1.2");
-    EXPECT_EQ(ichi.core.lbName[0], "Ni");
+    EXPECT_EQ(ichi.core.lbName()[0], "Ni");
 
     // The daily log holds what the window's saved log would, in CP932.
     const std::string log = theLog(logs.path());
