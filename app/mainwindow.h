@@ -30,6 +30,7 @@ class TCuteButton;
 class TSirSock;
 class THelpViewer;
 class TFindBar;
+class TInputCheck;
 class TSavedNote;
 class QShortcut;
 struct TRecovery;
@@ -69,6 +70,17 @@ public:
     // per day in the log folder.
     void SetAutoLog(bool on);
     bool AutoLogOn() const { return FAutoLog; }
+
+    // 自動でつなぎ直す (設定 menu, off by default): the questions of a
+    // regroup (the hub is gone; the joined instance is not the hub) are
+    // answered yes without a dialog, and the pane says so.
+    void SetAutoRejoin(bool on);
+    bool AutoRejoin() const { return FAutoRejoin; }
+
+    // 新しい発言を通知する (設定 menu); NotifyChanged tells each change.
+    bool NotifyOn() const { return FNotify; }
+    // The component that knows the own address, for the connect dialog.
+    const TSirSock* OwnAddressSource() const { return SirSock1; }
 
     // The session ends (a signal at logout or shutdown): the window closes
     // as the user would close it, but asks nothing, as nobody can answer.
@@ -123,6 +135,7 @@ public:
     QAction* TimesAction = nullptr; // "時刻を表示", checkable, under K7
     QAction* NotifyAction = nullptr; // "新しい発言を通知する", checkable, under K7
     QAction* AutoLogAction = nullptr; // "会話を自動で保存", checkable, under K7
+    QAction* AutoRejoinAction = nullptr; // "自動でつなぎ直す", checkable, under K7
     QMenu* K2 = nullptr; // "ヘルプ "
     QAction *K10 = nullptr, *K3 = nullptr;
 
@@ -152,6 +165,7 @@ signals:
     // for the user (CP932). The event's texts are valid during the call.
     void EventShown(const TChatEvent& event);
     void QuestionAsked(const std::string& text);
+    void NotifyChanged(bool on);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -172,6 +186,12 @@ private:
     void guarded(const std::function<void()>& handler);
     void settingsChanged();
     void showFileTrouble(QString& shown, const QString& text);
+    // The note over the pane about characters the wire cannot carry; an
+    // empty text withdraws it.
+    void showUnsendable(const QString& text);
+    // A regroup's question answered by the setting: true (and the pane
+    // told) when text is one of them and the setting is on.
+    bool answeredBySetting(const std::string& text);
     // The focus is in an edit box other than the input box.
     bool typingElsewhere() const;
 
@@ -181,6 +201,11 @@ private:
     bool FShowTimes = false;
     bool FNotify = true;
     bool FAutoLog = false;
+    bool FAutoRejoin = false;
+    TInputCheck* FInputCheck = nullptr;
+    QShortcut* FReplaceKey = nullptr;
+    QString FUnsendableNote;
+    QString FListenPort;
     bool FReading = false;         // FormCreate applies the stored settings
     bool FEnding = false;          // EndSession: close without asking
     bool FSettingsFailSaid = false;

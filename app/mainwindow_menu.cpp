@@ -6,6 +6,7 @@
 #include "exception.h"
 #include "modaldialog.h"
 #include "helpviewer.h"
+#include "inputcheck.h"
 #include "ownaddress.h"
 #include "sjis.h"
 #include "statusdialog.h"
@@ -15,6 +16,7 @@
 #include "savednote.h"
 
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QProgressDialog>
 
 #include <algorithm>
@@ -57,6 +59,13 @@ void TTWSChatForm::K10Click()
 
 void TTWSChatForm::SendButtonClick()
 {
+    // A character the wire cannot carry would arrive as "?": nothing is
+    // sent, the box keeps the line, and the note says which and why.
+    if (FInputCheck->Refused()) {
+        showUnsendable(FInputCheck->Note());
+        FocusMessageEdit();
+        return;
+    }
     Chat->SendButtonClick();
     // A click on 発言 took the focus: give it back to the box, so the next
     // line is typed there and a Space cannot send again.
@@ -76,6 +85,12 @@ void TTWSChatForm::K4Click()
 {
     Form3->SetName(Chat->Name);
     if (Form3->ShowModal() == mrOk) {
+        // The name goes on the wire too: refused whole, as a line is.
+        const QString bad = NameCharacters(sjis::unencodable(Form3->NameEdit->text()));
+        if (!bad.isEmpty()) {
+            showUnsendable(sjis::decode(txt::kUnsendableName).arg(bad).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+            return;
+        }
         Chat->Name = Form3->Name();
         NameLabel->setText(sjis::decode(Chat->Name));
         settingsChanged();

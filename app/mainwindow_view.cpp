@@ -72,6 +72,8 @@ bool TTWSChatForm::typingElsewhere() const
 
 int TTWSChatForm::AskQuestion(const std::string& text)
 {
+    if (answeredBySetting(text))
+        return mrOk;
     emit QuestionAsked(text);
     Dialog->Clear();
     Dialog->Add(text);
