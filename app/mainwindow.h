@@ -109,15 +109,14 @@ public:
     // The chat: state, sockets and handlers. Its Name is the own nick name.
     std::unique_ptr<TChatCore> Chat;
 
-    // Controls under their names.
-    QWidget* Panel1 = nullptr;
+    // Controls under their names: those the window's tests drive and read.
+    // The rest are private below; the program's other parts go through the
+    // accessors and signals above.
+    QWidget* Panel1 = nullptr; // the roster strip
     QLabel* Label1 = nullptr;
     std::array<QLabel*, 9> lbName{};
     QLabel* IPName = nullptr;
-    QLabel* NameLabel = nullptr; // the invisible "Name" label
-    QLabel* NextIP = nullptr;
-    QWidget *Panel2 = nullptr, *Panel3 = nullptr; // input row, its right-hand part
-    QWidget *Panel4 = nullptr, *Panel5 = nullptr; // beside the conversation pane
+    QWidget* Panel2 = nullptr; // input row
     TConversationPane* DisplayMemo = nullptr;
     TFindBar* FindBar = nullptr;     // under the pane, hidden until Ctrl+F
     TSavedNote* SavedNote = nullptr; // over the pane's foot after Ctrl+S
@@ -126,20 +125,14 @@ public:
     QLabel* Image1 = nullptr;
     QPushButton* Button1 = nullptr;
 
-    // The menu, each top-level item followed by its items in menu order.
+    // The menu items the tests trigger.
     QMenu* K1 = nullptr; // "メニュ-"
-    QAction *K8 = nullptr, *K9 = nullptr, *KIP1 = nullptr, *K5 = nullptr, *N1 = nullptr, *K6 = nullptr;
+    QAction *K8 = nullptr, *K9 = nullptr, *KIP1 = nullptr, *K5 = nullptr;
     QMenu* K7 = nullptr; // "設定"
     QAction* K4 = nullptr;
-    QAction* FindAction = nullptr;  // "検索..." (Ctrl+F), under K1
     QAction* TimesAction = nullptr; // "時刻を表示", checkable, under K7
     QAction* NotifyAction = nullptr; // "新しい発言を通知する", checkable, under K7
     QAction* AutoLogAction = nullptr; // "会話を自動で保存", checkable, under K7
-    QAction* AutoRejoinAction = nullptr; // "自動でつなぎ直す", checkable, under K7
-    QMenu* K2 = nullptr; // "ヘルプ "
-    QAction *K10 = nullptr, *K3 = nullptr;
-
-    TSirSock* SirSock1 = nullptr;
 
     // Event handlers under their names.
     void FormCreate();
@@ -174,6 +167,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The other controls and menu items under their names.
+    QLabel* NameLabel = nullptr; // the invisible "Name" label
+    QLabel* NextIP = nullptr;
+    QWidget* Panel3 = nullptr; // the input row's right-hand part
+    QWidget *Panel4 = nullptr, *Panel5 = nullptr; // beside the conversation pane
+    QAction *N1 = nullptr, *K6 = nullptr; // under K1: the separator, "終了"
+    QAction* FindAction = nullptr;  // "検索..." (Ctrl+F), under K1
+    QAction* AutoRejoinAction = nullptr; // "自動でつなぎ直す", checkable, under K7
+    QMenu* K2 = nullptr; // "ヘルプ "
+    QAction *K10 = nullptr, *K3 = nullptr;
+    TSirSock* SirSock1 = nullptr;
+
     void buildControls();
     QWidget* buildRosterStrip(QWidget* central, const QFont& gothic);
     QLayout* buildConversation(QWidget* central, const QFont& gothic);
