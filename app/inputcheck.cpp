@@ -81,6 +81,10 @@ void TInputCheck::check()
 // text does not change then).
 void TInputCheck::mark()
 {
+    // Nothing marked and nothing to mark: the box is left alone.
+    if (FBad.isEmpty() && !FMarked)
+        return;
+    FMarked = !FBad.isEmpty();
     QTextCharFormat wavy;
     wavy.setUnderlineStyle(QTextCharFormat::WaveUnderline);
     wavy.setUnderlineColor(Qt::red);

@@ -47,6 +47,7 @@ private:
 
     QLineEdit* FEdit;
     QStringList FBad;
+    bool FMarked = false;
 };
 
 // The characters, separated by spaces.

@@ -88,7 +88,8 @@ void TTWSChatForm::K4Click()
         // The name goes on the wire too: refused whole, as a line is.
         const QString bad = NameCharacters(sjis::unencodable(Form3->NameEdit->text()));
         if (!bad.isEmpty()) {
-            showUnsendable(sjis::decode(txt::kUnsendableName).arg(bad).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+            const QString note = sjis::decode(txt::kUnsendableName).arg(bad);
+            SavedNote->ShowText(QString(note).replace(QLatin1String("\r\n"), QLatin1String("\n")), QString());
             return;
         }
         Chat->Name = Form3->Name();
