@@ -27,7 +27,6 @@
 #include "trayicon.h"
 #include "unattended.h"
 
-#include <QAction>
 #include <QFileInfo>
 #include <QSessionManager>
 
@@ -84,8 +83,8 @@ int main(int argc, char** argv)
         TTWSChatForm form(line.address);
 
         TNotifier notices(&form);
-        notices.SetEnabled(form.NotifyAction->isChecked());
-        QObject::connect(form.NotifyAction, &QAction::toggled, &notices, &TNotifier::SetEnabled);
+        notices.SetEnabled(form.NotifyOn());
+        QObject::connect(&form, &TTWSChatForm::NotifyChanged, &notices, &TNotifier::SetEnabled);
         QObject::connect(&form, &TTWSChatForm::EventShown, &notices, &TNotifier::EventShown);
         QObject::connect(&form, &TTWSChatForm::QuestionAsked, &notices, &TNotifier::QuestionAsked);
         if (TTrayIcon* tray = TTrayIcon::CreateIfAvailable(&form))
@@ -96,7 +95,7 @@ int main(int argc, char** argv)
         QObject::connect(&channel, &TInstanceChannel::ShowRequested, &form,
                          [&form] { TNotifier::BringToFront(&form); });
 
-        CreateDialogs(&form, form.SirSock1);
+        CreateDialogs(&form, form.OwnAddressSource());
         const bool unattended = StartUnattended(form);
         QObject::connect(&endOfSession, &TSignalWatch::Received, &form, [&form, unattended] {
             if (form.isVisible() && unattended)

@@ -2,6 +2,7 @@
 
 #include "appearance.h"
 #include "findbar.h"
+#include "inputcheck.h"
 #include "savednote.h"
 #include "application.h"
 #include "flatbutton.h"
@@ -14,12 +15,14 @@
 #include "texts.h"
 #include "timeofday.h"
 #include "wholeselect.h"
+#include "wsockerr.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QPainter>
 #include <QShortcut>
 #include <QWheelEvent>
 #include <QVBoxLayout>
@@ -45,6 +48,33 @@ QLabel* hiddenLabel(QWidget* parent, const char* name, const std::string& cp932)
     return label;
 }
 
+// The roster strip: reached by Tab (a screen reader then reads its names),
+// showing the focus ring while it has the keyboard.
+class TFocusPanel : public QWidget {
+public:
+    explicit TFocusPanel(QWidget* parent) : QWidget(parent) { setFocusPolicy(Qt::TabFocus); }
+
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        QWidget::paintEvent(e);
+        if (hasFocus()) {
+            QPainter p(this);
+            look::DrawFocusRing(p, rect().adjusted(2, 2, -2, -2));
+        }
+    }
+    void focusInEvent(QFocusEvent* e) override
+    {
+        QWidget::focusInEvent(e);
+        update();
+    }
+    void focusOutEvent(QFocusEvent* e) override
+    {
+        QWidget::focusOutEvent(e);
+        update();
+    }
+};
+
 // The input row's right-hand panel stays aligned to the right edge.
 class RightAligned : public QObject {
 public:
@@ -69,7 +99,7 @@ private:
 } // namespace
 
 TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const TChatPlace& place)
-    : QMainWindow(parent)
+    : QMainWindow(parent), FListenPort(QString::fromStdString(place.port))
 {
     setObjectName(QStringLiteral("TWSChatForm"));
     setWindowTitle(sjis::decode(txt::kAppCaption));
@@ -127,7 +157,11 @@ void TTWSChatForm::buildControls()
     column->addWidget(FindBar);
     column->addWidget(buildInputRow(central, gothic));
     buildDefaultButton(central);
+    // Tab and Shift+Tab go round the pane, the input box, 発言 and the
+    // roster strip.
+    setTabOrder(DisplayMemo, MessageEdit);
     setTabOrder(MessageEdit, SendButton);
+    setTabOrder(SendButton, Panel1);
     // Until a join enables the input box the focus rests on the pane, where
     // keys only scroll: a stray Space or Enter cannot press 発言.
     DisplayMemo->setFocus();
@@ -137,7 +171,12 @@ void TTWSChatForm::buildControls()
 // labels that hold the link target, the own name and the next candidate.
 QWidget* TTWSChatForm::buildRosterStrip(QWidget* central, const QFont& gothic)
 {
-    Panel1 = panel(central, "Panel1");
+    Panel1 = new TFocusPanel(central);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setAutoFillBackground(true);
+    QPalette pal = Panel1->palette();
+    pal.setColor(QPalette::Window, look::kPanel);
+    Panel1->setPalette(pal);
     Panel1->setFixedHeight(27);
     Panel1->setFont(gothic);
     Panel1->setAccessibleName(sjis::decode(txt::kAccRoster));
@@ -171,6 +210,7 @@ QLayout* TTWSChatForm::buildConversation(QWidget* central, const QFont& gothic)
     DisplayMemo = new TConversationPane(central);
     DisplayMemo->setObjectName(QStringLiteral("DisplayMemo"));
     DisplayMemo->setAccessibleName(sjis::decode(txt::kAccPane));
+    DisplayMemo->setFocusPolicy(Qt::StrongFocus); // Tab reaches it too, not only a click
     DisplayMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     DisplayMemo->viewport()->setCursor(Qt::ArrowCursor);
     DisplayMemo->setFont(gothic);
@@ -207,6 +247,11 @@ QWidget* TTWSChatForm::buildInputRow(QWidget* central, const QFont& gothic)
     MessageEdit->setAccessibleName(sjis::decode(txt::kAccMessageEdit));
     MessageEdit->setAttribute(Qt::WA_InputMethodEnabled, true);
     MessageEdit->installEventFilter(this);
+    FInputCheck = new TInputCheck(MessageEdit);
+    connect(FInputCheck, &TInputCheck::Changed, this, [this] {
+        if (!FInputCheck->Refused())
+            showUnsendable(QString());
+    });
     Panel3 = panel(Panel2, "Panel3");
     new RightAligned(Panel2, Panel3, 105);
     SendButton = makeFlatButton(Panel3, "SendButton", {8, 10, 41, 21}, txt::kSendCaption,
@@ -277,11 +322,15 @@ void TTWSChatForm::buildMenu()
     NotifyAction->setChecked(FNotify);
     connect(NotifyAction, &QAction::toggled, this, [this](bool on) {
         FNotify = on;
+        emit NotifyChanged(on);
         settingsChanged();
     });
     AutoLogAction = item(K7, "KAutoLog", txt::kMenuAutoLog, QKeySequence(), nullptr);
     AutoLogAction->setCheckable(true);
     connect(AutoLogAction, &QAction::toggled, this, [this](bool on) { SetAutoLog(on); });
+    AutoRejoinAction = item(K7, "KAutoRejoin", txt::kMenuAutoRejoin, QKeySequence(), nullptr);
+    AutoRejoinAction->setCheckable(true);
+    connect(AutoRejoinAction, &QAction::toggled, this, [this](bool on) { SetAutoRejoin(on); });
 
     K2 = bar->addMenu(sjis::decode(txt::kMenuHelpTop));
     K2->setObjectName(QStringLiteral("K2"));
@@ -315,6 +364,11 @@ void TTWSChatForm::buildViewKeys()
         FEscape->setEnabled(false);
     });
     FEscape->setEnabled(false);
+    // The look-alikes offered for what the wire cannot carry.
+    FReplaceKey = bind(QKeySequence(Qt::CTRL | Qt::Key_R), [this] {
+        if (FInputCheck->ReplaceLookAlikes())
+            FocusMessageEdit();
+    });
 }
 
 void TTWSChatForm::openFind()
@@ -361,6 +415,12 @@ void TTWSChatForm::SetShowTimes(bool on)
     settingsChanged();
 }
 
+void TTWSChatForm::SetAutoRejoin(bool on)
+{
+    if (adopt(AutoRejoinAction, FAutoRejoin, on))
+        settingsChanged();
+}
+
 void TTWSChatForm::SetAutoLog(bool on)
 {
     if (!adopt(AutoLogAction, FAutoLog, on))
@@ -380,6 +440,24 @@ void TTWSChatForm::showFileTrouble(QString& shown, const QString& text)
     shown = text;
     if (!text.isEmpty())
         SavedNote->ShowText(text, QString(), true);
+}
+
+void TTWSChatForm::showUnsendable(const QString& text)
+{
+    showFileTrouble(FUnsendableNote, text);
+}
+
+bool TTWSChatForm::answeredBySetting(const std::string& text)
+{
+    if (!FAutoRejoin)
+        return false;
+    if (text == txt::kHubLostQuestion)
+        ShowEvent(TChatEvent::Note(txt::kAutoRejoinHubLost));
+    else if (text == txt::kRedirectQuestion)
+        ShowEvent(TChatEvent::Note(txt::kAutoRejoinRedirect));
+    else
+        return false;
+    return true;
 }
 
 void TTWSChatForm::ShowRecovery(const TRecovery& recovery)
@@ -428,6 +506,7 @@ void TTWSChatForm::FormCreate()
     FNotify = s.notify;
     NotifyAction->setChecked(s.notify);
     SetAutoLog(s.autoLog);
+    SetAutoRejoin(s.autoRejoin);
     FRecent = s.recentAddresses;
     FReading = false;
 }
@@ -438,6 +517,12 @@ void TTWSChatForm::FormShow()
     // port is taken) is shown and the window stays up without a listener.
     try {
         Chat->StartServer();
+    } catch (const ESocketException& e) {
+        // A port in use is the one failure a user can mend: say whose it is.
+        std::string text = txt::kListenFailed + "\r\n";
+        if (WSAGetLastError() == WSAEADDRINUSE) // the failed call's own code
+            text += sjis::encode(sjis::decode(txt::kPortInUse).arg(FListenPort)) + "\r\n";
+        TApplication::ShowException(text + TApplication::MessageOf(e));
     } catch (const std::exception& e) {
         TApplication::ShowException(txt::kListenFailed + "\r\n" + TApplication::MessageOf(e));
     }
@@ -480,6 +565,7 @@ bool TTWSChatForm::WriteSettings()
     s.showTimes = FShowTimes;
     s.notify = FNotify;
     s.autoLog = FAutoLog;
+    s.autoRejoin = FAutoRejoin;
     s.recentAddresses = FRecent;
     if (s.Write())
         return true;

@@ -30,6 +30,7 @@ class TCuteButton;
 class TSirSock;
 class THelpViewer;
 class TFindBar;
+class TInputCheck;
 class TSavedNote;
 class QShortcut;
 struct TRecovery;
@@ -70,6 +71,17 @@ public:
     void SetAutoLog(bool on);
     bool AutoLogOn() const { return FAutoLog; }
 
+    // 自動でつなぎ直す (設定 menu, off by default): the questions of a
+    // regroup (the hub is gone; the joined instance is not the hub) are
+    // answered yes without a dialog, and the pane says so.
+    void SetAutoRejoin(bool on);
+    bool AutoRejoin() const { return FAutoRejoin; }
+
+    // 新しい発言を通知する (設定 menu); NotifyChanged tells each change.
+    bool NotifyOn() const { return FNotify; }
+    // The component that knows the own address, for the connect dialog.
+    const TSirSock* OwnAddressSource() const { return SirSock1; }
+
     // The session ends (a signal at logout or shutdown): the window closes
     // as the user would close it, but asks nothing, as nobody can answer.
     void EndSession();
@@ -100,15 +112,14 @@ public:
     // The chat: state, sockets and handlers. Its Name is the own nick name.
     std::unique_ptr<TChatCore> Chat;
 
-    // Controls under their names.
-    QWidget* Panel1 = nullptr;
+    // Controls under their names: those the window's tests drive and read.
+    // The rest are private below; the program's other parts go through the
+    // accessors and signals above.
+    QWidget* Panel1 = nullptr; // the roster strip
     QLabel* Label1 = nullptr;
     std::array<QLabel*, 9> lbName{};
     QLabel* IPName = nullptr;
-    QLabel* NameLabel = nullptr; // the invisible "Name" label
-    QLabel* NextIP = nullptr;
-    QWidget *Panel2 = nullptr, *Panel3 = nullptr; // input row, its right-hand part
-    QWidget *Panel4 = nullptr, *Panel5 = nullptr; // beside the conversation pane
+    QWidget* Panel2 = nullptr; // input row
     TConversationPane* DisplayMemo = nullptr;
     TFindBar* FindBar = nullptr;     // under the pane, hidden until Ctrl+F
     TSavedNote* SavedNote = nullptr; // over the pane's foot after Ctrl+S
@@ -117,19 +128,14 @@ public:
     QLabel* Image1 = nullptr;
     QPushButton* Button1 = nullptr;
 
-    // The menu, each top-level item followed by its items in menu order.
+    // The menu items the tests trigger.
     QMenu* K1 = nullptr; // "メニュ-"
-    QAction *K8 = nullptr, *K9 = nullptr, *KIP1 = nullptr, *K5 = nullptr, *N1 = nullptr, *K6 = nullptr;
+    QAction *K8 = nullptr, *K9 = nullptr, *KIP1 = nullptr, *K5 = nullptr;
     QMenu* K7 = nullptr; // "設定"
     QAction* K4 = nullptr;
-    QAction* FindAction = nullptr;  // "検索..." (Ctrl+F), under K1
     QAction* TimesAction = nullptr; // "時刻を表示", checkable, under K7
     QAction* NotifyAction = nullptr; // "新しい発言を通知する", checkable, under K7
     QAction* AutoLogAction = nullptr; // "会話を自動で保存", checkable, under K7
-    QMenu* K2 = nullptr; // "ヘルプ "
-    QAction *K10 = nullptr, *K3 = nullptr;
-
-    TSirSock* SirSock1 = nullptr;
 
     // Event handlers under their names.
     void FormCreate();
@@ -155,6 +161,7 @@ signals:
     // for the user (CP932). The event's texts are valid during the call.
     void EventShown(const TChatEvent& event);
     void QuestionAsked(const std::string& text);
+    void NotifyChanged(bool on);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -163,6 +170,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The other controls and menu items under their names.
+    QLabel* NameLabel = nullptr; // the invisible "Name" label
+    QLabel* NextIP = nullptr;
+    QWidget* Panel3 = nullptr; // the input row's right-hand part
+    QWidget *Panel4 = nullptr, *Panel5 = nullptr; // beside the conversation pane
+    QAction *N1 = nullptr, *K6 = nullptr; // under K1: the separator, "終了"
+    QAction* FindAction = nullptr;  // "検索..." (Ctrl+F), under K1
+    QAction* AutoRejoinAction = nullptr; // "自動でつなぎ直す", checkable, under K7
+    QMenu* K2 = nullptr; // "ヘルプ "
+    QAction *K10 = nullptr, *K3 = nullptr;
+    TSirSock* SirSock1 = nullptr;
+
     void buildControls();
     QWidget* buildRosterStrip(QWidget* central, const QFont& gothic);
     QLayout* buildConversation(QWidget* central, const QFont& gothic);
@@ -175,6 +194,12 @@ private:
     void guarded(const std::function<void()>& handler);
     void settingsChanged();
     void showFileTrouble(QString& shown, const QString& text);
+    // The note over the pane about characters the wire cannot carry; an
+    // empty text withdraws it.
+    void showUnsendable(const QString& text);
+    // A regroup's question answered by the setting: true (and the pane
+    // told) when text is one of them and the setting is on.
+    bool answeredBySetting(const std::string& text);
     // The focus is in an edit box other than the input box.
     bool typingElsewhere() const;
 
@@ -184,6 +209,11 @@ private:
     bool FShowTimes = false;
     bool FNotify = true;
     bool FAutoLog = false;
+    bool FAutoRejoin = false;
+    TInputCheck* FInputCheck = nullptr;
+    QShortcut* FReplaceKey = nullptr;
+    QString FUnsendableNote;
+    QString FListenPort;
     bool FReading = false;         // FormCreate applies the stored settings
     bool FEnding = false;          // EndSession: close without asking
     bool FSettingsFailSaid = false;

@@ -6,6 +6,7 @@
 #include "exception.h"
 #include "modaldialog.h"
 #include "helpviewer.h"
+#include "inputcheck.h"
 #include "ownaddress.h"
 #include "sjis.h"
 #include "statusdialog.h"
@@ -15,6 +16,7 @@
 #include "savednote.h"
 
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QProgressDialog>
 
 #include <algorithm>
@@ -57,6 +59,13 @@ void TTWSChatForm::K10Click()
 
 void TTWSChatForm::SendButtonClick()
 {
+    // A character the wire cannot carry would arrive as "?": nothing is
+    // sent, the box keeps the line, and the note says which and why.
+    if (FInputCheck->Refused()) {
+        showUnsendable(FInputCheck->Note());
+        FocusMessageEdit();
+        return;
+    }
     if (Chat->Say(MessageText()))
         MessageEdit->clear(); // said: the box is ready for the next line
     // A click on 発言 took the focus: give it back to the box, so the next
@@ -77,6 +86,13 @@ void TTWSChatForm::K4Click()
 {
     Form3->SetName(Chat->Name);
     if (Form3->ShowModal() == mrOk) {
+        // The name goes on the wire too: refused whole, as a line is.
+        const QString bad = NameCharacters(sjis::unencodable(Form3->NameEdit->text()));
+        if (!bad.isEmpty()) {
+            const QString note = sjis::decode(txt::kUnsendableName).arg(bad);
+            SavedNote->ShowText(QString(note).replace(QLatin1String("\r\n"), QLatin1String("\n")), QString());
+            return;
+        }
         Chat->Name = Form3->Name();
         NameLabel->setText(sjis::decode(Chat->Name));
         settingsChanged();

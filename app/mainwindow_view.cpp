@@ -78,6 +78,8 @@ bool TTWSChatForm::typingElsewhere() const
 
 TModalResult TTWSChatForm::AskQuestion(const std::string& text)
 {
+    if (answeredBySetting(text))
+        return mrOk;
     emit QuestionAsked(text);
     Dialog->Clear();
     Dialog->Add(text);

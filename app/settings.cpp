@@ -1,5 +1,6 @@
 #include "settings.h"
 
+#include "settingskeys.h"
 #include "sjis.h"
 #include "texts.h"
 
@@ -21,16 +22,15 @@ int readNumber(QSettings& s, const char* key, int fallback)
 TWindowSettings TWindowSettings::Read()
 {
     TWindowSettings r;
-    QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
+    QSettings s(QLatin1String(settingskeys::kOrganisation), QLatin1String(settingskeys::kApplication));
     s.beginGroup(QStringLiteral("position"));
     r.bounds = QRect(readNumber(s, "Left", 100), readNumber(s, "Top", 100),
                      readNumber(s, "Width", 490), readNumber(s, "Height", 369));
     s.endGroup();
-    s.beginGroup(QStringLiteral("user"));
-    const QVariant name = s.value(QStringLiteral("name"));
+    const QVariant name = s.value(QLatin1String(settingskeys::kUserName));
     r.name = name.isValid() ? sjis::encode(name.toString()) : txt::kDefaultNick;
-    r.notify = s.value(QStringLiteral("notify"), QStringLiteral("1")).toString().trimmed() != QLatin1String("0");
-    s.endGroup();
+    r.notify = s.value(QStringLiteral("user/notify"), QStringLiteral("1")).toString().trimmed() != QLatin1String("0");
+    r.autoRejoin = readNumber(s, settingskeys::kAutoRejoin, 0) == 1;
     s.beginGroup(QStringLiteral("pane"));
     const int lines = readNumber(s, "Scrollback", r.scrollback);
     r.scrollback = lines >= 1 ? lines : r.scrollback;
@@ -52,17 +52,16 @@ TWindowSettings TWindowSettings::Read()
 
 bool TWindowSettings::Write() const
 {
-    QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
+    QSettings s(QLatin1String(settingskeys::kOrganisation), QLatin1String(settingskeys::kApplication));
     s.beginGroup(QStringLiteral("position"));
     s.setValue(QStringLiteral("Left"), QString::number(bounds.x()));
     s.setValue(QStringLiteral("Top"), QString::number(bounds.y()));
     s.setValue(QStringLiteral("Width"), QString::number(bounds.width()));
     s.setValue(QStringLiteral("Height"), QString::number(bounds.height()));
     s.endGroup();
-    s.beginGroup(QStringLiteral("user"));
-    s.setValue(QStringLiteral("name"), sjis::decode(name));
-    s.setValue(QStringLiteral("notify"), notify ? QStringLiteral("1") : QStringLiteral("0"));
-    s.endGroup();
+    s.setValue(QLatin1String(settingskeys::kUserName), sjis::decode(name));
+    s.setValue(QStringLiteral("user/notify"), notify ? QStringLiteral("1") : QStringLiteral("0"));
+    s.setValue(QLatin1String(settingskeys::kAutoRejoin), QString::number(autoRejoin ? 1 : 0));
     s.beginGroup(QStringLiteral("pane"));
     s.setValue(QStringLiteral("Scrollback"), QString::number(scrollback));
     s.endGroup();

@@ -4,8 +4,10 @@
 // the desktop notices of new lines off), "pane"
 // (Scrollback: lines the conversation pane keeps, 1 to 100 000), "view" (Zoom:
 // font steps from the 13-pixel default; Times: 1 shows the time of day),
-// "log" (Auto: 1 keeps the automatic log) and "connect" (Address1..Address10,
-// the addresses joined last, newest first). Numbers are stored as decimal
+// "log" (Auto: 1 keeps the automatic log), "link" (AutoRejoin: 1 answers a
+// regroup's questions yes without asking) and "connect" (Address1..Address10,
+// the addresses joined last, newest first). The keys other parts of the
+// program read too are named in chat/settingskeys.h. Numbers are stored as decimal
 // text. Read once at creation; written at close, when the session ends, and
 // whenever the user changes one of them from the menu, so no choice is lost
 // to a session that ends without closing the window.
@@ -22,6 +24,7 @@ struct TWindowSettings {
     bool showTimes = false;
     bool notify = true;
     bool autoLog = false;
+    bool autoRejoin = false;
     QStringList recentAddresses;
 
     static constexpr int kRecentAddresses = 10;

@@ -4,6 +4,7 @@
 #include "exception.h"
 #include "hubview.h"
 #include "ownaddress.h"
+#include "settingskeys.h"
 #include "sjis.h"
 #include "signalwatch.h"
 #include "texts.h"
@@ -12,7 +13,6 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QSettings>
 
 #include <csignal>
 #include <cstdio>
@@ -46,8 +46,7 @@ std::string HubNick(const THubOptions& o)
     const QString fromEnvironment = qEnvironmentVariable("PELMORA_HUB_NAME");
     if (!fromEnvironment.isEmpty())
         return sjis::encode(fromEnvironment);
-    QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
-    const QVariant stored = s.value(QStringLiteral("user/name"));
+    const QVariant stored = settingskeys::Stored(settingskeys::kUserName);
     return stored.isValid() ? sjis::encode(stored.toString()) : txt::kDefaultNick;
 }
 

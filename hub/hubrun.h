@@ -23,7 +23,7 @@ struct THubOptions {
 inline constexpr int kExitListenFailed = 3;
 
 // The hub's nick, CP932: --name, else PELMORA_HUB_NAME, else the window's
-// stored nick (QSettings "tovanit"/"pelmora", user/name), else the default.
+// stored nick (settingskeys.h), else the default.
 std::string HubNick(const THubOptions& options);
 
 int RunHub(int& argc, char** argv, const THubOptions& options);

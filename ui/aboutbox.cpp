@@ -10,10 +10,13 @@
 Tver::Tver(QWidget* parent) : TModalDialog(parent)
 {
     setObjectName(QStringLiteral("ver"));
-    setupWindow(txt::kVerCaption, 215, 185);
+    setupWindow(txt::kVerCaption, 215, 191);
     setCentred();
+    setEscapeResult(mrOk);
 
-    Panel1 = makePanel(this, 7, 8, 201, 145);
+    // The version line has room of its own under the name: the lines below
+    // stand 6 pixels lower than designed, the box grows by as much.
+    Panel1 = makePanel(this, 7, 8, 201, 151);
 
     ProgramIcon = makePicture(Panel1, "ProgramIcon", {10, 9, 63, 63}, programPicture());
     ProgramIcon->setScaledContents(true);
@@ -26,13 +29,13 @@ Tver::Tver(QWidget* parent) : TModalDialog(parent)
     Label2 = heading(88, 8, txt::kVerNameHeading);
     label1 = makeLabel(Panel1, 96, 26, txt::kAppCaption);
     Version = makeLabel(Panel1, 119, 41, "Ver." PELMORA_VERSION);
-    Label7 = heading(88, 54, txt::kVerAuthorHeading);
-    Label3 = makeLabel(Panel1, 96, 72, txt::kVerAuthor);
-    Label4 = heading(14, 87, txt::kVerRemarkHeading);
-    Label5 = makeLabel(Panel1, 22, 105, txt::kVerRemark);
-    Label6 = makeLabel(Panel1, 8, 128, txt::kVerHomePage);
+    Label7 = heading(88, 60, txt::kVerAuthorHeading);
+    Label3 = makeLabel(Panel1, 96, 78, txt::kVerAuthor);
+    Label4 = heading(14, 93, txt::kVerRemarkHeading);
+    Label5 = makeLabel(Panel1, 22, 111, txt::kVerRemark);
+    Label6 = makeLabel(Panel1, 8, 134, txt::kVerHomePage);
 
-    CuteButton1 = makeFlatButton(this, "CuteButton1", {83, 160, 49, 21}, "OK", [this] { CuteButton1Click(); },
+    CuteButton1 = makeFlatButton(this, "CuteButton1", {83, 166, 49, 21}, "OK", [this] { CuteButton1Click(); },
                                  look::kAboutButtonFace);
     CuteButton1->setFont(pelmoraFont(12));
 }

@@ -1,8 +1,8 @@
 #pragma once
 // Tver: the about box. No inputs; shown modally, result ignored:
 //   ver->ShowModal();
-// OK, Enter or Space on it give mrOk, the close box mrCancel; Escape does
-// nothing.
+// OK, Enter, Space or Escape (nothing here to cancel) give mrOk, the close
+// box mrCancel.
 
 #include "modaldialog.h"
 

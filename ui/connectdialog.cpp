@@ -9,6 +9,7 @@
 #include <QCompleter>
 #include <QLineEdit>
 #include <QStringListModel>
+#include <QStyle>
 
 namespace {
 
@@ -29,12 +30,30 @@ TfmConnect::TfmConnect(TForm4* errorBox, const TSirSock* sirSock, QWidget* paren
                       [this] { Button1Click(); });
     edIP->setAttribute(Qt::WA_InputMethodEnabled, false);  // addresses: no IME
     edIP->setText(sjis::decode(txt::kIPExample));
+    fitExample();
 
     FHistory = new QStringListModel(this);
     auto* completer = new QCompleter(FHistory, this);
     completer->setCaseSensitivity(Qt::CaseSensitive);
     completer->setCompletionMode(QCompleter::PopupCompletion);
     edIP->setCompleter(completer);
+}
+
+// The example shows whole in the font at hand: the box, its panel and the
+// window grow by what the designed width lacks; the buttons stay centred.
+void TfmConnect::fitExample()
+{
+    const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edIP);
+    // Qt's own margins of a line edit (2 each side) and the cursor.
+    const int want = edIP->fontMetrics().horizontalAdvance(edIP->text()) + 2 * frame + 4 + 2;
+    const int dw = qMax(0, want - edIP->width());
+    if (dw == 0)
+        return;
+    edIP->resize(edIP->width() + dw, edIP->height());
+    Panel1->resize(Panel1->width() + dw, Panel1->height());
+    for (QWidget* b : {static_cast<QWidget*>(CuteButton1), static_cast<QWidget*>(CuteButton2)})
+        b->move(b->x() + dw / 2, b->y());
+    setFixedSize(width() + dw, height());
 }
 
 void TfmConnect::SetHistory(const QStringList& addresses)

@@ -39,6 +39,7 @@ public:
 private:
     void CuteButton1Click();
     void Button1Click();
+    void fitExample();
 
     TForm4* FErrorBox;
     const TSirSock* FSirSock;

@@ -1,5 +1,6 @@
 #include "flatbutton.h"
 
+#include "palette.h"
 #include "sjis.h"
 
 #include <QAccessibleWidget>
@@ -191,6 +192,11 @@ void TCuteButton::paintEvent(QPaintEvent*)
                           | Qt::TextSingleLine,
                    FCaption);
     }
+    // The bevels alone hardly tell a focused button from a hovered one (and
+    // not at all once the pointer has left it): the keyboard's place gets
+    // its own ring inside the face.
+    if (hasFocus())
+        look::DrawFocusRing(p, r.adjusted(1, 1, -1, -1));
 }
 
 void TCuteButton::doMouseEnter(bool leftDown)

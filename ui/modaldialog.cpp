@@ -63,12 +63,12 @@ TModalDialog::TModalDialog(QWidget* parent) : QDialog(parent)
 void TModalDialog::setupWindow(const std::string& caption, int clientWidth, int clientHeight, bool dialogBorder)
 {
     setWindowTitle(sjis::decode(caption));
+    // A dialog of its window (transient for it), with a close box only:
+    // nothing in it can be minimised or maximised.
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
     if (dialogBorder)
-        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                       | Qt::MSWindowsFixedSizeDialogHint);
-    else
-        setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
-                       | Qt::WindowCloseButtonHint);
+        flags |= Qt::MSWindowsFixedSizeDialogHint;
+    setWindowFlags(flags);
     setFixedSize(clientWidth, clientHeight);
 }
 
@@ -90,15 +90,36 @@ QPushButton* TModalDialog::addCancelButton(QWidget* parent, const QRect& at, std
     return FCancelButton;
 }
 
+// Over the window that opens it: the modal dialog in front (the connect
+// dialog opens the error box) or the owner's window, centred on it and kept
+// on that window's screen. Without a shown owner: the designed place, or
+// the primary screen's centre.
+void TModalDialog::place()
+{
+    // Opened while the user works in another program (a question after the
+    // hub went away): it waits behind, the window asks for attention, and
+    // the keyboard stays where the user is typing.
+    setAttribute(Qt::WA_ShowWithoutActivating, QGuiApplication::applicationState() != Qt::ApplicationActive);
+    QWidget* over = QApplication::activeModalWidget();
+    if (!over || over == this || !over->isVisible())
+        over = parentWidget() ? parentWidget()->window() : nullptr;
+    const bool owned = over && over->isVisible();
+    const QScreen* screen = owned ? over->screen() : QGuiApplication::primaryScreen();
+    if (!screen || (!owned && !FCentred))
+        return;
+    const QRect area = screen->availableGeometry();
+    // Before its first showing the dialog's frame is not known yet: take
+    // the owner's.
+    const QSize frame = owned ? over->frameGeometry().size() - over->size() : QSize();
+    QRect r(QPoint(), isVisible() ? frameGeometry().size() : size() + frame);
+    r.moveCenter(owned ? over->frameGeometry().center() : area.center());
+    r.moveLeft(qBound(area.left(), r.left(), qMax(area.left(), area.right() - r.width())));
+    r.moveTop(qBound(area.top(), r.top(), qMax(area.top(), area.bottom() - r.height())));
+    move(r.topLeft());
+}
+
 void TModalDialog::placeAndFocus()
 {
-    if (FCentred) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect r(QPoint(), frameGeometry().size());
-            r.moveCenter(screen->availableGeometry().center());
-            move(r.topLeft());
-        }
-    }
     // Every showing starts on the first control of the tab order.
     for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
         if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && isAncestorOf(w)) {
@@ -119,6 +140,7 @@ int TModalDialog::ShowModal()
     if (Answerer) {
         // A copy: the answerer may replace the hook while it runs.
         const auto answerer = Answerer;
+        place();
         show();
         placeAndFocus();
         activateWindow();
@@ -129,6 +151,7 @@ int TModalDialog::ShowModal()
         return FModalResult;
     }
     setWindowModality(Qt::ApplicationModal);
+    place();
     // Placed before the loop starts; exec() shows the window.
     QMetaObject::invokeMethod(this, [this] { placeAndFocus(); }, Qt::QueuedConnection);
     exec();
@@ -164,7 +187,9 @@ bool TModalDialog::eventFilter(QObject* watched, QEvent* event)
         if (k->key() == Qt::Key_Escape && mods == Qt::NoModifier) {
             if (FCancelButton)
                 FCancelButton->click();
-            return true;  // without a cancel button Escape does nothing
+            else if (FEscapeResult != mrNone)
+                SetModalResult(FEscapeResult);
+            return true;  // otherwise Escape does nothing
         }
     }
     return QDialog::eventFilter(watched, event);

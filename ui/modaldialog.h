@@ -7,8 +7,13 @@
 // - SetModalResult(r) ends it with r, as a button does.
 // - A dialog may name a hidden default button (Enter anywhere in the dialog,
 //   whichever control has the focus) and a hidden cancel button (Escape).
-//   Without a cancel button Escape does nothing.
+//   Without a cancel button Escape does nothing, unless the dialog has
+//   nothing to cancel and closes on it as on Enter (setEscapeResult).
 // - Each showing starts with the focus on the first control of the tab order.
+// - It opens centred over the window that opened it (its owner, or the
+//   dialog in front), on that window's screen; without a shown owner at its
+//   designed place. While another program is active it opens without taking
+//   the keyboard from it.
 //
 // Test hook: when TModalDialog::Answerer is set, ShowModal() does not run a
 // nested loop. It shows the dialog (not modal), focuses its first control
@@ -63,6 +68,8 @@ protected:
     void setCentred() { FCentred = true; }
     void setDefaultButton(QPushButton* b) { FDefaultButton = b; }
     void setCancelButton(QPushButton* b) { FCancelButton = b; }
+    // Escape ends the dialog with result (a dialog without a cancel button).
+    void setEscapeResult(int result) { FEscapeResult = result; }
     // The hidden push buttons that carry Enter ("Button1", the default
     // button) and Escape ("Button2", the cancel button) to onClick. The
     // caller places them outside the visible area, so they are never seen.
@@ -73,10 +80,12 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    void place();
     void placeAndFocus();
 
     int FModalResult = mrNone;
     bool FCentred = false;
+    int FEscapeResult = mrNone;
     QPushButton* FDefaultButton = nullptr;
     QPushButton* FCancelButton = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "palette.h"
 
+#include <QPainter>
+
 namespace look {
 
 QPalette ProgramPalette()
@@ -31,6 +33,16 @@ QPalette ProgramPalette()
         p.setColor(g, QPalette::PlaceholderText, kPlaceholder);
     }
     return p;
+}
+
+void DrawFocusRing(QPainter& painter, const QRect& r)
+{
+    painter.save();
+    QPen pen(kFocusRing, 1, Qt::DotLine);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(r.adjusted(0, 0, -1, -1));
+    painter.restore();
 }
 
 } // namespace look

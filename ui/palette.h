@@ -10,6 +10,9 @@
 #include <QColor>
 #include <QPalette>
 
+class QPainter;
+class QRect;
+
 namespace look {
 
 inline const QColor kWindow{193, 255, 255};          // main window background
@@ -25,8 +28,13 @@ inline const QColor kHighlight{0, 84, 166};          // selection, with white te
 inline const QColor kLink{0, 0, 204};
 inline const QColor kPlaceholder{102, 102, 102};
 inline const QColor kDisabledText{109, 109, 109};
+inline const QColor kFocusRing = kHighlight;         // the keyboard's place
 
 // Every role, every group: the program's light look.
 QPalette ProgramPalette();
+
+// The ring that shows which control has the keyboard: a dotted line in the
+// selection colour just inside r, drawn over what the control painted.
+void DrawFocusRing(QPainter& painter, const QRect& r);
 
 } // namespace look

@@ -6,7 +6,6 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QTextCursor>
 #include <QtMath>
 
@@ -38,7 +37,7 @@ TDialog::TDialog(QWidget* parent) : TModalDialog(parent)
     Memo1->setGeometry(kMemo);
     Memo1->setFrameShape(QFrame::NoFrame);
     Memo1->setReadOnly(true);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // it grows to hold the text
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setFocusPolicy(Qt::ClickFocus);  // skipped by Tab
@@ -75,10 +74,10 @@ void TDialog::fitText()
     int widest = 0;
     for (const QString& l : lines)
         widest = qMax(widest, fm.horizontalAdvance(l));
-    const int scrollBar = Memo1->verticalScrollBar()->sizeHint().width();
     const int margin = 2 * qCeil(Memo1->document()->documentMargin()) + 2 * Memo1->frameWidth();
-    // A few pixels spare for the cursor at the end of the widest line.
-    const int wantW = widest + scrollBar + margin + 4;
+    // The whole text shows, so no scroll bar is shown; the layout wraps a
+    // little before the box's edge (the cursor's room), a character spare.
+    const int wantW = widest + margin + fm.averageCharWidth() + 4;
     const int wantH = static_cast<int>(lines.size()) * fm.lineSpacing() + margin + 2;
     const int dw = qMax(0, wantW - kMemo.width());
     const int dh = qMax(0, wantH - kMemo.height());

@@ -9,6 +9,7 @@ TfmStatus::TfmStatus(QWidget* parent) : TModalDialog(parent)
     setObjectName(QStringLiteral("fmStatus"));
     setupWindow(txt::kMenuStatus, 190, 165);
     setDesignedPosition(299, 172);
+    setEscapeResult(mrOk);
 
     Panel1 = makePanel(this, 8, 9, 172, 116);
     Label2 = makeLabel(Panel1, 8, 6, txt::kDlgConnectTarget, 13);

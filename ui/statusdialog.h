@@ -5,8 +5,8 @@
 //   fmStatus->SetNextCandidate(...); // Label6
 //   fmStatus->SetOwnAddress(SirSock1.SelfIPAddress()); // Label1
 //   fmStatus->ShowModal();
-// Ok, Enter or Space on it give mrOk, the close box mrCancel; Escape does
-// nothing.
+// Ok, Enter, Space or Escape (nothing here to cancel) give mrOk, the close
+// box mrCancel.
 
 #include "modaldialog.h"
 

@@ -8,10 +8,12 @@
 #include "findbar.h"
 #include "flatbutton.h"
 #include "mainwindow.h"
+#include "savednote.h"
 #include "sjis.h"
 #include "texts.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QDir>
 #include <QMenuBar>
 #include <QSettings>
@@ -87,6 +89,59 @@ TEST_F(FirstMinute, TypingAfterAJoinReplacesTheGreetingAndBlankLinesSendNothing)
     ASSERT_TRUE(testkit::waitFor([&] { return h->MessageEdit->isEnabled(); }));
     Type(*h, QStringLiteral("y"));
     EXPECT_EQ(h->MessageEdit->text(), QStringLiteral("y"));
+}
+
+// A line with characters CP932 lacks is marked as typed, refused on Enter
+// with a note that names them, and mended by one key where a look-alike
+// exists; nothing of it reaches the wire.
+TEST_F(FirstMinute, CharactersTheWireCannotCarryAreRefusedNamedAndOfferedALookAlike)
+{
+    testkit::RawServer hub;
+    ASSERT_TRUE(hub.Listen("127.61.1.1", FPort));
+    auto w = Window("127.61.5.1");
+    Type(*w, {}, Qt::Key_C, Qt::ControlModifier);
+    ASSERT_TRUE(hub.WaitConns(1));
+    hub.conns[0]->Send("uHub\n");
+    ASSERT_TRUE(testkit::waitFor([&] { return w->MessageEdit->isEnabled(); }));
+    w->activateWindow(); // back from the connect dialog, for the window's keys
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get(), 5000));
+    Type(*w, QStringLiteral("森"));
+    QApplication::clipboard()->setText(QStringLiteral("鷗外🙂"));
+    Type(*w, {}, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(w->MessageEdit->toolTip().contains(QStringLiteral("鷗 🙂")));
+    Type(*w, {}, Qt::Key_Return);
+    EXPECT_EQ(w->MessageEdit->text(), QStringLiteral("森鷗外🙂"));
+    ASSERT_TRUE(w->SavedNote->isVisible());
+    EXPECT_TRUE(w->SavedNote->Text->text().contains(QStringLiteral("鷗→鴎")));
+    w->grab().save(qEnvironmentVariable("PELMORA_TEST_BINARY_DIR") + QStringLiteral("/review/refused-characters.png"));
+    Type(*w, {}, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(w->MessageEdit->text(), QStringLiteral("森鴎外🙂")); // no look-alike for the emoji
+    Type(*w, {}, Qt::Key_Backspace);
+    Type(*w, {}, Qt::Key_Backspace);
+    EXPECT_FALSE(w->SavedNote->isVisible());
+    Type(*w, {}, Qt::Key_Return);
+    ASSERT_TRUE(hub.conns[0]->WaitFor("uNick\n1Nick> " + sjis::encode(QStringLiteral("森鴎")) + "\r\n"));
+}
+
+// Tab and Shift+Tab go round the whole window; the focused 発言 button and
+// roster strip show the focus ring (rendered for review).
+TEST_F(FirstMinute, TabReachesEveryPartAndTheFocusShows)
+{
+    auto w = Window("127.61.5.2");
+    w->SetMessageEditEnabled(true);
+    const QImage resting = w->SendButton->grab().toImage();
+    w->DisplayMemo->setFocus();
+    const QString review = qEnvironmentVariable("PELMORA_TEST_BINARY_DIR") + QStringLiteral("/review/focus-");
+    for (QWidget* next : {static_cast<QWidget*>(w->MessageEdit), static_cast<QWidget*>(w->SendButton), w->Panel1,
+                          static_cast<QWidget*>(w->DisplayMemo)}) {
+        Type(*w, {}, Qt::Key_Tab);
+        ASSERT_EQ(w->focusWidget(), next) << next->objectName().toStdString();
+        w->grab().save(review + next->objectName() + QStringLiteral(".png"));
+    }
+    Type(*w, {}, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(w->focusWidget(), w->Panel1);
+    w->SendButton->setFocus();
+    EXPECT_NE(w->SendButton->grab().toImage(), resting);
 }
 
 // WCAG contrast of a region's most frequent colour (its background) against

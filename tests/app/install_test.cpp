@@ -1,6 +1,6 @@
 // cmake --install into a temporary prefix lays out the program, its desktop
-// entry, AppStream data, icons and help; a program in the installed tree
-// finds the installed help.
+// entry, AppStream data, icons, help and the hub service, all under that
+// prefix; a program in the installed tree finds the installed help.
 #include "sjis.h"
 #include "texts.h"
 
@@ -13,7 +13,7 @@
 
 namespace {
 
-TEST(Install, IntoATemporaryPrefixAndTheHelpIsFoundThere)
+TEST(Install, IntoATemporaryPrefixOnlyAndTheHelpIsFoundThere)
 {
     QTemporaryDir prefix;
     ASSERT_TRUE(prefix.isValid());
@@ -24,6 +24,14 @@ TEST(Install, IntoATemporaryPrefixAndTheHelpIsFoundThere)
     ASSERT_EQ(cmake.exitCode(), 0) << cmake.readAllStandardError().toStdString();
 
     const QString root = prefix.path() + QLatin1Char('/');
+    // Every file it wrote lies under the prefix, the service's files too.
+    QFile manifest(QStringLiteral(BUILD_DIR "/install_manifest.txt"));
+    ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
+    const QStringList written = QString::fromUtf8(manifest.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& file : written)
+        EXPECT_TRUE(file.startsWith(root)) << file.toStdString();
+    for (const char* file : {"lib/systemd/system/pelmora-hub.service", "etc/default/pelmora-hub"})
+        EXPECT_TRUE(written.contains(root + QLatin1String(file))) << file;
     const QString help = QStringLiteral("share/pelmora/") + sjis::decode(txt::kHelpFolder) + QStringLiteral("/Pelmora.hlp");
     for (const QString& file : {QStringLiteral("bin/pelmora"), QStringLiteral("share/applications/jp.tovanit.pelmora.desktop"),
                                 QStringLiteral("share/metainfo/jp.tovanit.pelmora.metainfo.xml"),

@@ -167,6 +167,28 @@ TEST_F(WindowGroup, ChatLeaveAndRegroupAfterTheHubCloses)
     EXPECT_TRUE(FErrors.empty());
 }
 
+// 自動でつなぎ直す: nobody answers anything after the hub closes, the two
+// regroup and the one that followed says so in its pane.
+TEST_F(WindowGroup, WithAutoRejoinTheGroupRegroupsWithoutAQuestion)
+{
+    auto hub = Window(testkit::address(1, 5), "hub");
+    auto a = Window(testkit::address(2, 5), "aki");
+    auto b = Window(testkit::address(3, 5), "ben");
+    for (TTWSChatForm* w : {a.get(), b.get()})
+        w->SetAutoRejoin(true);
+    EXPECT_EQ(QSettings(QStringLiteral("tovanit"), QStringLiteral("pelmora")).value("link/AutoRejoin"), "1");
+    Join(*a, testkit::address(1, 5));
+    ASSERT_TRUE(testkit::waitFor([&] { return hub->lbName[0]->text() == QStringLiteral("aki"); }, kWait));
+    Join(*b, testkit::address(1, 5));
+    ASSERT_TRUE(testkit::waitFor([&] { return b->lbName[1]->text() == QStringLiteral("aki"); }, kWait));
+    hub->close();
+    const size_t asked = FQuestions.size(); // the hub's own
+    hub.reset();
+    ASSERT_TRUE(testkit::waitFor([&] { return b->lbName[0]->text() == QStringLiteral("aki"); }, kWait));
+    EXPECT_EQ(FQuestions.size(), asked);
+    EXPECT_TRUE(PaneHas(*b, txt::kAutoRejoinHubLost));
+}
+
 TEST_F(WindowGroup, SendingWhileIdleShowsTheErrorBoxAndRenamingTakesTheNewNick)
 {
     auto w = Window(testkit::address(1, 3), "solo");
@@ -201,6 +223,9 @@ TEST_F(WindowGroup, APortInUseIsReportedAndTheWindowStaysUp)
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0].rfind(txt::kListenFailed + "\r\n", 0), 0u);
     EXPECT_NE(reported[0].find("10048"), std::string::npos) << reported[0];
+    // Which port, whose, and what to do, in the user's words.
+    const QString told = sjis::decode(txt::kPortInUse).arg(QString::fromStdString(At("").port));
+    EXPECT_TRUE(sjis::decode(reported[0]).contains(told)) << reported[0];
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 #include "errorbox.h"
 
 #include <QDir>
+#include <QPainter>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -283,6 +285,7 @@ TEST(QuestionDialog, EveryQuestionFitsItsTextBox)
         QCoreApplication::processEvents();
         EXPECT_EQ(dlg.Text(), *q);
         EXPECT_EQ(dlg.Memo1->verticalScrollBar()->maximum(), 0) << dlg.Memo1->toPlainText().toStdString();
+        EXPECT_FALSE(dlg.Memo1->verticalScrollBar()->isVisible());
         for (QTextBlock b = dlg.Memo1->document()->firstBlock(); b.isValid(); b = b.next())
             EXPECT_EQ(b.layout()->lineCount(), 1) << b.text().toStdString();
         EXPECT_TRUE(dlg.rect().contains(dlg.CuteButton2->geometry()));
@@ -290,7 +293,7 @@ TEST(QuestionDialog, EveryQuestionFitsItsTextBox)
     }
 }
 
-TEST(StatusAndAbout, OkClosesEscapeDoesNot)
+TEST(StatusAndAbout, OkAndEscapeClose)
 {
     TfmStatus status;
     status.SetConnectedTo(txt::kNone);
@@ -304,15 +307,46 @@ TEST(StatusAndAbout, OkClosesEscapeDoesNot)
         ASSERT_NE(ok, nullptr);
         Answering a([&](QDialog*) {
             EXPECT_EQ(d->focusWidget(), ok);
-            QTest::keyClick(ok, Qt::Key_Escape);
-            EXPECT_TRUE(d->isVisible());
-            Press(ok);
+            QTest::keyClick(ok, Qt::Key_Escape); // nothing to cancel: as Enter
             return int(mrNone);
         });
         EXPECT_EQ(d->ShowModal(), mrOk) << d->objectName().toStdString();
     }
     EXPECT_EQ(Caption(ver.label1), txt::kAppCaption);
     EXPECT_FALSE(ver.ProgramIcon->pixmap().isNull());
+}
+
+// Over a window moved away from the screen's centre, each dialog opens
+// centred on it, with a close box only; the screen is rendered for review.
+TEST(DialogPlace, OverTheWindowThatOpensIt)
+{
+    QWidget owner;
+    owner.setWindowTitle(QStringLiteral("owner"));
+    owner.setGeometry(430, 330, 340, 240);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+    TForm4 form4(&owner);
+    TfmConnect connect(&form4, nullptr, &owner);
+    TfmStatus status(&owner);
+    TDialog question(&owner);
+    Tver ver(&owner);
+    const QString text = connect.edIP->text();
+    EXPECT_GE(connect.edIP->contentsRect().width() - 4, connect.edIP->fontMetrics().horizontalAdvance(text));
+    const QString dir = qEnvironmentVariable("PELMORA_TEST_BINARY_DIR") + "/review/ui";
+    ASSERT_TRUE(QDir().mkpath(dir));
+    for (TModalDialog* d : std::initializer_list<TModalDialog*>{&connect, &status, &question, &ver}) {
+        Answering a([&](QDialog*) {
+            EXPECT_LE((d->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 2) << d->objectName().toStdString();
+            EXPECT_FALSE(d->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+            QImage screen(QGuiApplication::primaryScreen()->size(), QImage::Format_RGB32);
+            screen.fill(Qt::darkGray);
+            QPainter(&screen).drawPixmap(owner.geometry().topLeft(), owner.grab());
+            QPainter(&screen).drawPixmap(d->geometry().topLeft(), d->grab());
+            screen.save(dir + "/over-" + d->objectName() + ".png");
+            return int(mrCancel);
+        });
+        d->ShowModal();
+    }
 }
 
 // The production path: a real nested loop, ended by a click from a timer;
@@ -355,6 +389,7 @@ TEST(DialogRenders, EachDialogForReview)
         {&status, "status"}, {&question, "question"}, {&ver, "about"}};
     for (const auto& [dlg, name] : all) {
         Answering a([&](QDialog* d) {
+            EXPECT_TRUE(QTest::qWaitForWindowActive(d)); // the first control shows the focus ring
             const QString file = dir + "/" + name + ".png";
             EXPECT_TRUE(d->grab().save(file)) << file.toStdString();
             return int(mrCancel);
