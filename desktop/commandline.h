@@ -6,7 +6,7 @@
 //   pelmora --hub [--address A] [--port P] [--name NICK] [--log-dir DIR] [--quiet]
 //
 // ADDRESS is the instance to join at start-up; addresses after the first are
-// ignored. --hub runs the headless hub instead of the window (hub/hubrun.h);
+// ignored. --hub runs the headless hub instead of the window (headless/hubrun.h);
 // the other hub options need it (--name is also the window system's option,
 // passed on without --hub). The window system's own options (-platform
 // NAME, -display NAME, -style NAME, ...) pass through to the application
