@@ -178,9 +178,10 @@ void TMember::settle(bool goneWaited)
     if (FView.Talking()) {
         FJoinedOnce = true;
         FGone.stop();
-        sayQueued();
-        return;
     }
+    sayQueued();
+    if (FView.Talking() || FExit >= 0)
+        return;
     const bool alone = FView.Idle() && !FCore->Timer1Enabled() && !FView.WaitingAsHub();
     if (!alone) {
         FGone.stop();
