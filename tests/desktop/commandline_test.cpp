@@ -74,7 +74,7 @@ TEST(CommandLine, TheAddressAndTheWindowSystemsOptions)
         QStringList args;
         bool run;
         QString address;
-        QString join;
+        QString join = QString();
     };
     const Row rows[] = {
         {{}, true, QString()},
@@ -95,8 +95,9 @@ TEST(CommandLine, TheAddressAndTheWindowSystemsOptions)
         EXPECT_EQ(c.run, row.run) << row.args.join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(c.address, row.address);
         EXPECT_EQ(c.joinAddress, row.join);
-        if (c.run && c.join)
+        if (c.run && c.join) {
             EXPECT_EQ(c.name, QStringLiteral("build"));
+        }
     }
 }
 
