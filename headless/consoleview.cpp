@@ -9,19 +9,25 @@ void TConsoleView::ShowEvent(const TChatEvent& event)
         FRosterDue = true;
         return;
     }
+    const std::string_view text = event.Text;
+    const bool searching = event.Kind == K::Note && text.size() >= txt::kSearching.size() &&
+                           text.substr(text.size() - txt::kSearching.size()) == txt::kSearching;
+    if (searching) {
+        FReason.clear(); // a join begins: what follows is its outcome
+    } else if (event.Kind == K::Note || event.Kind == K::Line) {
+        FReason += (FReason.empty() ? "" : " ") + JournalText(event);
+        // The reason is the last few things said and noted, no more.
+        if (FReason.size() > kReasonBytes) {
+            size_t cut = FReason.size() - kReasonBytes;
+            while (cut < FReason.size() && (static_cast<unsigned char>(FReason[cut]) & 0xC0) == 0x80)
+                ++cut; // not inside a UTF-8 character
+            FReason.erase(0, cut);
+        }
+    }
     if (event.Kind == K::Note) {
-        const bool searching = event.Text.size() > txt::kSearching.size() &&
-                               event.Text.substr(event.Text.size() - txt::kSearching.size()) == txt::kSearching;
-        if (searching)
-            FReason.clear();
-        FWaiting = event.Text == txt::kHubLostWait;
+        FWaiting = text == txt::kHubLostWait;
         if (OnState)
             OnState();
-    }
-    if (event.Kind == K::Note || event.Kind == K::Line) {
-        if (!FReason.empty())
-            FReason += ' ';
-        FReason += JournalText(event);
     }
     THubView::ShowEvent(event);
 }
@@ -41,8 +47,10 @@ void TConsoleView::SetConnectEnabled(bool enabled)
 void TConsoleView::SetMessageEditEnabled(bool enabled)
 {
     FTalking = enabled;
-    if (enabled)
+    if (enabled) {
         FWaiting = false;
+        FReason.clear();
+    }
     if (OnState)
         OnState();
 }

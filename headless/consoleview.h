@@ -36,7 +36,8 @@ public:
     // Neither a join nor a group: the connect command would be offered.
     bool Idle() const { return FIdle; }
     bool WaitingAsHub() const { return FWaiting; }
-    // What was shown since the last join began, UTF-8, as one line.
+    // What was shown since the last join began or the member could last
+    // talk (its last 2 KiB), UTF-8, as one line.
     const std::string& Reason() const { return FReason; }
 
     // The line being said (CP932), for the chat core to take.
@@ -45,6 +46,8 @@ public:
     std::function<void()> OnState;
 
 private:
+    static constexpr size_t kReasonBytes = 2048;
+
     std::array<std::string, 9> FRoster;
     bool FRosterDue = false;
     bool FTalking = false;
