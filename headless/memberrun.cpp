@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <fcntl.h>
 #include <deque>
 #include <memory>
 
@@ -130,7 +131,9 @@ void TMember::sayQueued()
         FQueue.pop_front();
         FCore->SendButtonClick();
     }
-    if (FStopping && FQueue.empty())
+    // Once joined (or waiting as the new hub), so that even nothing to say
+    // is a join and a departure the others see, and tells whether it worked.
+    if (FStopping && FQueue.empty() && (FView.Talking() || FView.WaitingAsHub()))
         leave();
 }
 
@@ -248,6 +251,11 @@ int RunMember(int& argc, char** argv, const TMemberOptions& o)
     // reads any more does not end the member.
     if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
+    // A standard descriptor that is closed would be taken by the first
+    // socket: the journal would go to a peer, and input come from it.
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0)
+            ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
     QCoreApplication app(argc, argv);
     std::signal(SIGPIPE, SIG_IGN);
     TMember member(o);
