@@ -190,7 +190,8 @@ void TMember::settle(bool goneWaited)
         FGone.stop();
         return;
     }
-    if (FLeaving)
+    // Asked to leave with all said: alone is as good as gone.
+    if (FLeaving || (FStopping && FQueue.empty() && FJoinedOnce))
         finish(0);
     else if (!FJoinedOnce || goneWaited)
         finish(kExitMemberFailed, FView.Reason());
