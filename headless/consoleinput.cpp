@@ -18,6 +18,12 @@ void TConsoleInput::Stop()
     FNotifier.reset();
 }
 
+void TConsoleInput::Pause(bool paused)
+{
+    if (FNotifier)
+        FNotifier->setEnabled(!paused);
+}
+
 void TConsoleInput::readable()
 {
     char buf[16 * 1024];

@@ -34,6 +34,8 @@ public:
 
     // Read nothing more (the end of input is not told).
     void Stop();
+    // Read nothing for now (while what was read waits to be said), or again.
+    void Pause(bool paused);
     bool Ended() const { return !FNotifier; }
 
     std::function<void(const QString&)> OnLine;

@@ -17,6 +17,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <algorithm>
 #include <deque>
 #include <memory>
 
@@ -37,6 +38,11 @@ std::string messageOf(const std::exception& e)
 constexpr int kGoneAfterMs = 3000;
 // How long the hub has to close the link once this member has said its last.
 constexpr int kLeaveMs = 3000;
+// A script may pour in lines faster than the link takes them: input is read
+// while fewer lines wait, and lines are said while the link's own queue is
+// short (its limit would end the link as a flood).
+constexpr size_t kMaxWaiting = 1000;
+constexpr size_t kMaxUnsent = 64 * 1024;
 
 class TMember {
 public:
@@ -54,6 +60,7 @@ public:
 
 private:
     void startCore();
+    void watchSends();
     void typed(const QString& text);
     void refuse(const std::string& why, const QString& line);
     void sayQueued();
@@ -64,6 +71,8 @@ private:
     // Check the state once the current event is handled: the core may be
     // inside a handler of its own now.
     void later() { FSettle.start(0); }
+    // Bytes said but not yet taken by the system, on the link or a seat.
+    size_t unsent() const;
 
     const TMemberOptions& FOptions;
     TConsoleView FView;
@@ -99,6 +108,15 @@ void TMember::startCore()
     FCore->Name = name;
 }
 
+void TMember::watchSends()
+{
+    // A queue that drains is a reason to say more.
+    auto drained = [this](TCustomWSocket*, uint16_t) { later(); };
+    FCore->CliWSocket->OnDataSent = drained;
+    for (int k = 1; k <= TChatCore::kSeats; ++k)
+        FCore->Cli(k).OnDataSent = drained;
+}
+
 void TMember::typed(const QString& text)
 {
     const std::u32string bad = sjis::unencodable(text);
@@ -116,6 +134,7 @@ void TMember::typed(const QString& text)
         return;
     }
     FQueue.push_back(std::move(line));
+    FInput.Pause(FQueue.size() >= kMaxWaiting);
     sayQueued();
 }
 
@@ -126,15 +145,24 @@ void TMember::refuse(const std::string& why, const QString& line)
 
 void TMember::sayQueued()
 {
-    while (!FQueue.empty() && FView.Talking() && !FLeaving) {
+    while (!FQueue.empty() && FView.Talking() && !FLeaving && unsent() < kMaxUnsent) {
         FView.Typed = std::move(FQueue.front());
         FQueue.pop_front();
         FCore->SendButtonClick();
     }
+    FInput.Pause(FQueue.size() >= kMaxWaiting);
     // Once joined (or waiting as the new hub), so that even nothing to say
     // is a join and a departure the others see, and tells whether it worked.
     if (FStopping && FQueue.empty() && (FView.Talking() || FView.WaitingAsHub()))
         leave();
+}
+
+size_t TMember::unsent() const
+{
+    size_t bytes = FCore->CliWSocket->SendQueueSize();
+    for (int k = 1; k <= TChatCore::kSeats; ++k)
+        bytes = std::max(bytes, FCore->Cli(k).SendQueueSize());
+    return bytes;
 }
 
 void TMember::stop()
@@ -212,6 +240,7 @@ void TMember::finish(int code, const std::string& why)
 int TMember::Run()
 {
     startCore();
+    watchSends();
     FInput.OnLine = [this](const QString& text) { typed(text); };
     FInput.OnTooLong = [this](const QString& start) { refuse(txt::kTooLongLine, start); };
     FInput.OnEnd = [this] { stop(); };
