@@ -1,6 +1,7 @@
 // Program start, and the only place that wires the program together: the
 // command line first (--help and --version need no display; --hub runs the
-// headless hub, before any GUI application object exists), then the
+// headless hub and --join the console member, before any GUI application
+// object exists), then the
 // single-instance guard (a second start asks the first to show itself and
 // ends before any window exists), then the main window (it becomes the main
 // window because it is created first), the desktop's parts connected to it,
@@ -20,6 +21,7 @@
 #include "justone.h"
 #include "logfile.h"
 #include "logspool.h"
+#include "memberrun.h"
 #include "mainwindow.h"
 #include "notifier.h"
 #include "signalwatch.h"
@@ -62,6 +64,14 @@ int main(int argc, char** argv)
         hub.logDir = line.logDir.toStdString();
         hub.quiet = line.quiet;
         return RunHub(argc, argv, hub);
+    }
+    if (line.join) {
+        TMemberOptions member;
+        member.place = TChatPlace::FromEnvironment();
+        member.target = line.joinAddress.toStdString();
+        member.nameGiven = line.nameGiven;
+        member.name = line.name.toStdString();
+        return RunMember(argc, argv, member);
     }
 
     GuardDisplayStart(arguments.value(0));

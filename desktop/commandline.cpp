@@ -52,11 +52,12 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
     parser.addOption(help);
     parser.addOption(version);
     const QCommandLineOption hub(QStringLiteral("hub"));
+    const QCommandLineOption join(QStringLiteral("join"), QString(), QStringLiteral("address"));
     const QCommandLineOption listenAddress(QStringLiteral("address"), QString(), QStringLiteral("address"));
     const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("port"));
     const QCommandLineOption logDir(QStringLiteral("log-dir"), QString(), QStringLiteral("folder"));
     const QCommandLineOption quiet(QStringLiteral("quiet"));
-    for (const QCommandLineOption& o : {hub, listenAddress, port, logDir, quiet})
+    for (const QCommandLineOption& o : {hub, join, listenAddress, port, logDir, quiet})
         parser.addOption(o);
     for (const char* o : kQtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(o), QString(), QStringLiteral("value")));
@@ -75,7 +76,7 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
     }
     if (parser.isSet(help)) {
         r.run = false;
-        QString usage = q(txt::kUsage).arg(name) + q(txt::kHubUsage).arg(name);
+        QString usage = q(txt::kUsage).arg(name) + q(txt::kHubUsage).arg(name) + q(txt::kJoinUsage).arg(name);
         r.out = usage.replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + QLatin1Char('\n');
         return r;
     }
@@ -95,12 +96,25 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
         return r;
     };
     r.hub = parser.isSet(hub);
+    r.join = parser.isSet(join);
+    r.nameGiven = parser.isSet(QStringLiteral("name"));
+    r.name = parser.value(QStringLiteral("name"));
     if (!r.hub) {
         for (const QCommandLineOption& o : {listenAddress, port, logDir, quiet})
             if (parser.isSet(o))
                 return refuse(txt::kHubOnlyOption, asTyped(arguments, o.names().first()));
+        if (!r.join)
+            return r;
+        // The one address is the option's; the member's name is its own.
+        r.joinAddress = parser.value(join);
+        if (!r.address.isEmpty())
+            return refuse(txt::kJoinNoAddress, r.address);
+        if (r.joinAddress.isEmpty())
+            return refuse(txt::kJoinNeedsAddress, asTyped(arguments, QStringLiteral("join")));
         return r;
     }
+    if (r.join)
+        return refuse(txt::kJoinNotWithHub, asTyped(arguments, QStringLiteral("join")));
     if (!r.address.isEmpty())
         return refuse(txt::kHubNoAddress, r.address);
     r.listenAddress = parser.value(listenAddress);
@@ -112,8 +126,6 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
     }
     if (!portOk)
         return refuse(txt::kBadPort, r.port);
-    r.nameGiven = parser.isSet(QStringLiteral("name"));
-    r.name = parser.value(QStringLiteral("name"));
     r.logDir = parser.value(logDir);
     r.quiet = parser.isSet(quiet);
     return r;

@@ -4,11 +4,13 @@
 //
 //   pelmora [-h | --help] [-v | --version] [ADDRESS]
 //   pelmora --hub [--address A] [--port P] [--name NICK] [--log-dir DIR] [--quiet]
+//   pelmora --join ADDRESS [--name NICK]
 //
 // ADDRESS is the instance to join at start-up; addresses after the first are
-// ignored. --hub runs the headless hub instead of the window (hub/hubrun.h);
+// ignored. --hub runs the headless hub instead of the window (headless/hubrun.h);
 // the other hub options need it (--name is also the window system's option,
-// passed on without --hub). The window system's own options (-platform
+// passed on without --hub or --join). --join runs the console member, a
+// member of the group at ADDRESS without a window (headless/memberrun.h). The window system's own options (-platform
 // NAME, -display NAME, -style NAME, ...) pass through to the application
 // object untouched.
 
@@ -23,6 +25,9 @@ struct TCommandLine {
     // Hub mode and its options (empty: not given).
     bool hub = false;
     QString listenAddress, port, logDir;
+    // Console member mode: the address to join (empty: not given).
+    bool join = false;
+    QString joinAddress;
     bool nameGiven = false;
     QString name;
     bool quiet = false;

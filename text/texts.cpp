@@ -9,6 +9,7 @@ namespace txt {
 #include "texts_ui.def"
 #include "texts_desktop.def"
 #include "texts_hub.def"
+#include "texts_member.def"
 #undef PELMORA_TEXT
 
 const std::vector<Entry>& all()
@@ -21,6 +22,7 @@ const std::vector<Entry>& all()
 #include "texts_ui.def"
 #include "texts_desktop.def"
 #include "texts_hub.def"
+#include "texts_member.def"
 #undef PELMORA_TEXT
     };
     return entries;

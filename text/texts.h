@@ -18,6 +18,7 @@ namespace txt {
 #include "texts_ui.def"
 #include "texts_desktop.def"
 #include "texts_hub.def"
+#include "texts_member.def"
 #undef PELMORA_TEXT
 
 struct Entry {

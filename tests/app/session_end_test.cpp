@@ -1,8 +1,8 @@
 // The end of a session and a crash, with the real program in child
 // processes on folders of their own: SIGKILL keeps the conversation (the
 // automatic log holds every line, the next start turns the spool into a log
-// byte for byte); SIGTERM ends as closing the window does: settings written,
-// no spool left.
+// byte for byte); SIGTERM, and SIGHUP when the session's terminal goes, end
+// as closing the window does: settings written, no spool left.
 #include "testkit.h"
 
 #include <QDate>
@@ -14,11 +14,13 @@
 #include <gtest/gtest.h>
 #include "qtprint.h"
 
+#include <csignal>
+
 namespace {
 
 constexpr const char* kAddr = "127.62.0.1";
 
-class SessionEnd : public ::testing::Test {
+class SessionEnd : public ::testing::TestWithParam<int> {
 protected:
     QString At(const QString& sub) const { return FRoot.path() + QLatin1Char('/') + sub; }
     static QByteArray Read(const QString& path)
@@ -64,7 +66,7 @@ protected:
     testkit::RawClient FPeer;
 };
 
-TEST_F(SessionEnd, KillKeepsEveryLineAndTermClosesCleanly)
+TEST_P(SessionEnd, KillKeepsEveryLineAndTheEndSignalClosesCleanly)
 {
     const QString conf = At(QStringLiteral("xdg_config_home/tovanit/pelmora.conf"));
     QSettings(conf, QSettings::IniFormat).setValue(QStringLiteral("log/Auto"), QStringLiteral("1"));
@@ -84,12 +86,14 @@ TEST_F(SessionEnd, KillKeepsEveryLineAndTermClosesCleanly)
     EXPECT_EQ(Holding(logs, QStringLiteral("*_*.log"), lines), spool);
     // The settings file goes; the end of the session writes it again.
     ASSERT_TRUE(QFile::remove(conf));
-    second.terminate();
+    ::kill(static_cast<pid_t>(second.processId()), GetParam());
     ASSERT_TRUE(second.waitForFinished(10000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(Read(conf).contains("Auto=1")) << Read(conf).toStdString();
     EXPECT_EQ(QDir(At(QStringLiteral("xdg_cache_home/pelmora"))).entryList({QStringLiteral("*.spool")}), QStringList());
 }
+
+INSTANTIATE_TEST_SUITE_P(TermAndHangup, SessionEnd, ::testing::Values(SIGTERM, SIGHUP));
 
 } // namespace

@@ -1,8 +1,10 @@
 #pragma once
-// `pelmora --hub` as a child process, started with no display variable and
-// no platform named, so it must run without any: its journal (standard
-// output, UTF-8) is collected while the test waits; stopping it by a signal
-// gives its exit code. Needs PELMORA_PATH, the program built beside the test.
+// The program without a window as a child process, started with no display
+// variable and no platform named, so it must run without any: `pelmora
+// --hub` (HeadlessHub) and `pelmora --join` (ConsoleMember). Its journal
+// (standard output, UTF-8) and errors are collected while the test waits;
+// stopping it by a signal, or waiting for its own end, gives its exit code.
+// Needs PELMORA_PATH, the program built beside the test.
 
 #include "testkit.h"
 
@@ -13,33 +15,30 @@
 
 namespace testkit {
 
-class HeadlessHub {
+class HeadlessChild {
 public:
     std::string journal; // standard output so far
     std::string errors;  // standard error so far
 
-    ~HeadlessHub() { Stop(SIGKILL); }
+    virtual ~HeadlessChild() { Stop(SIGKILL); }
 
-    // Starts it on addr:port as nick (UTF-8) with the extra arguments, and
-    // waits until it listens (its first journal line) or has ended.
-    bool Start(const std::string& addr, int port, const std::string& nick, const QStringList& extra = {})
+    // Starts the program with args, the environment's PELMORA_ and display
+    // variables replaced by env ("NAME=value").
+    bool Launch(const QStringList& args, const QStringList& env = {})
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
         for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PELMORA_ADDRESS", "PELMORA_PORT",
                               "PELMORA_HUB_NAME"})
-            env.remove(QLatin1String(v));
-        FProcess.setProcessEnvironment(env);
+            e.remove(QLatin1String(v));
+        for (const QString& v : env)
+            e.insert(v.section(QLatin1Char('='), 0, 0), v.section(QLatin1Char('='), 1));
+        FProcess.setProcessEnvironment(e);
         QObject::connect(&FProcess, &QProcess::readyReadStandardOutput,
                          [this] { journal += FProcess.readAllStandardOutput().toStdString(); });
         QObject::connect(&FProcess, &QProcess::readyReadStandardError,
                          [this] { errors += FProcess.readAllStandardError().toStdString(); });
-        FProcess.start(QStringLiteral(PELMORA_PATH),
-                       QStringList{QStringLiteral("--hub"), QStringLiteral("--address"), QString::fromStdString(addr),
-                                   QStringLiteral("--port"), QString::number(port), QStringLiteral("--name"),
-                                   QString::fromStdString(nick)} +
-                           extra);
-        return waitFor([&] { return !journal.empty() || FProcess.state() == QProcess::NotRunning; }, 10000) &&
-               FProcess.state() == QProcess::Running;
+        FProcess.start(QStringLiteral(PELMORA_PATH), args);
+        return FProcess.waitForStarted(10000);
     }
 
     // A journal line reads exactly text after its time stamp.
@@ -48,21 +47,52 @@ public:
         return waitFor([&] { return journal.find(" " + text + "\n") != std::string::npos; }, ms);
     }
 
-    // Sends signo and waits for the end: the exit code, -1 for a crash or
-    // a kill, -2 when it did not end.
-    int Stop(int signo = SIGTERM)
+    // Standard input: UTF-8 text, and its end.
+    void Type(const std::string& text) { FProcess.write(text.data(), qint64(text.size())); }
+    void EndInput() { FProcess.closeWriteChannel(); }
+
+    // Sends signo (0: none) and waits for the end: the exit code, -1 for a
+    // crash or a kill, -2 when it did not end.
+    int Stop(int signo = SIGTERM, int ms = 10000)
     {
         if (Running() && signo)
             ::kill(static_cast<pid_t>(FProcess.processId()), signo);
-        if (!waitFor([&] { return FProcess.state() == QProcess::NotRunning; }, 10000))
+        if (!waitFor([&] { return FProcess.state() == QProcess::NotRunning; }, ms))
             return -2;
         return FProcess.exitStatus() == QProcess::NormalExit ? FProcess.exitCode() : -1;
     }
 
     bool Running() const { return FProcess.state() == QProcess::Running; }
 
-private:
+protected:
     QProcess FProcess;
+};
+
+class HeadlessHub : public HeadlessChild {
+public:
+    // Starts it on addr:port as nick (UTF-8) with the extra arguments, and
+    // waits until it listens (its first journal line) or has ended.
+    bool Start(const std::string& addr, int port, const std::string& nick, const QStringList& extra = {})
+    {
+        return Launch(QStringList{QStringLiteral("--hub"), QStringLiteral("--address"), QString::fromStdString(addr),
+                                  QStringLiteral("--port"), QString::number(port), QStringLiteral("--name"),
+                                  QString::fromStdString(nick)} +
+                      extra) &&
+               waitFor([&] { return !journal.empty() || !Running(); }, 10000) && Running();
+    }
+};
+
+class ConsoleMember : public HeadlessChild {
+public:
+    // Starts `pelmora --join target --name nick` on addr:port; the test
+    // waits for what it expects to see.
+    bool Join(const std::string& addr, int port, const std::string& target, const std::string& nick)
+    {
+        return Launch({QStringLiteral("--join"), QString::fromStdString(target), QStringLiteral("--name"),
+                       QString::fromStdString(nick)},
+                      {QStringLiteral("PELMORA_ADDRESS=") + QString::fromStdString(addr),
+                       QStringLiteral("PELMORA_PORT=") + QString::number(port)});
+    }
 };
 
 } // namespace testkit

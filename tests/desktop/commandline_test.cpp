@@ -74,6 +74,7 @@ TEST(CommandLine, TheAddressAndTheWindowSystemsOptions)
         QStringList args;
         bool run;
         QString address;
+        QString join = QString();
     };
     const Row rows[] = {
         {{}, true, QString()},
@@ -82,11 +83,21 @@ TEST(CommandLine, TheAddressAndTheWindowSystemsOptions)
          QStringLiteral("host.lan")},
         {{QStringLiteral("--style=fusion"), QStringLiteral("-reverse")}, true, QString()},
         {{QStringLiteral("-x")}, false, QString()},
+        {{QStringLiteral("--join"), QStringLiteral("hub.example"), QStringLiteral("--name=build")}, true, QString(),
+         QStringLiteral("hub.example")},
+        {{QStringLiteral("--join=a"), QStringLiteral("b")}, false, QStringLiteral("b"), QStringLiteral("a")},
+        {{QStringLiteral("--join=a"), QStringLiteral("--hub")}, false, QString()},
+        {{QStringLiteral("--join=a"), QStringLiteral("--port=1")}, false, QString()},
+        {{QStringLiteral("--join=")}, false, QString()},
     };
     for (const Row& row : rows) {
         const TCommandLine c = TCommandLine::Parse(QStringList{QStringLiteral("/usr/bin/pelmora")} + row.args);
         EXPECT_EQ(c.run, row.run) << row.args.join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(c.address, row.address);
+        EXPECT_EQ(c.joinAddress, row.join);
+        if (c.run && c.join) {
+            EXPECT_EQ(c.name, QStringLiteral("build"));
+        }
     }
 }
 

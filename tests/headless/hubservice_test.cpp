@@ -1,6 +1,7 @@
 // pelmora --hub as a child process with no display, on 127.64.1.0/24: two
 // chat cores join it, talk through it and regroup when it is stopped; a
-// second hub on the same port ends at once; --quiet and the daily log.
+// second hub on the same port ends at once; --quiet and the daily log; the
+// end of the terminal ends it as SIGTERM does.
 #include "../chat/chattest.h"
 #include "hubrun.h"
 
@@ -87,4 +88,22 @@ TEST(HubService, OneHubPerPortAndQuietJournal)
     ASSERT_TRUE(first.Shows("A?[2Jさんが帰りました。またね。")) << first.journal;
     EXPECT_TRUE(first.Shows("A?[2Jがやってきました。 なかよくしてあげてね。", 0));
     EXPECT_EQ(first.journal.find("secret"), std::string::npos);
+}
+
+// SIGHUP (the terminal it ran in goes) ends the hub as SIGTERM does: seats
+// closed, log written, exit 0. A control byte in an all-ASCII line is masked
+// in the journal as in any other.
+TEST(HubService, HangupEndsItAsTermDoes)
+{
+    QTemporaryDir logs;
+    HeadlessHub hub;
+    ASSERT_TRUE(hub.Start("127.64.1.21", testPort(), "Hub", {QStringLiteral("--log-dir"), logs.path()})) << hub.errors;
+    RawClient a;
+    ASSERT_TRUE(a.Connect("127.64.1.21", testPort(), "127.64.1.22"));
+    a.Send("uA\n1A> \x1B[2Jbye\x07\r\n");
+    ASSERT_TRUE(hub.Shows("A> ?[2Jbye?")) << hub.journal;
+    EXPECT_EQ(hub.Stop(SIGHUP), 0);
+    EXPECT_TRUE(hub.Shows("終了します。", 0));
+    EXPECT_TRUE(a.WaitEof());
+    EXPECT_NE(theLog(logs.path()).find("\r\nA> \x1B[2Jbye\x07\r\n"), std::string::npos);
 }
