@@ -124,6 +124,8 @@ public:
     bool Initialized() const { return FInitialized; }
     // There is a group to talk to (the input box is on).
     bool Talking() const { return FTalking; }
+    // Where the regroup after a hub loss stands (None: no regroup).
+    TRegroup Regroup() const { return FRegroup; }
 
     // --- chat state -------------------------------------------------------
     bool rbServer = true;  // this instance seats callers (a hub)

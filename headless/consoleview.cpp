@@ -37,17 +37,16 @@ void TConsoleView::ShowRoster(const std::array<std::string, 9>& names, const std
     FRoster = names;
 }
 
-void TConsoleView::SetConnectEnabled(bool enabled)
+void TConsoleView::ShowConnectOffered(bool offered)
 {
-    FIdle = enabled;
+    FIdle = offered;
     if (OnState)
         OnState();
 }
 
-void TConsoleView::SetMessageEditEnabled(bool enabled)
+void TConsoleView::ShowTalking(bool talking)
 {
-    FTalking = enabled;
-    if (enabled) {
+    if (talking) {
         FWaiting = false;
         FReason.clear();
     }

@@ -6,10 +6,10 @@
 // turn in which it arrived. Every question is answered yes, as an instance
 // with nobody at the screen answers it; there is no connect dialog.
 //
-// It also keeps what the member needs to know of the chat's state: whether
-// one can talk (a hub or a link with names in the roster), whether a join
-// is under way, whether this instance waits as the new hub, and the texts
-// shown since the last join began (the reason when a join fails).
+// It also keeps what the member needs to know of what it was shown: whether
+// the connect command would be offered (neither a join nor a group), whether
+// this instance waits as the new hub, and the texts shown since the last
+// join began (the reason when a join fails).
 
 #include "hubview.h"
 
@@ -23,16 +23,13 @@ public:
 
     void ShowEvent(const TChatEvent& event) override;
     void ShowRoster(const std::array<std::string, 9>& names, const std::string& caption) override;
-    void SetConnectEnabled(bool enabled) override;
-    void SetMessageEditEnabled(bool enabled) override;
-    int AskQuestion(const std::string&) override { return 1; }
-    std::string MessageText() override { return Typed; }
-    void ClearMessageText() override { Typed.clear(); }
+    void ShowConnectOffered(bool offered) override;
+    void ShowTalking(bool talking) override;
+    TModalResult AskQuestion(const std::string&) override { return mrOk; }
 
     // End of the turn: the roster line, if one is due.
     void TurnEnded();
 
-    bool Talking() const { return FTalking; }
     // Neither a join nor a group: the connect command would be offered.
     bool Idle() const { return FIdle; }
     bool WaitingAsHub() const { return FWaiting; }
@@ -40,8 +37,6 @@ public:
     // talk (its last 2 KiB), UTF-8, as one line.
     const std::string& Reason() const { return FReason; }
 
-    // The line being said (CP932), for the chat core to take.
-    std::string Typed;
     // Told when the state above may have changed, from inside the core.
     std::function<void()> OnState;
 
@@ -50,7 +45,6 @@ private:
 
     std::array<std::string, 9> FRoster;
     bool FRosterDue = false;
-    bool FTalking = false;
     bool FIdle = true;
     bool FWaiting = false;
     std::string FReason;

@@ -32,10 +32,11 @@ std::string messageOf(const std::exception& e)
     return e.what();
 }
 
-// How long a member that has been in a group stays without a link before it
-// takes the group for gone: a regroup checks the lost hub for 2 s between
-// its calls of the candidate.
-constexpr int kGoneAfterMs = 3000;
+// How long a member that has been in a group stays alone (no link, no
+// regroup under way, not waiting as the new hub) before it takes the group
+// for gone: a grace for a step of the regroup that starts after an event
+// of its own (a link that came round to this instance's own listener).
+constexpr int kGoneAfterMs = 1000;
 // How long the hub has to close the link once this member has said its last.
 constexpr int kLeaveMs = 3000;
 // A script may pour in lines faster than the link takes them: input is read
@@ -145,15 +146,15 @@ void TMember::refuse(const std::string& why, const QString& line)
 
 void TMember::sayQueued()
 {
-    while (!FQueue.empty() && FView.Talking() && !FLeaving && unsent() < kMaxUnsent) {
-        FView.Typed = std::move(FQueue.front());
+    while (!FQueue.empty() && FCore->Talking() && !FLeaving && unsent() < kMaxUnsent) {
+        const std::string line = std::move(FQueue.front());
         FQueue.pop_front();
-        FCore->SendButtonClick();
+        FCore->Say(line);
     }
     FInput.Pause(FQueue.size() >= kMaxWaiting);
     // Once joined (or waiting as the new hub), so that even nothing to say
     // is a join and a departure the others see, and tells whether it worked.
-    if (FStopping && FQueue.empty() && (FView.Talking() || FView.WaitingAsHub()))
+    if (FStopping && FQueue.empty() && (FCore->Talking() || FView.WaitingAsHub()))
         leave();
 }
 
@@ -206,14 +207,15 @@ void TMember::settle(bool goneWaited)
     if (FExit >= 0)
         return;
     FView.TurnEnded();
-    if (FView.Talking()) {
+    if (FCore->Talking()) {
         FJoinedOnce = true;
         FGone.stop();
     }
     sayQueued();
-    if (FView.Talking() || FExit >= 0)
+    if (FCore->Talking() || FExit >= 0)
         return;
-    const bool alone = FView.Idle() && !FCore->Timer1Enabled() && !FView.WaitingAsHub();
+    const bool alone = FView.Idle() && !FCore->Timer1Enabled() && FCore->Regroup() == TChatCore::TRegroup::None &&
+                       !FView.WaitingAsHub();
     if (!alone) {
         FGone.stop();
         return;
