@@ -89,3 +89,25 @@ TEST(HubService, OneHubPerPortAndQuietJournal)
     EXPECT_TRUE(first.Shows("A?[2Jがやってきました。 なかよくしてあげてね。", 0));
     EXPECT_EQ(first.journal.find("secret"), std::string::npos);
 }
+
+TEST(HubService, AHangUpIgnoredAtStartStaysIgnored)
+{
+    // As nohup starts it: SIGHUP ignored, inherited across exec.
+    struct sigaction ignore {}, before {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGHUP, &ignore, &before);
+    HeadlessHub hub;
+    const bool started = hub.Start("127.64.1.21", testPort(), "Nohup");
+    ::sigaction(SIGHUP, &before, nullptr);
+    ASSERT_TRUE(started) << hub.errors;
+    // A caller answered: the hub's loop runs, its signal watch is set.
+    RawClient a, b;
+    ASSERT_TRUE(a.Connect("127.64.1.21", testPort(), "127.64.1.22"));
+    ASSERT_TRUE(a.SkipThrough("uNohup\n"));
+    hub.Signal(SIGHUP);
+    ASSERT_TRUE(b.Connect("127.64.1.21", testPort(), "127.64.1.23"));
+    EXPECT_TRUE(b.SkipThrough("uNohup\n"));
+    EXPECT_FALSE(hub.Shows("終了します。", 300));
+    EXPECT_TRUE(hub.Running());
+    EXPECT_EQ(hub.Stop(SIGTERM), 0);
+}
