@@ -63,6 +63,12 @@ int main(int argc, char** argv)
         hub.name = line.name.toStdString();
         hub.logDir = line.logDir.toStdString();
         hub.quiet = line.quiet;
+        hub.seatsPerAddress = line.seatsPerAddress;
+        hub.lineRate = line.lineRate;
+        for (const QString& e : line.deny)
+            hub.deny.push_back(e.toStdString());
+        for (const QString& e : line.allow)
+            hub.allow.push_back(e.toStdString());
         return RunHub(argc, argv, hub);
     }
     if (line.join) {

@@ -13,6 +13,8 @@
 #   bench/run.sh                         3 rounds, 64-byte lines
 #   ROUNDS=5 SIZE=200 bench/run.sh       other settings by environment
 #   PELMORA_BIN=/other/pelmora bench/run.sh   measure another build of the hub
+#   LINE_RATE=10 bench/run.sh            the hubs with their line rate on
+#                                        (default 0: off, as a flood needs)
 #   bench/run.sh --smoke [BUILD_DIR]     a tiny load, to prove it works
 #
 # Installs ngircd (Debian package) when it is missing, except for --smoke,
@@ -31,6 +33,9 @@ SIZE=${SIZE:-64}
 LINES=${LINES:-5000}
 WINDOW=${WINDOW:-100}
 SINGLE=${SINGLE:-20000}
+# The hubs' guards: the line rate off unless asked for, and no limit of
+# seats per address, since the nine clients all call from one address.
+LINE_RATE=${LINE_RATE:-0}
 if [ $smoke -eq 1 ]; then
   ROUNDS=1 LINES=200 SINGLE=200
 fi
@@ -109,8 +114,10 @@ EOF
 fi
 
 # --- the hub: the real program offscreen, settings and runtime files here ---
-mkdir -p "$work/home/config" "$work/home/runtime" "$work/home/logs"
+mkdir -p "$work/home/config/tovanit" "$work/home/runtime" "$work/home/logs"
 chmod 700 "$work/home/runtime"
+printf '[hub]\nLineRate=%s\nSeatsPerAddress=0\n' "$LINE_RATE" >"$work/home/config/tovanit/pelmora.conf"
+echo "hubs: line rate ${LINE_RATE} (0: off), seats per address unlimited"
 cp "${PELMORA_BIN:-$build/app/pelmora}" "$work/pelmora-bench"
 start_hub() {
   local t0 t1
@@ -142,7 +149,8 @@ echo "hub: start to listening ${start_ms} ms (median of ${starts[*]})"
 t0=$(date +%s%N)
 ( cd "$work/home/logs" && exec env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$work/home" \
     XDG_CONFIG_HOME="$work/home/config" \
-    "$work/pelmora-bench" --hub --address "$HEADLESS_ADDR" --port "$PORT" --name bench-hub ) \
+    "$work/pelmora-bench" --hub --address "$HEADLESS_ADDR" --port "$PORT" --name bench-hub \
+    --line-rate "$LINE_RATE" --seats-per-address 0 ) \
   >"$work/headless.log" 2>&1 &
 HEADLESS_PID=$!
 pids+=($HEADLESS_PID)

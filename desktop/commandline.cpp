@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "addressrules.h"
+
 #include "pelmora_version.h"
 #include "sjis.h"
 #include "texts.h"
@@ -57,7 +59,15 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
     const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("port"));
     const QCommandLineOption logDir(QStringLiteral("log-dir"), QString(), QStringLiteral("folder"));
     const QCommandLineOption quiet(QStringLiteral("quiet"));
-    for (const QCommandLineOption& o : {hub, join, listenAddress, port, logDir, quiet})
+    const QCommandLineOption seatsPerAddress(QStringLiteral("seats-per-address"), QString(), QStringLiteral("n"));
+    const QCommandLineOption lineRate(QStringLiteral("line-rate"), QString(), QStringLiteral("n"));
+    const QCommandLineOption deny(QStringLiteral("deny"), QString(), QStringLiteral("address"));
+    const QCommandLineOption allow(QStringLiteral("allow"), QString(), QStringLiteral("address"));
+    const std::initializer_list<QCommandLineOption> hubOptions = {listenAddress, port,     logDir, quiet,
+                                                                  seatsPerAddress, lineRate, deny,   allow};
+    parser.addOption(hub);
+    parser.addOption(join);
+    for (const QCommandLineOption& o : hubOptions)
         parser.addOption(o);
     for (const char* o : kQtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(o), QString(), QStringLiteral("value")));
@@ -100,7 +110,7 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
     r.nameGiven = parser.isSet(QStringLiteral("name"));
     r.name = parser.value(QStringLiteral("name"));
     if (!r.hub) {
-        for (const QCommandLineOption& o : {listenAddress, port, logDir, quiet})
+        for (const QCommandLineOption& o : hubOptions)
             if (parser.isSet(o))
                 return refuse(txt::kHubOnlyOption, asTyped(arguments, o.names().first()));
         if (!r.join)
@@ -128,6 +138,22 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
         return refuse(txt::kBadPort, r.port);
     r.logDir = parser.value(logDir);
     r.quiet = parser.isSet(quiet);
+    for (auto [option, value] : {std::pair{&seatsPerAddress, &r.seatsPerAddress}, {&lineRate, &r.lineRate}}) {
+        if (!parser.isSet(*option))
+            continue;
+        bool ok = false;
+        *value = parser.value(*option).toInt(&ok);
+        if (!ok || *value < 0)
+            return refuse(txt::kBadCount, parser.value(*option));
+    }
+    for (auto [option, list] : {std::pair{&deny, &r.deny}, {&allow, &r.allow}}) {
+        for (const QString& entry : parser.values(*option)) {
+            TAddressRange range;
+            if (!TAddressRange::Parse(entry.toStdString(), range))
+                return refuse(txt::kBadAddressRule, entry);
+            list->append(entry.trimmed());
+        }
+    }
     return r;
 }
 

@@ -5,6 +5,8 @@
 //   pelmora [-h | --help] [-v | --version] [ADDRESS]
 //   pelmora --hub [--address A] [--port P] [--name NICK] [--log-dir DIR] [--quiet]
 //   pelmora --join ADDRESS [--name NICK]
+//                 [--seats-per-address N] [--line-rate N] [--deny ADDR[/BITS]]...
+//                 [--allow ADDR[/BITS]]...
 //
 // ADDRESS is the instance to join at start-up; addresses after the first are
 // ignored. --hub runs the headless hub instead of the window (headless/hubrun.h);
@@ -31,6 +33,9 @@ struct TCommandLine {
     bool nameGiven = false;
     QString name;
     bool quiet = false;
+    int seatsPerAddress = -1; // -1: not given
+    int lineRate = -1;
+    QStringList deny, allow;  // each entry checked: ADDR or ADDR/BITS
     QString out; // for standard output
     QString err; // for standard error
 

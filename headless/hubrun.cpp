@@ -50,6 +50,36 @@ std::string HubNick(const THubOptions& o)
     return stored.isValid() ? sjis::encode(stored.toString()) : txt::kDefaultNick;
 }
 
+THubGuard HubGuard(const THubOptions& o)
+{
+    QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
+    auto count = [&s](int given, const char* key, int fallback) {
+        if (given >= 0)
+            return given;
+        bool ok = false;
+        const int stored = s.value(QLatin1String(key)).toInt(&ok);
+        return ok && stored >= 0 ? stored : fallback;
+    };
+    THubGuard g;
+    g.seatsPerAddress = count(o.seatsPerAddress, settingskeys::kHubSeatsPerAddress,
+                              THubGuard::kDefaultSeatsPerAddress);
+    g.lineRate = count(o.lineRate, settingskeys::kHubLineRate, THubGuard::kDefaultLineRate);
+    const bool listsGiven = !o.deny.empty() || !o.allow.empty();
+    auto entries = [&](const std::vector<std::string>& given, const char* key) {
+        if (listsGiven)
+            return given;
+        std::vector<std::string> stored;
+        for (const QString& e : s.value(QLatin1String(key)).toStringList())
+            stored.push_back(e.toStdString());
+        return stored;
+    };
+    for (const std::string& e : entries(o.deny, settingskeys::kHubDeny))
+        g.rules.Deny(e);
+    for (const std::string& e : entries(o.allow, settingskeys::kHubAllow))
+        g.rules.Allow(e);
+    return g;
+}
+
 int RunHub(int& argc, char** argv, const THubOptions& o)
 {
     // Qt's own poll loop rather than GLib's: the hub watches nothing but its

@@ -9,8 +9,10 @@
 // once with a message on standard error and kExitListenFailed.
 
 #include "chatplace.h"
+#include "hubguard.h"
 
 #include <string>
+#include <vector>
 
 struct THubOptions {
     TChatPlace place;   // PELMORA_ADDRESS / PELMORA_PORT, then --address / --port
@@ -18,6 +20,9 @@ struct THubOptions {
     std::string name;   // --name, UTF-8
     std::string logDir; // --log-dir; empty: no log
     bool quiet = false; // --quiet
+    int seatsPerAddress = -1; // --seats-per-address; -1: not given
+    int lineRate = -1;        // --line-rate; -1: not given
+    std::vector<std::string> deny, allow; // --deny, --allow (checked entries)
 };
 
 inline constexpr int kExitListenFailed = 3;
@@ -25,5 +30,11 @@ inline constexpr int kExitListenFailed = 3;
 // The hub's nick, CP932: --name, else PELMORA_HUB_NAME, else the window's
 // stored nick (settingskeys.h), else the default.
 std::string HubNick(const THubOptions& options);
+
+// The hub's guards: each option given, else the window's setting
+// (settingskeys.h: hub/SeatsPerAddress, hub/LineRate, hub/Deny, hub/Allow),
+// else the default. Deny and allow entries from the options replace those
+// of the settings; a stored entry that is not one is skipped.
+THubGuard HubGuard(const THubOptions& options);
 
 int RunHub(int& argc, char** argv, const THubOptions& options);

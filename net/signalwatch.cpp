@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +12,9 @@ namespace {
 
 int gPipe[2] = {-1, -1};
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+// Whether each of kSignals was ignored when the watch began, so the watch
+// neither catches it nor puts it back to the default afterwards.
+bool gIgnored[std::size(kSignals)] = {};
 
 void onSignal(int signal)
 {
@@ -32,16 +36,25 @@ TSignalWatch::TSignalWatch(QObject* parent) : QObject(parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int s : kSignals)
-        ::sigaction(s, &action, nullptr);
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+        // A hang-up ignored by whoever started us (nohup, a service
+        // manager) stays ignored: the program is meant to outlive its
+        // terminal. The others end the session however they were set.
+        struct sigaction before {};
+        ::sigaction(kSignals[i], nullptr, &before);
+        gIgnored[i] = kSignals[i] == SIGHUP && before.sa_handler == SIG_IGN;
+        if (!gIgnored[i])
+            ::sigaction(kSignals[i], &action, nullptr);
+    }
 }
 
 TSignalWatch::~TSignalWatch()
 {
     if (!FNotifier)
         return;
-    for (int s : kSignals)
-        std::signal(s, SIG_DFL);
+    for (size_t i = 0; i < std::size(kSignals); ++i)
+        if (!gIgnored[i])
+            std::signal(kSignals[i], SIG_DFL);
     delete FNotifier;
     ::close(gPipe[0]);
     ::close(gPipe[1]);

@@ -6,7 +6,8 @@
 // closing it does (settings written, spool removed, sockets closed), the
 // headless hub by closing its seats. The handler only writes a byte into a
 // socket pair; a notifier on the other end does the rest, so an idle program
-// is woken by nothing but the signal. One watch per process.
+// is woken by nothing but the signal. A SIGHUP that was ignored when the
+// watch began (nohup, a service manager) stays ignored. One watch per process.
 //
 // Usage:
 //   TSignalWatch watch;

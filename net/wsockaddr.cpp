@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fstream>
+#include <iterator>
 #include <netdb.h>
+#include <sstream>
 #include <sys/socket.h>
 #include <system_error>
 
@@ -321,7 +324,50 @@ bool WSocketSameConnection(TSocket accepted, TSocket outgoing)
         return false;
     if (aPeer.sin_port != oLocal.sin_port || aLocal.sin_port != oPeer.sin_port)
         return false;
-    if (oPeer.sin_addr.s_addr != aLocal.sin_addr.s_addr)
-        return true; // called elsewhere and translated back here: ports decide
-    return aPeer.sin_addr.s_addr == oLocal.sin_addr.s_addr;
+    const uint32_t from = aPeer.sin_addr.s_addr;
+    if (from == oLocal.sin_addr.s_addr)
+        return true;
+    if (oPeer.sin_addr.s_addr == aLocal.sin_addr.s_addr)
+        return false; // called the very address that accepted: from our own
+    // Called elsewhere and translated back here: the router that did it
+    // calls from the address that was called or from its side of our
+    // network (the gateway). A stranger whose port happens to match calls
+    // from neither.
+    if (from == oPeer.sin_addr.s_addr)
+        return true;
+    const uint32_t gateway = WSocketGatewayTo(oPeer.sin_addr.s_addr);
+    return gateway != 0 && from == gateway;
+}
+
+uint32_t WSocketGatewayTo(uint32_t addr, const std::string& routeTable)
+{
+    std::string table = routeTable;
+    if (table.empty()) {
+        std::ifstream in("/proc/net/route");
+        table.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // Lines: Iface Destination Gateway Flags RefCnt Use Metric Mask ...,
+    // the addresses as hexadecimal numbers of their bytes in memory order.
+    std::istringstream lines(table);
+    std::string line;
+    std::getline(lines, line); // the heading
+    uint32_t best = 0;
+    int bestBits = -1;
+    unsigned long bestMetric = 0;
+    while (std::getline(lines, line)) {
+        std::istringstream f(line);
+        std::string iface;
+        unsigned long dest = 0, gw = 0, flags = 0, refs = 0, use = 0, metric = 0, mask = 0;
+        if (!(f >> iface >> std::hex >> dest >> gw >> flags >> std::dec >> refs >> use >> metric >> std::hex >> mask))
+            continue;
+        if ((flags & 0x1) == 0 || (addr & mask) != dest) // RTF_UP
+            continue;
+        const int bits = __builtin_popcountl(mask);
+        if (bits > bestBits || (bits == bestBits && metric < bestMetric)) {
+            best = (flags & 0x2) != 0 ? static_cast<uint32_t>(gw) : 0; // RTF_GATEWAY
+            bestBits = bits;
+            bestMetric = metric;
+        }
+    }
+    return best;
 }

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QSocketNotifier>
+#include <QDeadlineTimer>
 #include <QTimer>
 
 #include <cerrno>
@@ -72,6 +73,8 @@ void TWSocketEndpoint::Select(TSocket socket, uint32_t generation, uint16_t mask
     FKind = kind;
     FCloseSeen = false;
     FPeerError = 0;
+    FReadHeld = false;
+    FReadWanted = false;
     if (socket == INVALID_SOCKET || mask == 0 || kind == kNone)
         return;
     FRead = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
@@ -105,6 +108,7 @@ void TWSocketEndpoint::Unwatch()
     FMask = 0;
     FKind = kNone;
     FPeerError = 0;
+    StopStallWatch();
 }
 
 void TWSocketEndpoint::PostSelect(TSocket socket, uint32_t generation, uint16_t events,
@@ -124,6 +128,10 @@ void TWSocketEndpoint::Raise(uint16_t events, uint16_t error)
 
 void TWSocketEndpoint::SetReadEnabled(bool on)
 {
+    if (on && FReadHeld) {
+        FReadWanted = true;
+        return;
+    }
     if (FRead && FRead->isEnabled() != on)
         FRead->setEnabled(on);
 }
@@ -147,6 +155,42 @@ void TWSocketEndpoint::ArmReadLater(int ms)
         if (generation == FGeneration)
             ArmRead();
     });
+}
+
+void TWSocketEndpoint::HoldRead(bool held)
+{
+    if (held == FReadHeld)
+        return;
+    if (held) {
+        FReadWanted = FRead && FRead->isEnabled();
+        SetReadEnabled(false);
+        FReadHeld = true;
+        return;
+    }
+    FReadHeld = false;
+    if (FReadWanted) {
+        FReadWanted = false;
+        SetReadEnabled(true);
+    }
+}
+
+void TWSocketEndpoint::WatchStall(int periodMs)
+{
+    if (!FStallTimer) {
+        FStallTimer = std::make_unique<QTimer>();
+        QObject::connect(FStallTimer.get(), &QTimer::timeout, this, [this] {
+            if (FOwner)
+                Guarded([this] { FOwner->StallTick(); });
+        });
+    }
+    if (!FStallTimer->isActive() || FStallTimer->interval() != periodMs)
+        FStallTimer->start(periodMs);
+}
+
+void TWSocketEndpoint::StopStallWatch()
+{
+    if (FStallTimer)
+        FStallTimer->stop();
 }
 
 void TWSocketEndpoint::ArmWrite()

@@ -26,6 +26,7 @@
 #include <vector>
 
 class QSocketNotifier;
+class QTimer;
 struct TLookupRequest;
 
 class TWSocketEndpoint : public QObject {
@@ -54,6 +55,12 @@ public:
     void ArmReadLater(int ms);
     // A send would have blocked: post a write notification once writable.
     void ArmWrite();
+    // While held, ArmRead only remembers that reading is wanted; releasing
+    // re-arms then.
+    void HoldRead(bool held);
+    // Call the owner's StallTick every periodMs until stopped.
+    void WatchStall(int periodMs);
+    void StopStallWatch();
 
     // The error that ended the watched connection (a reset), 0 if none. The
     // readiness probe consumed it from the socket; Receive reports it.
@@ -88,6 +95,9 @@ private:
     uint16_t FMask = 0;
     TKind FKind = kNone;
     bool FCloseSeen = false;
+    bool FReadHeld = false;
+    bool FReadWanted = false; // ArmRead came while held
+    std::unique_ptr<QTimer> FStallTimer;
     int FPeerError = 0;
     int FDepth = 0;
     // Select notifications posted and not yet handled.

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QtGlobal>
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 std::function<void(const std::exception&)> WSocketExceptionHandler =
@@ -115,6 +116,10 @@ void TCustomWSocket::NewHandle(TSocket socket)
     ReadLineFlag = false;
     ReadLineCount = 0;
     ReadLineReady = false;
+    FReadHeld = false;
+    FHeldEvents = 0;
+    FQueueAbove = false;
+    FStallWatching = false;
 }
 
 void TCustomWSocket::DropHandle()
@@ -124,6 +129,9 @@ void TCustomWSocket::DropHandle()
     FRearmPending = false;
     FWindowHandle->Unwatch();
     DiscardSendQueue();
+    FHeldEvents = 0;
+    FQueueAbove = false;
+    FStallWatching = false;
     ReadLineReady = false; // a line kept across a time-out ends with its connection
 }
 
@@ -142,6 +150,8 @@ void TCustomWSocket::AsyncSelect(uint16_t mask, int kind)
     }
     FRearmPending = false;
     FWindowHandle->Select(FHSocket, FGeneration, mask, static_cast<K::TKind>(kind));
+    if (FReadHeld)
+        FWindowHandle->HoldRead(true);
 }
 
 void TCustomWSocket::RearmIfWaiting()
@@ -169,6 +179,15 @@ void TCustomWSocket::WMASyncSelect(TSocket socket, uint32_t generation, uint16_t
         FWritePosted = false;
     if (FPaused)
         return;
+    if (FReadHeld && (events & (FD_READ | FD_CLOSE))) {
+        // Kept for the release, in their order: the close comes last anyway.
+        FHeldEvents |= events & (FD_READ | FD_CLOSE);
+        if (events & FD_CLOSE)
+            FHeldError = error;
+        events &= ~(FD_READ | FD_CLOSE);
+        if (events == 0)
+            return;
+    }
     // The bits are handled in this order; a handler that ends the connection
     // (or the object) ends the dispatch.
     const TSameConnection same{this, Alive(), socket, generation};
@@ -226,6 +245,9 @@ bool TCustomWSocket::handleWrite(uint16_t error, const TSameConnection& same)
     TryToSend();
     if (!same())
         return false;
+    queueLevelChanged();
+    if (!same())
+        return false;
     if (bAllSent && OnDataSent)
         OnDataSent(this, error);
     return true;
@@ -241,9 +263,23 @@ bool TCustomWSocket::handleAccept(uint16_t error, const TSameConnection&)
 
 void TCustomWSocket::handleClose(uint16_t error, const TSameConnection& same)
 {
+    const uint64_t consumed = FConsumed;
     ASyncReceive(error);
     if (!same())
         return;
+    int waiting = 0;
+    if ((FReadHeld || FConsumed != consumed) && ::ioctl(FHSocket, FIONREAD, &waiting) == 0 &&
+        waiting > 0) {
+        // Bytes still unread come before the close: on the next turn, or
+        // once reading resumes when the handler held it.
+        if (FReadHeld) {
+            FHeldEvents |= FD_CLOSE;
+            FHeldError = error;
+        } else {
+            FWindowHandle->PostSelect(FHSocket, FGeneration, FD_CLOSE, error);
+        }
+        return;
+    }
     if (ReadLineFlag) {
         ReadLineFlag = false;
         stopWait();

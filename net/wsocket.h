@@ -43,6 +43,15 @@
 // handler that reads nothing is not called again until something is read.
 //
 // SetLocalAddr binds outgoing connections to a local address (PELMORA_ADDRESS).
+//
+// Flow control for a relay: SetReadHeld(true) stops taking bytes in (no
+// data-available event, no close event; the kernel's buffer and then TCP's
+// window hold the peer back, so nothing is lost) until SetReadHeld(false).
+// SetSendWaterMarks makes OnSendQueueLevel report when the unsent bytes
+// pass the high mark and when they fall back to the low one, so a relay can
+// stop reading the connections that feed a slow reader. SetSendStallTimeout
+// ends a connection whose queued bytes have not moved for that long (a peer
+// that does not read), as the queue cap does.
 
 #include "waitctrl.h"
 #include "wsockbuf.h"
@@ -113,6 +122,9 @@ using TDnsLookupDone = std::function<void(TCustomWSocket* Sender, uint16_t Error
 using TChangeState =
     std::function<void(TCustomWSocket* Sender, TSocketState OldState, TSocketState NewState)>;
 using TNotifyEvent = std::function<void(TCustomWSocket* Sender)>;
+// Above: the unsent bytes passed the high-water mark; false: they fell back
+// to the low-water mark.
+using TSendQueueLevel = std::function<void(TCustomWSocket* Sender, bool Above)>;
 
 // A (seconds, microseconds) pair for the timer helpers.
 struct TTimeVal {
@@ -137,8 +149,14 @@ uint32_t WSocketResolveHost(const std::string& host);
 // very address that accepted, the addresses must match crosswise too; when
 // it called another address that led back here (a router's port forward
 // with hairpin NAT, which rewrites both addresses but keeps the ports), the
-// ports decide. False when either handle has no two ends (yet).
+// ports decide, and the accepted side's remote address must be one such a
+// router calls from: the address called, or the gateway this machine
+// reaches it through. False when either handle has no two ends (yet).
 bool WSocketSameConnection(TSocket accepted, TSocket outgoing);
+// The next hop (network byte order) of this machine's route to `addr`, 0
+// when the route is direct or unknown. `routeTable` is the text of the
+// kernel's IPv4 routing table (/proc/net/route); empty reads it.
+uint32_t WSocketGatewayTo(uint32_t addr, const std::string& routeTable = std::string());
 
 class TCustomWSocket;
 // Whether Send of `len` bytes on one of the n connected stream sockets
@@ -266,6 +284,20 @@ public:
     bool NoDelay() const;
     // Bytes still queued for sending.
     size_t SendQueueSize() const;
+    // Take no bytes in while held (see the top of this file). Every new
+    // connection (Connect, Dup) starts unheld.
+    void SetReadHeld(bool held);
+    bool ReadHeld() const { return FReadHeld; }
+    // OnSendQueueLevel(true) when the unsent bytes pass high, (false) when
+    // they are back at low or below (0, 0: never). A connection that ends
+    // while above raises no "false".
+    void SetSendWaterMarks(size_t high, size_t low);
+    bool SendQueueAbove() const { return FQueueAbove; }
+    // End the connection when queued bytes have not moved for ms (0: never).
+    void SetSendStallTimeout(int ms);
+    int SendStallTimeout() const { return FStallMs; }
+    // Called by the endpoint's stall watch while bytes are queued.
+    void StallTick();
     // Blocks in the send queue (for tests of the block split).
     const std::deque<std::unique_ptr<TBuffer>>& SendBlocks() const { return FBufList; }
 
@@ -278,6 +310,7 @@ public:
     TChangeState OnChangeState;
     TNotifyEvent OnLineTooLong;
     TDnsLookupDone OnDnsLookupDone;
+    TSendQueueLevel OnSendQueueLevel;
 
     // ---- notification entry points (called by the endpoint) -------------
     // A socket notification for handle `socket` of generation `generation`.
@@ -415,6 +448,21 @@ protected:
     uint64_t FConsumed = 0; // reads that took something (an empty datagram too)
     bool FDrained = false;  // the last Receive got less than it asked for
     bool FWritePosted = false; // a write notification from Send is on its way
+    bool FReadHeld = false;
+    uint16_t FHeldEvents = 0; // read-side notifications that came while held
+    uint16_t FHeldError = 0;
+    size_t FHighWater = 0;
+    size_t FLowWater = 0;
+    bool FQueueAbove = false;
+    int FStallMs = 0;
+    uint64_t FBytesOut = 0;    // bytes the kernel has taken; the stall watch's measure
+    uint64_t FStallMark = 0;   // FBytesOut at the last move seen
+    int64_t FStallSince = 0;   // when it last moved (ms, monotonic)
+    bool FStallWatching = false;
+    // Queue-level bookkeeping after bytes were queued or sent.
+    void queueLevelChanged();
+    // Re-post what came while reading was held.
+    void releaseHeldEvents();
     std::shared_ptr<bool> FAlive;
 };
 

@@ -104,7 +104,7 @@ bool TCustomWSocket::ASyncReceive(uint16_t error)
         }
         if (alive.expired())
             return false;
-        if (FHSocket != socket || FGeneration != generation || FLastError != 0)
+        if (FHSocket != socket || FGeneration != generation || FLastError != 0 || FReadHeld)
             break;
         // A turn that read nothing would repeat for ever; and a peer that
         // sends faster than we read must not keep the loop to itself: the

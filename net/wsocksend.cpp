@@ -38,6 +38,7 @@ int TCustomWSocket::Send(const void* data, int len)
         if (closedUnder())
             return len; // the send met a reset and closed the connection
         if (n > 0) {
+            FBytesOut += static_cast<uint64_t>(n);
             p += n;
             remaining -= n;
         }
@@ -76,6 +77,9 @@ int TCustomWSocket::Send(const void* data, int len)
         Abort();
         return len;
     }
+    queueLevelChanged();
+    if (closedUnder())
+        return len;
     if (bAllSent)
         postDataSent();
     return len;
@@ -120,6 +124,7 @@ void TCustomWSocket::TryToSend()
             return;
         block->Remove(n);
         FQueued -= static_cast<size_t>(n);
+        FBytesOut += static_cast<uint64_t>(n);
         if (n < len) {
             FWindowHandle->ArmWrite(); // the socket is full
             return;

@@ -62,6 +62,12 @@ public:
         return FProcess.exitStatus() == QProcess::NormalExit ? FProcess.exitCode() : -1;
     }
 
+    void Signal(int signo)
+    {
+        if (Running())
+            ::kill(static_cast<pid_t>(FProcess.processId()), signo);
+    }
+
     bool Running() const { return FProcess.state() == QProcess::Running; }
 
 protected:

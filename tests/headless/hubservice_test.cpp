@@ -107,3 +107,25 @@ TEST(HubService, HangupEndsItAsTermDoes)
     EXPECT_TRUE(a.WaitEof());
     EXPECT_NE(theLog(logs.path()).find("\r\nA> \x1B[2Jbye\x07\r\n"), std::string::npos);
 }
+
+TEST(HubService, AHangUpIgnoredAtStartStaysIgnored)
+{
+    // As nohup starts it: SIGHUP ignored, inherited across exec.
+    struct sigaction ignore {}, before {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGHUP, &ignore, &before);
+    HeadlessHub hub;
+    const bool started = hub.Start("127.64.1.31", testPort(), "Nohup");
+    ::sigaction(SIGHUP, &before, nullptr);
+    ASSERT_TRUE(started) << hub.errors;
+    // A caller answered: the hub's loop runs, its signal watch is set.
+    RawClient a, b;
+    ASSERT_TRUE(a.Connect("127.64.1.31", testPort(), "127.64.1.32"));
+    ASSERT_TRUE(a.SkipThrough("uNohup\n"));
+    hub.Signal(SIGHUP);
+    ASSERT_TRUE(b.Connect("127.64.1.31", testPort(), "127.64.1.33"));
+    EXPECT_TRUE(b.SkipThrough("uNohup\n"));
+    EXPECT_FALSE(hub.Shows("終了します。", 300));
+    EXPECT_TRUE(hub.Running());
+    EXPECT_EQ(hub.Stop(SIGTERM), 0);
+}
