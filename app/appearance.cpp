@@ -27,10 +27,10 @@ void paintBubbles(QPainter& p, const QRectF& r)
         p.setBrush(fill);
         p.drawPath(path);
     };
-    bubble(QRectF(r.x() + w * 0.05, r.y() + h * 0.08, w * 0.62, h * 0.45),
-           QPointF(r.x() + w * 0.18, r.y() + h * 0.66), QColor(255, 236, 150));
-    bubble(QRectF(r.x() + w * 0.33, r.y() + h * 0.38, w * 0.62, h * 0.42),
-           QPointF(r.x() + w * 0.82, r.y() + h * 0.95), QColor(255, 190, 210));
+    bubble(QRectF(r.x() + w * 0.05, r.y() + h * 0.08, w * 0.62, h * 0.45), QPointF(r.x() + w * 0.18, r.y() + h * 0.66),
+           QColor(255, 236, 150));
+    bubble(QRectF(r.x() + w * 0.33, r.y() + h * 0.38, w * 0.62, h * 0.42), QPointF(r.x() + w * 0.82, r.y() + h * 0.95),
+           QColor(255, 190, 210));
 }
 
 } // namespace

@@ -36,8 +36,8 @@ QString THelpViewer::HelpFile()
     // The user's own data folder (where the logs go) comes first among the
     // desktop's data folders: take the one that holds the help.
     if (!QFileInfo::exists(folder + help))
-        for (const QString& f : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("pelmora"),
-                                                          QStandardPaths::LocateDirectory))
+        for (const QString& f : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                                          QStringLiteral("pelmora"), QStandardPaths::LocateDirectory))
             if (QFileInfo::exists(f + help)) {
                 folder = f;
                 break;

@@ -14,10 +14,9 @@ namespace {
 
 // Characters of the newer standards whose everyday form CP932 does hold.
 const std::map<char32_t, char32_t> kVariants = {
-    {U'鷗', U'鴎'}, {U'\U00020BB7', U'吉'}, {U'剝', U'剥'}, {U'頰', U'頬'}, {U'塡', U'填'},
-    {U'俱', U'倶'}, {U'屛', U'屏'}, {U'搔', U'掻'}, {U'摑', U'掴'}, {U'潑', U'溌'},
-    {U'瘦', U'痩'}, {U'醬', U'醤'}, {U'繫', U'繋'}, {U'蟬', U'蝉'}, {U'姸', U'妍'},
-    {U'幷', U'并'}, {U'𠮟', U'叱'}, {U'﨑', U'崎'},
+    {U'鷗', U'鴎'}, {U'\U00020BB7', U'吉'}, {U'剝', U'剥'}, {U'頰', U'頬'}, {U'塡', U'填'}, {U'俱', U'倶'},
+    {U'屛', U'屏'}, {U'搔', U'掻'},         {U'摑', U'掴'}, {U'潑', U'溌'}, {U'瘦', U'痩'}, {U'醬', U'醤'},
+    {U'繫', U'繋'}, {U'蟬', U'蝉'},         {U'姸', U'妍'}, {U'幷', U'并'}, {U'𠮟', U'叱'}, {U'﨑', U'崎'},
 };
 
 QString fromCodePoint(char32_t c)

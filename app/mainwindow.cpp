@@ -121,7 +121,8 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
             K5->setEnabled(false);
     });
     connect(Conversation, &TConversation::SpoolTrouble, this, [this](const std::string& reason) {
-        showFileTrouble(FSpoolNote, reason.empty() ? QString() : sjis::decode(txt::kSpoolFailing).arg(sjis::decode(reason)));
+        showFileTrouble(FSpoolNote,
+                        reason.empty() ? QString() : sjis::decode(txt::kSpoolFailing).arg(sjis::decode(reason)));
     });
     connect(Conversation, &TConversation::AutoLogTrouble, this, [this](const std::string& reason) {
         showFileTrouble(FAutoLogNote, reason.empty() ? QString() : sjis::decode(txt::kAutoLogFailed + reason));
@@ -294,7 +295,8 @@ void TTWSChatForm::buildMenu()
         a->setShortcut(key);
         a->setShortcutContext(Qt::WindowShortcut);
         if (handler)
-            connect(a, &QAction::triggered, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+            connect(a, &QAction::triggered, this,
+                    [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
         return a;
     };
 
@@ -627,11 +629,11 @@ bool TTWSChatForm::eventFilter(QObject* watched, QEvent* event)
             }
         }
     }
-    if (watched == MessageEdit && event->type() == QEvent::KeyPress
-        && DisplayMemo->ScrollKey(static_cast<QKeyEvent*>(event)))
+    if (watched == MessageEdit && event->type() == QEvent::KeyPress &&
+        DisplayMemo->ScrollKey(static_cast<QKeyEvent*>(event)))
         return true;
-    if (watched == MessageEdit && event->type() == QEvent::Wheel
-        && (static_cast<QWheelEvent*>(event)->modifiers() & Qt::ControlModifier)) {
+    if (watched == MessageEdit && event->type() == QEvent::Wheel &&
+        (static_cast<QWheelEvent*>(event)->modifiers() & Qt::ControlModifier)) {
         // The pane turns Ctrl+wheel into zoom steps for both.
         QCoreApplication::sendEvent(DisplayMemo->viewport(), event);
         return true;

@@ -133,8 +133,8 @@ public:
     QAction *K8 = nullptr, *K9 = nullptr, *KIP1 = nullptr, *K5 = nullptr;
     QMenu* K7 = nullptr; // "設定"
     QAction* K4 = nullptr;
-    QAction* TimesAction = nullptr; // "時刻を表示", checkable, under K7
-    QAction* NotifyAction = nullptr; // "新しい発言を通知する", checkable, under K7
+    QAction* TimesAction = nullptr;   // "時刻を表示", checkable, under K7
+    QAction* NotifyAction = nullptr;  // "新しい発言を通知する", checkable, under K7
     QAction* AutoLogAction = nullptr; // "会話を自動で保存", checkable, under K7
 
     // Event handlers under their names.
@@ -173,12 +173,12 @@ private:
     // The other controls and menu items under their names.
     QLabel* NameLabel = nullptr; // the invisible "Name" label
     QLabel* NextIP = nullptr;
-    QWidget* Panel3 = nullptr; // the input row's right-hand part
+    QWidget* Panel3 = nullptr;                    // the input row's right-hand part
     QWidget *Panel4 = nullptr, *Panel5 = nullptr; // beside the conversation pane
-    QAction *N1 = nullptr, *K6 = nullptr; // under K1: the separator, "終了"
-    QAction* FindAction = nullptr;  // "検索..." (Ctrl+F), under K1
-    QAction* AutoRejoinAction = nullptr; // "自動でつなぎ直す", checkable, under K7
-    QMenu* K2 = nullptr; // "ヘルプ "
+    QAction *N1 = nullptr, *K6 = nullptr;         // under K1: the separator, "終了"
+    QAction* FindAction = nullptr;                // "検索..." (Ctrl+F), under K1
+    QAction* AutoRejoinAction = nullptr;          // "自動でつなぎ直す", checkable, under K7
+    QMenu* K2 = nullptr;                          // "ヘルプ "
     QAction *K10 = nullptr, *K3 = nullptr;
     TSirSock* SirSock1 = nullptr;
 
@@ -214,8 +214,8 @@ private:
     QShortcut* FReplaceKey = nullptr;
     QString FUnsendableNote;
     QString FListenPort;
-    bool FReading = false;         // FormCreate applies the stored settings
-    bool FEnding = false;          // EndSession: close without asking
+    bool FReading = false; // FormCreate applies the stored settings
+    bool FEnding = false;  // EndSession: close without asking
     bool FSettingsFailSaid = false;
     QString FSpoolNote, FAutoLogNote; // the notes shown for them, while shown
     QStringList FRecent;

@@ -99,9 +99,15 @@ void TTWSChatForm::K4Click()
     }
 }
 
-void TTWSChatForm::K8Click() { Chat->K8Click(); }
+void TTWSChatForm::K8Click()
+{
+    Chat->K8Click();
+}
 
-void TTWSChatForm::K9Click() { Chat->K9Click(); }
+void TTWSChatForm::K9Click()
+{
+    Chat->K9Click();
+}
 
 void TTWSChatForm::Label2Click()
 {

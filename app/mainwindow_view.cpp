@@ -8,7 +8,6 @@
 #include "sjis.h"
 #include "errorbox.h"
 
-
 void TTWSChatForm::ShowRoster(const std::array<std::string, 9>& names, const std::string& caption)
 {
     // Named participants in label order from 84 pixels, 12 apart; free
@@ -37,9 +36,15 @@ void TTWSChatForm::ShowConnectOffered(bool offered)
     K9->setEnabled(!offered);
 }
 
-void TTWSChatForm::ShowTalking(bool talking) { SetMessageEditEnabled(talking); }
+void TTWSChatForm::ShowTalking(bool talking)
+{
+    SetMessageEditEnabled(talking);
+}
 
-void TTWSChatForm::ShowFirstSeatTaken() { FocusMessageEdit(); }
+void TTWSChatForm::ShowFirstSeatTaken()
+{
+    FocusMessageEdit();
+}
 
 void TTWSChatForm::SetMessageEditEnabled(bool enabled)
 {
@@ -103,7 +108,10 @@ TModalResult TTWSChatForm::RunConnectDialog(std::string& target)
     return result;
 }
 
-std::string TTWSChatForm::MessageText() { return sjis::encode(MessageEdit->text()); }
+std::string TTWSChatForm::MessageText()
+{
+    return sjis::encode(MessageEdit->text());
+}
 
 void TTWSChatForm::ShowEvent(const TChatEvent& event)
 {

@@ -24,8 +24,8 @@ TWindowSettings TWindowSettings::Read()
     TWindowSettings r;
     QSettings s(QLatin1String(settingskeys::kOrganisation), QLatin1String(settingskeys::kApplication));
     s.beginGroup(QStringLiteral("position"));
-    r.bounds = QRect(readNumber(s, "Left", 100), readNumber(s, "Top", 100),
-                     readNumber(s, "Width", 490), readNumber(s, "Height", 369));
+    r.bounds = QRect(readNumber(s, "Left", 100), readNumber(s, "Top", 100), readNumber(s, "Width", 490),
+                     readNumber(s, "Height", 369));
     s.endGroup();
     const QVariant name = s.value(QLatin1String(settingskeys::kUserName));
     r.name = name.isValid() ? sjis::encode(name.toString()) : txt::kDefaultNick;

@@ -48,8 +48,7 @@ int64_t nowNs()
 
 [[noreturn]] void die(const std::string& what)
 {
-    std::fprintf(stderr, "loadgen: %s%s%s\n", what.c_str(), errno ? ": " : "",
-                 errno ? std::strerror(errno) : "");
+    std::fprintf(stderr, "loadgen: %s%s%s\n", what.c_str(), errno ? ": " : "", errno ? std::strerror(errno) : "");
     std::exit(1);
 }
 
@@ -70,10 +69,10 @@ struct Options {
 struct Client {
     int fd = -1;
     int id = 0;
-    std::string in;     // bytes not yet cut into lines
-    std::string out;    // bytes not yet taken by the kernel
-    long sent = 0;      // lines sent
-    long names = 0;     // pelmora: name lines received; irc: JOINs seen
+    std::string in;  // bytes not yet cut into lines
+    std::string out; // bytes not yet taken by the kernel
+    long sent = 0;   // lines sent
+    long names = 0;  // pelmora: name lines received; irc: JOINs seen
     bool welcomed = false;
 };
 
@@ -129,8 +128,7 @@ struct Run {
     std::string line(int sender, long seq)
     {
         char head[64];
-        int h = std::snprintf(head, sizeof head, "@%d %ld %lld ", sender, seq,
-                              static_cast<long long>(nowNs()));
+        int h = std::snprintf(head, sizeof head, "@%d %ld %lld ", sender, seq, static_cast<long long>(nowNs()));
         std::string payload(head, size_t(h));
         int overhead = o.proto == "irc" ? int(std::strlen("PRIVMSG #bench :\r\n")) : 3;
         int pad = o.size - overhead - h;
@@ -167,8 +165,7 @@ struct Run {
         int sender = 0;
         long seq = 0;
         long long ts = 0;
-        if (std::sscanf(at, "@%d %ld %lld", &sender, &seq, &ts) != 3 || sender < 0 ||
-            sender >= o.clients)
+        if (std::sscanf(at, "@%d %ld %lld", &sender, &seq, &ts) != 3 || sender < 0 || sender >= o.clients)
             return;
         lat.push_back(nowNs() - ts);
         ++deliveredFrom[size_t(sender)];
@@ -281,10 +278,7 @@ struct Run {
             poll(10);
     }
 
-    long inFlight(int s) const
-    {
-        return c[size_t(s)].sent - deliveredFrom[size_t(s)] / (o.clients - 1);
-    }
+    long inFlight(int s) const { return c[size_t(s)].sent - deliveredFrom[size_t(s)] / (o.clients - 1); }
 
     void flood()
     {
@@ -393,26 +387,36 @@ int main(int argc, char** argv)
             return argv[++i];
         };
         if (a == "--probe" && i + 2 < argc)
-            return probe(argv[i + 1], std::atoi(argv[i + 2]),
-                         i + 3 < argc && std::string(argv[i + 3]) == "--realtime");
-        if (a == "--proto") o.proto = next();
-        else if (a == "--host") o.host = next();
-        else if (a == "--port") o.port = std::stoi(next());
-        else if (a == "--clients") o.clients = std::stoi(next());
-        else if (a == "--size") o.size = std::stoi(next());
-        else if (a == "--mode") o.mode = next();
-        else if (a == "--lines") o.lines = std::stol(next());
-        else if (a == "--window") o.window = std::stoi(next());
-        else if (a == "--pid") o.pid = std::stoi(next());
-        else if (a == "--block-log") o.blockLog = next();
-        else if (a == "--timeout") o.timeout = std::stoi(next());
+            return probe(argv[i + 1], std::atoi(argv[i + 2]), i + 3 < argc && std::string(argv[i + 3]) == "--realtime");
+        if (a == "--proto")
+            o.proto = next();
+        else if (a == "--host")
+            o.host = next();
+        else if (a == "--port")
+            o.port = std::stoi(next());
+        else if (a == "--clients")
+            o.clients = std::stoi(next());
+        else if (a == "--size")
+            o.size = std::stoi(next());
+        else if (a == "--mode")
+            o.mode = next();
+        else if (a == "--lines")
+            o.lines = std::stol(next());
+        else if (a == "--window")
+            o.window = std::stoi(next());
+        else if (a == "--pid")
+            o.pid = std::stoi(next());
+        else if (a == "--block-log")
+            o.blockLog = next();
+        else if (a == "--timeout")
+            o.timeout = std::stoi(next());
         else {
             errno = 0;
             die("unknown option " + a);
         }
     }
-    if (o.clients < 2 || o.size < 40 || o.size > 1000 || o.window < 1 ||
-        (o.proto != "pelmora" && o.proto != "irc") || (o.mode != "flood" && o.mode != "single")) {
+    if (o.clients < 2 || o.size < 40 || o.size > 1000 || o.window < 1 || (o.proto != "pelmora" && o.proto != "irc") ||
+        (o.mode != "flood" && o.mode != "single")) {
         errno = 0;
         die("bad options (clients >= 2, 40 <= size <= 1000, window >= 1)");
     }
@@ -440,8 +444,7 @@ int main(int argc, char** argv)
     double secs = double(t1 - t0) / 1e9;
     std::printf("mode=%s proto=%s deliveries=%ld seconds=%.3f per_s=%.0f p50_us=%.1f "
                 "p99_us=%.1f max_us=%.1f",
-                o.mode.c_str(), o.proto.c_str(), r.deliveries, secs,
-                double(r.deliveries) / secs, pct(0.50), pct(0.99),
+                o.mode.c_str(), o.proto.c_str(), r.deliveries, secs, double(r.deliveries) / secs, pct(0.50), pct(0.99),
                 r.lat.empty() ? 0.0 : double(r.lat.back()) / 1000.0);
     if (cpu0 >= 0 && cpu1 >= 0)
         std::printf(" cpu_ms=%ld cpu_ns_per_delivery=%.1f", cpu1 - cpu0,

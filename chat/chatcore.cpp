@@ -29,10 +29,7 @@ void oneShot(QTimer& timer, int ms, std::function<void()> tick)
 } // namespace
 
 TChatCore::TChatCore(TChatView* view, std::string listenAddr, std::string port, std::string ownAddr)
-    : FView(view),
-      FListenAddr(std::move(listenAddr)),
-      FPort(std::move(port)),
-      FOwnAddr(std::move(ownAddr))
+    : FView(view), FListenAddr(std::move(listenAddr)), FPort(std::move(port)), FOwnAddr(std::move(ownAddr))
 {
     SrvWSocket = std::make_unique<TWSocket>();
     TmpWSocket = std::make_unique<TWSocket>();

@@ -80,8 +80,8 @@ public:
     // announced next candidate is this instance. When listenAddr is a
     // specific address (not 0.0.0.0), outgoing connections are bound to it
     // too, so a hub sees this instance under that address.
-    explicit TChatCore(TChatView* view, std::string listenAddr = "0.0.0.0",
-                       std::string port = "2200", std::string ownAddr = std::string());
+    explicit TChatCore(TChatView* view, std::string listenAddr = "0.0.0.0", std::string port = "2200",
+                       std::string ownAddr = std::string());
     ~TChatCore();
     TChatCore(const TChatCore&) = delete;
     TChatCore& operator=(const TChatCore&) = delete;
@@ -128,24 +128,24 @@ public:
     TRegroup Regroup() const { return FRegroup; }
 
     // --- chat state -------------------------------------------------------
-    bool rbServer = true;  // this instance seats callers (a hub)
-    int nuser = 0;         // names in the roster, counted by NameList
-    int Nextnumber = 0;    // seat of the next candidate (hub)
-    std::string NextIPd;   // address of the next candidate as chosen (hub)
-    std::string NextName;  // nick of the next candidate
-    bool ChangeIP = false; // a redirect was accepted
+    bool rbServer = true;    // this instance seats callers (a hub)
+    int nuser = 0;           // names in the roster, counted by NameList
+    int Nextnumber = 0;      // seat of the next candidate (hub)
+    std::string NextIPd;     // address of the next candidate as chosen (hub)
+    std::string NextName;    // nick of the next candidate
+    bool ChangeIP = false;   // a redirect was accepted
     bool NextServer = false; // a next-candidate address was announced
-    int DT = 0;            // reconnect timer ticks
-    std::string Name;      // own nick name
-    std::string IPName;    // the target of the peer link
-    std::string NextIP;    // the announced next-candidate address
+    int DT = 0;              // reconnect timer ticks
+    std::string Name;        // own nick name
+    std::string IPName;      // the target of the peer link
+    std::string NextIP;      // the announced next-candidate address
     // The roster, lbName1..lbName9 captions: the names of the nine places.
     std::array<std::string, kSeats> lbName() const;
 
     // --- sockets ----------------------------------------------------------
-    std::unique_ptr<TWSocket> SrvWSocket;  // listener
-    std::unique_ptr<TWSocket> TmpWSocket;  // answers callers not seated
-    std::unique_ptr<TWSocket> CliWSocket;  // the peer link
+    std::unique_ptr<TWSocket> SrvWSocket; // listener
+    std::unique_ptr<TWSocket> TmpWSocket; // answers callers not seated
+    std::unique_ptr<TWSocket> CliWSocket; // the peer link
     // Seat k, 1..9: its socket Cli1WSocket..Cli9WSocket and the rest (seat.h).
     TSeat& Seat(int k) { return FSeats[k - 1]; }
     const TSeat& Seat(int k) const { return FSeats[k - 1]; }
@@ -233,8 +233,8 @@ private:
     bool FInitialized = false;
     bool FTalking = false;
     QTimer FTimer1;
-    TLineBuffer RcvBuf;                 // the peer link
-    std::array<TSeat, kSeats> FSeats;   // seats 1..9 at [0..8]
+    TLineBuffer RcvBuf;               // the peer link
+    std::array<TSeat, kSeats> FSeats; // seats 1..9 at [0..8]
     TLink FLink = TLink::Down;
     // Regrouping after a hub loss. Each member notices a silent loss on its
     // own clock, so the candidate may still be a peer of the lost hub when

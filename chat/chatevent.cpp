@@ -44,14 +44,10 @@ const std::string& TextAfterNick(TChatEvent::TKind kind)
 {
     static const std::string none;
     switch (kind) {
-    case TChatEvent::TKind::Arrival:
-        return txt::kArrived;
-    case TChatEvent::TKind::SeatLeft:
-        return txt::kHubLeft;
-    case TChatEvent::TKind::PeerLeft:
-        return txt::kPeerLeft;
-    default:
-        return none;
+    case TChatEvent::TKind::Arrival: return txt::kArrived;
+    case TChatEvent::TKind::SeatLeft: return txt::kHubLeft;
+    case TChatEvent::TKind::PeerLeft: return txt::kPeerLeft;
+    default: return none;
     }
 }
 

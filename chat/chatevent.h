@@ -14,11 +14,11 @@
 
 struct TChatEvent {
     enum class TKind {
-        Line,      // a chat line: "nick> text", relayed, received or one's own
-        Arrival,   // somebody joined the group (hub or peer side)
-        SeatLeft,  // a hub saw one of its seats leave
-        PeerLeft,  // a peer was told by its hub that somebody left
-        Note,      // the program's own note (looking for, disconnected, ...)
+        Line,     // a chat line: "nick> text", relayed, received or one's own
+        Arrival,  // somebody joined the group (hub or peer side)
+        SeatLeft, // a hub saw one of its seats leave
+        PeerLeft, // a peer was told by its hub that somebody left
+        Note,     // the program's own note (looking for, disconnected, ...)
     };
 
     TKind Kind = TKind::Note;
@@ -64,7 +64,8 @@ void ForEachLineOf(std::string_view text, F&& onLine)
 {
     for (size_t start = 0;;) {
         const size_t end = text.find("\r\n", start);
-        std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        std::string_view line =
+            text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         onLine(line);

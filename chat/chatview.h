@@ -32,17 +32,17 @@ public:
     // "おともだち　なし"). The window lays the labels out: the first non-empty
     // one at 84 px, each next one at the previous left + its width + 12,
     // empty ones at left -10.
-    virtual void ShowRoster(const std::array<std::string, 9>& /*names*/, const std::string& /*caption*/) {}
+    virtual void ShowRoster(const std::array<std::string, 9>& /*names*/, const std::string& /*caption*/) { }
 
     // Which command the chat offers: connect (K8 "接続...", while no link
     // or group is up) or disconnect (K9 "切断").
-    virtual void ShowConnectOffered(bool /*offered*/) {}
+    virtual void ShowConnectOffered(bool /*offered*/) { }
     // Whether there is a group to talk to: the input box MessageEdit takes
     // text only then. Told on every roster change, changed or not.
-    virtual void ShowTalking(bool /*talking*/) {}
+    virtual void ShowTalking(bool /*talking*/) { }
     // This hub seated a caller in its first seat: the window brings the
     // typing back to the input box.
-    virtual void ShowFirstSeatTaken() {}
+    virtual void ShowFirstSeatTaken() { }
 
     // Ask a yes/no question in the question dialog (clear its text, add text,
     // show it modally): mrOk is yes, anything else no. Socket events keep

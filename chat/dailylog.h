@@ -47,5 +47,5 @@ private:
     int FFd = -1;               // open on FPath
     std::time_t FDayStarts = 0; // FPath is the file of [FDayStarts, FDayEnds)
     std::time_t FDayEnds = 0;
-    int FError = 0;             // of the last Flush
+    int FError = 0; // of the last Flush
 };

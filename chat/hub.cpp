@@ -180,8 +180,7 @@ void TChatCore::CliNWSocketDataAvailable(int k, int /*error*/)
         return;
     try {
         b.Commit(
-            n, [this, k](std::string_view line) { seatLine(k, line); },
-            [this] { relayPending(); });
+            n, [this, k](std::string_view line) { seatLine(k, line); }, [this] { relayPending(); });
     } catch (...) {
         // What was gathered still goes out, before the buffer's bytes move.
         relayPending();
@@ -278,8 +277,7 @@ void TChatCore::seatLine(int k, std::string_view line)
         // it in the buffer.
         gatherRelay(k, std::string_view(line.data(), line.size() + 1));
         break;
-    default:
-        break; // a hub acts on nothing else
+    default: break; // a hub acts on nothing else
     }
 }
 

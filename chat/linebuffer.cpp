@@ -29,8 +29,7 @@ bool TLineBuffer::NextLine(std::string_view& line)
         if (FStart >= FLen)
             return false;
         const char* s = FBuf.get() + FStart;
-        const char* lf =
-            static_cast<const char*>(std::memchr(s, '\n', static_cast<size_t>(FLen - FStart)));
+        const char* lf = static_cast<const char*>(std::memchr(s, '\n', static_cast<size_t>(FLen - FStart)));
         if (!lf)
             return false;
         FStart = static_cast<int>(lf + 1 - FBuf.get());

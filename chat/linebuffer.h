@@ -37,11 +37,11 @@ inline size_t ChatFieldNickLength(std::string_view field)
 
 class TLineBuffer {
 public:
-    static constexpr int kMaxLine = 1022;   // bytes before the LF
+    static constexpr int kMaxLine = 1022; // bytes before the LF
     static constexpr int kReadSize = 16 * 1024;
     static constexpr int kSize = kReadSize + kMaxLine;
 
-    TLineBuffer() : FBuf(new char[kSize]) {}
+    TLineBuffer() : FBuf(new char[kSize]) { }
 
     // Where the next read goes and how many bytes it may bring (> 0).
     char* Tail() { return FBuf.get() + FLen; }
@@ -85,7 +85,7 @@ private:
     void Compact();
 
     std::unique_ptr<char[]> FBuf;
-    int FLen = 0;      // bytes held, FBuf[0..FLen)
-    int FStart = 0;    // start of the first unconsumed byte
+    int FLen = 0;           // bytes held, FBuf[0..FLen)
+    int FStart = 0;         // start of the first unconsumed byte
     bool FDropping = false; // inside an overlong line: skip to its LF
 };

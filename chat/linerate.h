@@ -16,7 +16,11 @@ public:
     explicit TLineRate(int perSecond = 0) { SetRate(perSecond); }
     // A new rate, with a full bucket (also for a new occupant of the seat).
     void SetRate(int perSecond);
-    void Refill() { FMilliLines = Capacity(); FLast = -1; }
+    void Refill()
+    {
+        FMilliLines = Capacity();
+        FLast = -1;
+    }
     bool Limited() const { return FRate > 0; }
     int Rate() const { return FRate; }
 

@@ -275,14 +275,9 @@ void TChatCore::peerLine(std::string_view line)
         NextIP = std::string(field);
         NextServer = true;
         break;
-    case wire::kNextName:
-        NextName = std::string(field);
-        break;
-    case wire::kChat:
-        FView->ShowEvent(TChatEvent::ChatLine(field));
-        break;
-    default:
-        break;
+    case wire::kNextName: NextName = std::string(field); break;
+    case wire::kChat: FView->ShowEvent(TChatEvent::ChatLine(field)); break;
+    default: break;
     }
 }
 

@@ -49,8 +49,8 @@ TReachCheck::~TReachCheck()
     FSocket->OnSessionClosed = nullptr;
 }
 
-bool TReachCheck::Start(const std::string& address, const std::string& port,
-                        const std::string& localAddr, int timeoutMs, bool readLine, TDone done)
+bool TReachCheck::Start(const std::string& address, const std::string& port, const std::string& localAddr,
+                        int timeoutMs, bool readLine, TDone done)
 {
     if (FBusy)
         return false;

@@ -37,8 +37,8 @@ public:
     // begins with "s" (a listening instance that is a peer answers every
     // caller so); otherwise the completed connection is the answer. False
     // (and done is not called) when a check is already running.
-    bool Start(const std::string& address, const std::string& port, const std::string& localAddr,
-               int timeoutMs, bool readLine, TDone done);
+    bool Start(const std::string& address, const std::string& port, const std::string& localAddr, int timeoutMs,
+               bool readLine, TDone done);
     bool Busy() const { return FBusy; }
     // End a running check; its done is not called.
     void Cancel();

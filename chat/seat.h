@@ -16,8 +16,8 @@
 // (by then a joining instance is a peer, which answers every caller with a
 // redirect line): the hub calls the seat's address back and reads one line.
 enum class TReach : unsigned char {
-    Unknown,  // no name line yet
-    Due,      // named; its check waits for the seat's checker
+    Unknown, // no name line yet
+    Due,     // named; its check waits for the seat's checker
     Checking,
     Silent,   // refused, silent, or not a redirect line
     Answered, // answered from a private address
@@ -26,8 +26,8 @@ enum class TReach : unsigned char {
 
 struct TSeat {
     std::unique_ptr<TWSocket> Socket = std::make_unique<TWSocket>();
-    std::string Name;     // the roster's caption of this place; empty = free
-    TLineBuffer Buf;      // what the seat sent, cut into lines
+    std::string Name; // the roster's caption of this place; empty = free
+    TLineBuffer Buf;  // what the seat sent, cut into lines
     // Occupied: connected, and its departure not yet handled. Matters only
     // when handlers nest: a seat whose departure is running is no longer
     // sent to or chosen, even while its socket still counts as connected,

@@ -27,13 +27,31 @@ inline std::string line(char kind, std::string_view field, std::string_view end)
     return l;
 }
 
-inline std::string NameLine(std::string_view nick) { return line(kName, nick, "\n"); }
-inline std::string LeaveLine(std::string_view nick) { return line(kLeave, nick, "\n"); }
-inline std::string NextAddressLine(std::string_view addr) { return line(kNextAddress, addr, "\n"); }
-inline std::string NextNameLine(std::string_view nick) { return line(kNextName, nick, "\n"); }
-inline std::string RedirectLine(std::string_view addr) { return line(kRedirect, addr, "\r\n"); }
+inline std::string NameLine(std::string_view nick)
+{
+    return line(kName, nick, "\n");
+}
+inline std::string LeaveLine(std::string_view nick)
+{
+    return line(kLeave, nick, "\n");
+}
+inline std::string NextAddressLine(std::string_view addr)
+{
+    return line(kNextAddress, addr, "\n");
+}
+inline std::string NextNameLine(std::string_view nick)
+{
+    return line(kNextName, nick, "\n");
+}
+inline std::string RedirectLine(std::string_view addr)
+{
+    return line(kRedirect, addr, "\r\n");
+}
 // What a full hub says to a caller it cannot seat, as a chat line.
-inline std::string FullLine() { return line(kChat, txt::kHubFull, "\r\n"); }
+inline std::string FullLine()
+{
+    return line(kChat, txt::kHubFull, "\r\n");
+}
 
 inline std::string ChatLine(std::string_view nick, std::string_view text)
 {

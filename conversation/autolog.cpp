@@ -5,9 +5,9 @@
 #include <QFile>
 
 TAutoLog::TAutoLog(const QString& folder, QObject* parent)
-    : QObject(parent), FFolderName(folder),
-      FLog(QFile::encodeName(folder).toStdString(), 0600, 0,
-           [this](int err) { emit Trouble(err ? FileErrorText(err) : std::string()); })
+    : QObject(parent), FFolderName(folder), FLog(QFile::encodeName(folder).toStdString(), 0600, 0, [this](int err) {
+        emit Trouble(err ? FileErrorText(err) : std::string());
+    })
 {
     FTurn.setSingleShot(true);
     connect(&FTurn, &QTimer::timeout, this, &TAutoLog::Flush);

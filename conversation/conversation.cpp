@@ -107,8 +107,8 @@ void TConversation::Update()
     }
     if (inserted)
         FPane->viewport()->repaint();
-    FGapMs = arriving ? static_cast<int>(std::clamp<qint64>(spent.nsecsElapsed() * kPaneShare / 1'000'000,
-                                                           kUpdateGapMs, kMaxUpdateGapMs))
+    FGapMs = arriving ? static_cast<int>(std::clamp<qint64>(spent.nsecsElapsed() * kPaneShare / 1'000'000, kUpdateGapMs,
+                                                            kMaxUpdateGapMs))
                       : kUpdateGapMs;
     FSinceUpdate.start();
     if (!FQueue.empty())

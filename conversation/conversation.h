@@ -114,8 +114,8 @@ private:
     QPlainTextEdit* FPane;
     TLogSpool FSpool;
     std::unique_ptr<TAutoLog> FAutoLog;
-    std::deque<TQueued> FQueue;  // not yet in the pane, at most FScrollback
-    std::deque<qint64> FShown;   // arrival times of the pane's blocks
+    std::deque<TQueued> FQueue; // not yet in the pane, at most FScrollback
+    std::deque<qint64> FShown;  // arrival times of the pane's blocks
     int FScrollback = kDefaultScrollback;
     bool FShowTimes = false;
     // The spooled lines' times for the log: (line number, arrival) at each
@@ -124,7 +124,7 @@ private:
     qint64 FSpooled = 0;
     QTimer FTimer{this}; // a child, so the window's timers can be listed
     QElapsedTimer FSinceUpdate;
-    int FGapMs = kUpdateGapMs;  // between updates while lines keep arriving
-    bool FArrived = false;      // a line came since the last update
-    bool FUnsaved = false;      // a line came since the last save
+    int FGapMs = kUpdateGapMs; // between updates while lines keep arriving
+    bool FArrived = false;     // a line came since the last update
+    bool FUnsaved = false;     // a line came since the last save
 };

@@ -32,8 +32,8 @@ bool asciiWordChar(QChar c)
 bool urlChar(QChar c)
 {
     const char16_t u = c.unicode();
-    return u > 0x20 && u < 0x7F && u != '<' && u != '>' && u != '"' && u != '`' && u != '{' && u != '}'
-           && u != '|' && u != '\\' && u != '^';
+    return u > 0x20 && u < 0x7F && u != '<' && u != '>' && u != '"' && u != '`' && u != '{' && u != '}' && u != '|' &&
+        u != '\\' && u != '^';
 }
 
 bool formAt(const QString& s, qsizetype i, QLatin1StringView form)
@@ -121,18 +121,17 @@ std::vector<TLink> FindLinks(const QString& line)
 
 QUrl LinkUrl(const QString& linkText)
 {
-    const QString text = formAt(linkText, 0, QLatin1StringView("www.")) ? QStringLiteral("http://") + linkText : linkText;
+    const QString text =
+        formAt(linkText, 0, QLatin1StringView("www.")) ? QStringLiteral("http://") + linkText : linkText;
     const QUrl url(text, QUrl::TolerantMode);
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty()
-        || (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("ftp")))
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("ftp")))
         return QUrl();
     return url;
 }
 
-std::function<void(const QUrl&)> TConversationPane::Opener = [](const QUrl& url) {
-    QDesktopServices::openUrl(url);
-};
+std::function<void(const QUrl&)> TConversationPane::Opener = [](const QUrl& url) { QDesktopServices::openUrl(url); };
 
 void TConversationPane::Open(const QUrl& url)
 {
@@ -170,8 +169,7 @@ QString TConversationPane::LinkAt(const QPoint& viewportPos) const
 {
     const QTextCursor c = cursorForPosition(viewportPos);
     const QTextBlock block = c.block();
-    if (!block.isValid()
-        || !blockBoundingGeometry(block).translated(contentOffset()).contains(QPointF(viewportPos)))
+    if (!block.isValid() || !blockBoundingGeometry(block).translated(contentOffset()).contains(QPointF(viewportPos)))
         return QString();
     const int col = c.positionInBlock();
     const QString text = block.text();
@@ -217,8 +215,8 @@ bool TConversationPane::viewportEvent(QEvent* e)
         auto* help = static_cast<QHelpEvent*>(e);
         const QTextBlock block = cursorForPosition(help->pos()).block();
         QString tip;
-        if (LineTime && block.isValid()
-            && blockBoundingGeometry(block).translated(contentOffset()).contains(QPointF(help->pos())))
+        if (LineTime && block.isValid() &&
+            blockBoundingGeometry(block).translated(contentOffset()).contains(QPointF(help->pos())))
             tip = LineTime(block.blockNumber());
         if (tip.isEmpty())
             QToolTip::hideText();

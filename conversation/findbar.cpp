@@ -71,9 +71,15 @@ void TFindBar::Close()
     hide();
 }
 
-bool TFindBar::FindNext() { return find(false); }
+bool TFindBar::FindNext()
+{
+    return find(false);
+}
 
-bool TFindBar::FindPrevious() { return find(true); }
+bool TFindBar::FindPrevious()
+{
+    return find(true);
+}
 
 bool TFindBar::find(bool backward)
 {

@@ -81,8 +81,7 @@ QString TLogSaver::Save(const std::function<bool(QIODevice&)>& write, const QDat
         const std::string reason = err ? FileErrorText(err) : sjis::encode(file.errorString());
         file.cancelWriting();
         throw Exception(txt::kLogNotSaved + "\r\n" +
-                        sjis::encode(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())) + "\r\n" +
-                        reason);
+                        sjis::encode(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())) + "\r\n" + reason);
     }
 
     FLastPath = path;

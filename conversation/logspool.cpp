@@ -72,7 +72,7 @@ bool privateFolder(const QString& dir)
     errno = 0;
     const int made = QDir().mkpath(dir) ? 0 : errno; // why it could not be made
     const QByteArray path = QFile::encodeName(dir);
-    struct stat st {};
+    struct stat st { };
     if (::lstat(path.constData(), &st) != 0) {
         if (made)
             errno = made;
@@ -191,8 +191,8 @@ void TLogSpool::dropOldest()
     qsizetype cut = FBuffer.indexOf("\r\n", qMax<qsizetype>(0, excess - 2));
     cut = cut < 0 ? FBuffer.size() : cut + 2;
     char* data = FBuffer.data();
-    for (const char* p = data; (p = static_cast<const char*>(::memmem(p, static_cast<size_t>(data + cut - p), "\r\n", 2)));
-         p += 2)
+    for (const char* p = data;
+         (p = static_cast<const char*>(::memmem(p, static_cast<size_t>(data + cut - p), "\r\n", 2))); p += 2)
         ++FDropped;
     std::memmove(data, data + cut, static_cast<size_t>(FBuffer.size() - cut));
     FBuffer.truncate(FBuffer.size() - cut);
@@ -259,7 +259,8 @@ bool TLogSpool::relocate()
         bool ok = true;
         chunk.resize(256 * 1024);
         for (qint64 at = 0; ok && at < oldWritten;) {
-            const ssize_t n = ::pread(oldFd, chunk.data(), static_cast<size_t>(qMin<qint64>(chunk.size(), oldWritten - at)), at);
+            const ssize_t n =
+                ::pread(oldFd, chunk.data(), static_cast<size_t>(qMin<qint64>(chunk.size(), oldWritten - at)), at);
             if (n < 0 && errno == EINTR)
                 continue;
             ok = n > 0 && writeAll(FFd, chunk.constData(), n, at);

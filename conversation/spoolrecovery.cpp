@@ -70,7 +70,7 @@ int copyToLog(int fd, const QString& path)
 QString RecoveredLogName(qint64 startMs)
 {
     return QDateTime::fromMSecsSinceEpoch(startMs).toString(QStringLiteral("yyyy-MM-dd_HHmmss")) +
-           QStringLiteral(".log");
+        QStringLiteral(".log");
 }
 
 TRecovery RecoverSpools(const QStringList& spoolFolders, const QString& exeName, const QString& logFolder)
@@ -85,7 +85,7 @@ TRecovery RecoverSpools(const QStringList& spoolFolders, const QString& exeName,
             const QString path = dir.filePath(name);
             const QByteArray bytes = QFile::encodeName(path);
             const int fd = ::open(bytes.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-            struct stat st {};
+            struct stat st { };
             if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid() ||
                 (st.st_mode & 0777) != 0600) {
                 if (fd >= 0)

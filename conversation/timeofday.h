@@ -20,10 +20,7 @@ QString TimeTip(qint64 msecs);
 // number, arrival) at each line whose minute differs from the one before.
 class TTimedLog : public QIODevice {
 public:
-    TTimedLog(QIODevice& out, const std::vector<std::pair<qint64, qint64>>& minutes)
-        : FOut(out), FMinutes(minutes)
-    {
-    }
+    TTimedLog(QIODevice& out, const std::vector<std::pair<qint64, qint64>>& minutes) : FOut(out), FMinutes(minutes) { }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }

@@ -67,7 +67,7 @@ void TApplication::ShowException(const std::string& message)
     }
     QString text = sjis::decode(message);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(QMessageBox::Critical, sjis::decode(txt::kAppCaption), text,
-                    QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Critical, sjis::decode(txt::kAppCaption), text, QMessageBox::Ok,
+                    QApplication::activeWindow());
     box.exec();
 }

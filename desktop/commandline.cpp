@@ -14,7 +14,10 @@
 
 namespace {
 
-QString q(const std::string& cp932) { return sjis::decode(cp932); }
+QString q(const std::string& cp932)
+{
+    return sjis::decode(cp932);
+}
 
 QString programName(const QStringList& arguments)
 {
@@ -22,10 +25,10 @@ QString programName(const QStringList& arguments)
 }
 
 // The window system's options that take a value, and those that do not.
-const char* const kQtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
-                                       "display",  "geometry",           "style",         "stylesheet",
-                                       "session",  "name",               "title",         "qwindowgeometry",
-                                       "qwindowicon", "qwindowtitle",   "qwindowstyle"};
+const char* const kQtValueOptions[] = {
+    "platform",    "platformpluginpath", "platformtheme", "plugin", "display", "geometry",
+    "style",       "stylesheet",         "session",       "name",   "title",   "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "qwindowstyle"};
 const char* const kQtFlags[] = {"reverse", "sync", "nograb", "dograb", "widgetcount"};
 
 // The option as the user wrote it ("--bogus", "-x"), found by its name.
@@ -63,7 +66,7 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
     const QCommandLineOption lineRate(QStringLiteral("line-rate"), QString(), QStringLiteral("n"));
     const QCommandLineOption deny(QStringLiteral("deny"), QString(), QStringLiteral("address"));
     const QCommandLineOption allow(QStringLiteral("allow"), QString(), QStringLiteral("address"));
-    const std::initializer_list<QCommandLineOption> hubOptions = {listenAddress, port,     logDir, quiet,
+    const std::initializer_list<QCommandLineOption> hubOptions = {listenAddress,   port,     logDir, quiet,
                                                                   seatsPerAddress, lineRate, deny,   allow};
     parser.addOption(hub);
     parser.addOption(join);
@@ -79,9 +82,9 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
         r.run = false;
         r.exitCode = kExitUsage;
         const QStringList unknown = parser.unknownOptionNames();
-        r.err = name + QStringLiteral(": ")
-                + (unknown.isEmpty() ? parser.errorText() : q(txt::kUnknownOption) + asTyped(arguments, unknown.first()))
-                + QLatin1Char('\n') + q(txt::kSeeHelp) + QLatin1Char('\n');
+        r.err = name + QStringLiteral(": ") +
+            (unknown.isEmpty() ? parser.errorText() : q(txt::kUnknownOption) + asTyped(arguments, unknown.first())) +
+            QLatin1Char('\n') + q(txt::kSeeHelp) + QLatin1Char('\n');
         return r;
     }
     if (parser.isSet(help)) {

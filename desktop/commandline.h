@@ -35,9 +35,9 @@ struct TCommandLine {
     bool quiet = false;
     int seatsPerAddress = -1; // -1: not given
     int lineRate = -1;
-    QStringList deny, allow;  // each entry checked: ADDR or ADDR/BITS
-    QString out; // for standard output
-    QString err; // for standard error
+    QStringList deny, allow; // each entry checked: ADDR or ADDR/BITS
+    QString out;             // for standard output
+    QString err;             // for standard error
 
     static TCommandLine Parse(const QStringList& arguments);
 };

@@ -25,8 +25,8 @@ void SetUpDesktop(QCoreApplication& app)
 
 QString DataFolder()
 {
-    const QString beside = QDir::cleanPath(QCoreApplication::applicationDirPath()
-                                           + QStringLiteral("/../share/pelmora"));
+    const QString beside =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/pelmora"));
     if (QFileInfo(beside).isDir())
         return beside;
     return QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("pelmora"),

@@ -11,7 +11,7 @@ const QByteArray kShowRequest = QByteArrayLiteral("show\n");
 const QByteArray kShowAnswer = QByteArrayLiteral("ok\n");
 } // namespace
 
-TInstanceChannel::TInstanceChannel(QObject* parent) : QObject(parent) {}
+TInstanceChannel::TInstanceChannel(QObject* parent) : QObject(parent) { }
 
 TInstanceChannel::~TInstanceChannel() = default;
 

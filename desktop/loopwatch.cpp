@@ -38,7 +38,6 @@ void TLoopWatch::End(int64_t begin)
     const int64_t end = monotonicNs();
     if (end - begin < kLongNs)
         return;
-    std::fprintf(FFile, "%lld %lld\n", static_cast<long long>(end),
-                 static_cast<long long>((end - begin) / 1000));
+    std::fprintf(FFile, "%lld %lld\n", static_cast<long long>(end), static_cast<long long>((end - begin) / 1000));
     std::fflush(FFile); // read while the program runs
 }

@@ -9,7 +9,10 @@
 
 namespace {
 
-QString q(const std::string& cp932) { return sjis::decode(cp932); }
+QString q(const std::string& cp932)
+{
+    return sjis::decode(cp932);
+}
 
 QString oneParagraph(QString text)
 {
@@ -18,8 +21,7 @@ QString oneParagraph(QString text)
 
 } // namespace
 
-TNotifier::TNotifier(QWidget* window)
-    : QObject(window), FWindow(window), FDesktop(MakeDesktopNotices())
+TNotifier::TNotifier(QWidget* window) : QObject(window), FWindow(window), FDesktop(MakeDesktopNotices())
 {
     setObjectName(QStringLiteral("Notifier"));
     FHold.setSingleShot(true);

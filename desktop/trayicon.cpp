@@ -14,7 +14,10 @@
 
 namespace {
 
-QString q(const std::string& cp932) { return sjis::decode(cp932); }
+QString q(const std::string& cp932)
+{
+    return sjis::decode(cp932);
+}
 
 QIcon bubblesIcon(bool unread)
 {

@@ -37,8 +37,8 @@ void check(bool ok)
 // A screen that keeps nothing and says no to every question.
 class NullView : public TChatView {
 public:
-    void ShowEvent(const TChatEvent&) override {}
-    void ShowError(const std::string&) override {}
+    void ShowEvent(const TChatEvent&) override { }
+    void ShowError(const std::string&) override { }
 };
 
 // The far end of one connection: what the core sent is read and checked

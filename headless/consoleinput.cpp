@@ -5,8 +5,7 @@
 #include <cerrno>
 #include <unistd.h>
 
-TConsoleInput::TConsoleInput(int fd)
-    : FFd(fd), FNotifier(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read))
+TConsoleInput::TConsoleInput(int fd) : FFd(fd), FNotifier(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read))
 {
     QObject::connect(FNotifier.get(), &QSocketNotifier::activated, [this] { readable(); });
 }

@@ -11,7 +11,7 @@ void TConsoleView::ShowEvent(const TChatEvent& event)
     }
     const std::string_view text = event.Text;
     const bool searching = event.Kind == K::Note && text.size() >= txt::kSearching.size() &&
-                           text.substr(text.size() - txt::kSearching.size()) == txt::kSearching;
+        text.substr(text.size() - txt::kSearching.size()) == txt::kSearching;
     if (searching) {
         FReason.clear(); // a join begins: what follows is its outcome
     } else if (event.Kind == K::Note || event.Kind == K::Line) {

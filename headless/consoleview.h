@@ -19,7 +19,7 @@
 
 class TConsoleView : public THubView {
 public:
-    explicit TConsoleView(int out = 1, int err = 2) : THubView(false, std::string(), out, err) {}
+    explicit TConsoleView(int out = 1, int err = 2) : THubView(false, std::string(), out, err) { }
 
     void ShowEvent(const TChatEvent& event) override;
     void ShowRoster(const std::array<std::string, 9>& names, const std::string& caption) override;

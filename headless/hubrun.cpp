@@ -26,7 +26,10 @@ std::string messageOf(const std::exception& e)
     return e.what();
 }
 
-std::string utf8(const std::string& cp932) { return sjis::decode(cp932).toStdString(); }
+std::string utf8(const std::string& cp932)
+{
+    return sjis::decode(cp932).toStdString();
+}
 
 // A message of several lines as one line.
 std::string oneLine(std::string text)
@@ -61,8 +64,7 @@ THubGuard HubGuard(const THubOptions& o)
         return ok && stored >= 0 ? stored : fallback;
     };
     THubGuard g;
-    g.seatsPerAddress = count(o.seatsPerAddress, settingskeys::kHubSeatsPerAddress,
-                              THubGuard::kDefaultSeatsPerAddress);
+    g.seatsPerAddress = count(o.seatsPerAddress, settingskeys::kHubSeatsPerAddress, THubGuard::kDefaultSeatsPerAddress);
     g.lineRate = count(o.lineRate, settingskeys::kHubLineRate, THubGuard::kDefaultLineRate);
     const bool listsGiven = !o.deny.empty() || !o.allow.empty();
     auto entries = [&](const std::vector<std::string>& given, const char* key) {
@@ -94,8 +96,8 @@ int RunHub(int& argc, char** argv, const THubOptions& o)
 
     THubView view(o.quiet, o.logDir);
     WSocketExceptionHandler = [&view](const std::exception& e) { view.ShowError(messageOf(e)); };
-    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-                     &app, [&view] { view.Flush(); });
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &app,
+                     [&view] { view.Flush(); });
 
     std::string own = o.place.ownAddr;
     if (own.empty())
@@ -107,7 +109,7 @@ int RunHub(int& argc, char** argv, const THubOptions& o)
     } catch (const std::exception& e) {
         view.Flush();
         const std::string line = program + ": " + utf8(txt::kListenFailed) + " (" + o.place.listenAddr + ":" +
-                                 o.place.port + ") " + oneLine(utf8(messageOf(e))) + "\n";
+            o.place.port + ") " + oneLine(utf8(messageOf(e))) + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
         WSocketExceptionHandler = nullptr;
         return kExitListenFailed;

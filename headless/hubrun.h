@@ -15,13 +15,13 @@
 #include <vector>
 
 struct THubOptions {
-    TChatPlace place;   // PELMORA_ADDRESS / PELMORA_PORT, then --address / --port
+    TChatPlace place; // PELMORA_ADDRESS / PELMORA_PORT, then --address / --port
     bool nameGiven = false;
-    std::string name;   // --name, UTF-8
-    std::string logDir; // --log-dir; empty: no log
-    bool quiet = false; // --quiet
-    int seatsPerAddress = -1; // --seats-per-address; -1: not given
-    int lineRate = -1;        // --line-rate; -1: not given
+    std::string name;                     // --name, UTF-8
+    std::string logDir;                   // --log-dir; empty: no log
+    bool quiet = false;                   // --quiet
+    int seatsPerAddress = -1;             // --seats-per-address; -1: not given
+    int lineRate = -1;                    // --line-rate; -1: not given
     std::vector<std::string> deny, allow; // --deny, --allow (checked entries)
 };
 

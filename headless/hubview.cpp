@@ -54,15 +54,15 @@ std::string JournalText(const TChatEvent& event)
     return text;
 }
 
-THubView::THubView(bool quiet, const std::string& logFolder, int out, int err)
-    : FQuiet(quiet), FOut(out), FErr(err)
+THubView::THubView(bool quiet, const std::string& logFolder, int out, int err) : FQuiet(quiet), FOut(out), FErr(err)
 {
     if (!logFolder.empty())
         // Lines that cannot be written wait for the next turn, up to 4 MiB;
         // a spell of failures is told once, on standard error.
         FLog = std::make_unique<TDailyLog>(logFolder, 0640, size_t(4) << 20, [this](int err) {
             if (err)
-                Error(sjis::decode(txt::kLogWriteFailed).toStdString() + FLog->Path() + " (" + std::strerror(err) + ")");
+                Error(sjis::decode(txt::kLogWriteFailed).toStdString() + FLog->Path() + " (" + std::strerror(err) +
+                      ")");
         });
 }
 

@@ -23,7 +23,10 @@
 
 namespace {
 
-std::string utf8(const std::string& cp932) { return sjis::decode(cp932).toStdString(); }
+std::string utf8(const std::string& cp932)
+{
+    return sjis::decode(cp932).toStdString();
+}
 
 std::string messageOf(const std::exception& e)
 {
@@ -124,7 +127,8 @@ void TMember::typed(const QString& text)
     if (!bad.empty()) {
         QString names;
         for (char32_t c : bad)
-            names += QString::fromUcs4(&c, 1) + QStringLiteral(" (U+%1) ").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper();
+            names +=
+                QString::fromUcs4(&c, 1) + QStringLiteral(" (U+%1) ").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper();
         refuse(txt::kUnencodableLine, names + text);
         return;
     }
@@ -215,7 +219,7 @@ void TMember::settle(bool goneWaited)
     if (FCore->Talking() || FExit >= 0)
         return;
     const bool alone = FView.Idle() && !FCore->Timer1Enabled() && FCore->Regroup() == TChatCore::TRegroup::None &&
-                       !FView.WaitingAsHub();
+        !FView.WaitingAsHub();
     if (!alone) {
         FGone.stop();
         return;

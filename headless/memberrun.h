@@ -32,7 +32,7 @@ struct TMemberOptions {
     TChatPlace place;   // PELMORA_ADDRESS / PELMORA_PORT
     std::string target; // --join, as typed
     bool nameGiven = false;
-    std::string name;   // --name, UTF-8
+    std::string name; // --name, UTF-8
 };
 
 inline constexpr int kExitMemberFailed = 1;

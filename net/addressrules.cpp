@@ -77,9 +77,15 @@ bool TAddressRules::add(std::vector<TAddressRange>& list, const std::string& tex
     return true;
 }
 
-bool TAddressRules::Deny(const std::string& text) { return add(FDenied, text); }
+bool TAddressRules::Deny(const std::string& text)
+{
+    return add(FDenied, text);
+}
 
-bool TAddressRules::Allow(const std::string& text) { return add(FAllowed, text); }
+bool TAddressRules::Allow(const std::string& text)
+{
+    return add(FAllowed, text);
+}
 
 bool TAddressRules::Undeny(const std::string& text)
 {
@@ -112,6 +118,12 @@ bool TAddressRules::Admits(const std::string& dottedAddress) const
     return FAllowed.empty() || std::any_of(FAllowed.begin(), FAllowed.end(), holds);
 }
 
-std::vector<std::string> TAddressRules::DeniedTexts() const { return texts(FDenied); }
+std::vector<std::string> TAddressRules::DeniedTexts() const
+{
+    return texts(FDenied);
+}
 
-std::vector<std::string> TAddressRules::AllowedTexts() const { return texts(FAllowed); }
+std::vector<std::string> TAddressRules::AllowedTexts() const
+{
+    return texts(FAllowed);
+}

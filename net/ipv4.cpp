@@ -44,14 +44,14 @@ bool isPublic(uint32_t address)
 {
     const uint32_t a = ntohl(address);
     auto in = [a](uint32_t net, int bits) { return (a >> (32 - bits)) == (net >> (32 - bits)); };
-    return !(in(0x00000000, 8) ||     // 0/8, "this network"
-             in(0x0A000000, 8) ||     // 10/8
-             in(0x64400000, 10) ||    // 100.64/10, shared (CGNAT)
-             in(0x7F000000, 8) ||     // 127/8, loopback
-             in(0xA9FE0000, 16) ||    // 169.254/16, link-local
-             in(0xAC100000, 12) ||    // 172.16/12
-             in(0xC0A80000, 16) ||    // 192.168/16
-             a >= 0xE0000000);        // multicast and reserved
+    return !(in(0x00000000, 8) ||  // 0/8, "this network"
+             in(0x0A000000, 8) ||  // 10/8
+             in(0x64400000, 10) || // 100.64/10, shared (CGNAT)
+             in(0x7F000000, 8) ||  // 127/8, loopback
+             in(0xA9FE0000, 16) || // 169.254/16, link-local
+             in(0xAC100000, 12) || // 172.16/12
+             in(0xC0A80000, 16) || // 192.168/16
+             a >= 0xE0000000);     // multicast and reserved
 }
 
 bool isPublic(const std::string& dottedAddress)

@@ -83,7 +83,7 @@ void TSirSock::FindSelf()
     if (!forced.isEmpty())
         FSelfIPAddress = forced.toStdString();
 
-    char name[256] = {};  // a host name is at most 64 bytes on Linux
+    char name[256] = {}; // a host name is at most 64 bytes on Linux
     if (gethostname(name, sizeof name - 1) != 0) {
         ErrorNumber = winsockCode(errno);
         return;
@@ -180,7 +180,8 @@ std::string TSirSock::ErrorText(int code)
     }
 }
 
-template <class F> void TSirSock::Guarded(F f)
+template <class F>
+void TSirSock::Guarded(F f)
 {
     // An exception from a bound handler is reported; the notification
     // itself finishes normally.
@@ -225,7 +226,7 @@ void TSirSock::ReceiveHandler(int S)
 void TSirSock::AcceptHandler()
 {
     if (FSocket < 0)
-        return;  // the component's own socket is never opened
+        return; // the component's own socket is never opened
     sockaddr_in peer{};
     socklen_t len = sizeof peer;
     const int s = ::accept4(FSocket, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -234,7 +235,7 @@ void TSirSock::AcceptHandler()
     if (onAccept)
         Guarded([&] { onAccept(this, s, ipv4::dotted(peer.sin_addr.s_addr)); });
     else
-        ::close(s);  // nobody takes it over
+        ::close(s); // nobody takes it over
 }
 
 void TSirSock::ConnectHandler(int S)

@@ -39,7 +39,7 @@ public:
     using TCommAcceptNotifyEvent = std::function<void(TSirSock* Sender, int S, const std::string& IPAddress)>;
 
     // The notification message and its event bits.
-    static constexpr unsigned WM_SIRSOCK = 0x0400 + 100;  // 1124
+    static constexpr unsigned WM_SIRSOCK = 0x0400 + 100; // 1124
     static constexpr unsigned FD_READ = 1, FD_ACCEPT = 8, FD_CONNECT = 16, FD_CLOSE = 32;
     // Own address when none can be found.
     static const char* const kNoAddress;
@@ -88,10 +88,11 @@ protected:
     virtual void CloseHandler(int S);
 
 private:
-    void ReadOnly(const std::string&) {}
+    void ReadOnly(const std::string&) { }
     std::string GetErrorMessage() const { return ErrorText(ErrorNumber); }
     void FindSelf();
-    template <class F> void Guarded(F f);
+    template <class F>
+    void Guarded(F f);
 
     std::string FSelfName;
     std::string FSelfIPAddress;
@@ -99,6 +100,6 @@ private:
     std::string FTargetIPAddress;
     std::string FTargetService;
     int FSocket = -1;
-    std::uint32_t FTargetAddr = 0xFFFFFFFFu;  // network byte order
+    std::uint32_t FTargetAddr = 0xFFFFFFFFu; // network byte order
     bool FDataEvent = false;
 };

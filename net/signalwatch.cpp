@@ -32,7 +32,7 @@ TSignalWatch::TSignalWatch(QObject* parent) : QObject(parent)
         return;
     FNotifier = new QSocketNotifier(gPipe[0], QSocketNotifier::Read, this);
     connect(FNotifier, &QSocketNotifier::activated, this, &TSignalWatch::drain);
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -40,7 +40,7 @@ TSignalWatch::TSignalWatch(QObject* parent) : QObject(parent)
         // A hang-up ignored by whoever started us (nohup, a service
         // manager) stays ignored: the program is meant to outlive its
         // terminal. The others end the session however they were set.
-        struct sigaction before {};
+        struct sigaction before { };
         ::sigaction(kSignals[i], nullptr, &before);
         gIgnored[i] = kSignals[i] == SIGHUP && before.sa_handler == SIG_IGN;
         if (!gIgnored[i])

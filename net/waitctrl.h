@@ -12,7 +12,7 @@ class TWaitControl {
 public:
     TWaitControl() = default;
     // A copy is another control: it gets a token of its own.
-    TWaitControl(const TWaitControl&) : TWaitControl() {}
+    TWaitControl(const TWaitControl&) : TWaitControl() { }
     TWaitControl& operator=(const TWaitControl&) { return *this; }
     virtual ~TWaitControl() = default;
 

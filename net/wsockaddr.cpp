@@ -72,8 +72,7 @@ bool servicePort(const std::string& name, const std::string& proto, in_port_t& p
     servent entry{};
     servent* found = nullptr;
     char work[1024];
-    ::getservbyname_r(name.c_str(), proto.empty() ? nullptr : proto.c_str(), &entry, work,
-                      sizeof work, &found);
+    ::getservbyname_r(name.c_str(), proto.empty() ? nullptr : proto.c_str(), &entry, work, sizeof work, &found);
     if (!found)
         return false;
     port = static_cast<in_port_t>(found->s_port);
@@ -120,8 +119,7 @@ uint32_t WSocketResolveHost(const std::string& host)
     return address;
 }
 
-bool TCustomWSocket::storeSetting(std::string& field, bool assigned, const std::string& value,
-                                  const char* name)
+bool TCustomWSocket::storeSetting(std::string& field, bool assigned, const std::string& value, const char* name)
 {
     if (assigned && value == field)
         return false;
@@ -189,13 +187,11 @@ void TCustomWSocket::SetLocalAddr(const std::string& addr)
 void TCustomWSocket::BindSocket()
 {
     if (bindLocal(FHSocket) != 0)
-        throw ESocketException("winsock.bind failed, error #" +
-                               std::to_string(WSocketSaveErrno()));
+        throw ESocketException("winsock.bind failed, error #" + std::to_string(WSocketSaveErrno()));
     sockaddr_in local{};
     socklen_t len = sizeof local;
     if (::getsockname(FHSocket, reinterpret_cast<sockaddr*>(&local), &len) != 0)
-        throw ESocketException("winsock.getsockname failed, error #" +
-                               std::to_string(WSocketSaveErrno()));
+        throw ESocketException("winsock.getsockname failed, error #" + std::to_string(WSocketSaveErrno()));
     FLocalPort = ntohs(local.sin_port);
 }
 
@@ -220,8 +216,7 @@ void TCustomWSocket::DnsLookup(const std::string& hostName)
     try {
         FDnsLookupHandle = FWindowHandle->StartLookup(hostName);
     } catch (const std::system_error& e) {
-        throw ESocketException(hostName + ": can't start DNS lookup, error #" +
-                               std::to_string(e.code().value()));
+        throw ESocketException(hostName + ": can't start DNS lookup, error #" + std::to_string(e.code().value()));
     }
 }
 
@@ -235,8 +230,7 @@ void TCustomWSocket::CancelDnsLookup()
         OnDnsLookupDone(this, WSAEINTR);
 }
 
-void TCustomWSocket::WMAsyncGetHostByName(uint32_t request, uint16_t error,
-                                          const std::vector<std::string>& addresses)
+void TCustomWSocket::WMAsyncGetHostByName(uint32_t request, uint16_t error, const std::vector<std::string>& addresses)
 {
     if (request == 0 || request != FDnsLookupHandle)
         return;
@@ -319,8 +313,8 @@ bool WSocketSameConnection(TSocket accepted, TSocket outgoing)
     len = sizeof oPeer;
     if (::getpeername(outgoing, reinterpret_cast<sockaddr*>(&oPeer), &len) != 0)
         return false;
-    if (aLocal.sin_family != AF_INET || aPeer.sin_family != AF_INET ||
-        oLocal.sin_family != AF_INET || oPeer.sin_family != AF_INET)
+    if (aLocal.sin_family != AF_INET || aPeer.sin_family != AF_INET || oLocal.sin_family != AF_INET ||
+        oPeer.sin_family != AF_INET)
         return false;
     if (aPeer.sin_port != oLocal.sin_port || aLocal.sin_port != oPeer.sin_port)
         return false;

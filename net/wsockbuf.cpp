@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-TBuffer::TBuffer() : FBuf(new char[kCapacity]) {}
+TBuffer::TBuffer() : FBuf(new char[kCapacity]) { }
 
 int TBuffer::Write(const void* data, int len)
 {

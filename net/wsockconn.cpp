@@ -19,8 +19,7 @@ namespace {
 // than from connect() itself; Linux may return them at once on loopback.
 bool isDeferredConnectError(int err)
 {
-    return err == ECONNREFUSED || err == ETIMEDOUT || err == ENETUNREACH ||
-           err == EHOSTUNREACH || err == ECONNRESET;
+    return err == ECONNREFUSED || err == ETIMEDOUT || err == ENETUNREACH || err == EHOSTUNREACH || err == ECONNRESET;
 }
 
 int setIntOption(int socket, int option, int value)
@@ -176,8 +175,7 @@ TSocket TCustomWSocket::Accept()
     socklen_t len = sizeof sin;
     int a;
     do {
-        a = ::accept4(FHSocket, reinterpret_cast<sockaddr*>(&sin), &len,
-                      SOCK_NONBLOCK | SOCK_CLOEXEC);
+        a = ::accept4(FHSocket, reinterpret_cast<sockaddr*>(&sin), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
     } while (a < 0 && errno == EINTR);
     if (a < 0) {
         int err = errno;
@@ -209,8 +207,8 @@ bool TCustomWSocket::NoDelay() const
 {
     int value = 0;
     socklen_t len = sizeof value;
-    return FHSocket != INVALID_SOCKET &&
-           ::getsockopt(FHSocket, IPPROTO_TCP, TCP_NODELAY, &value, &len) == 0 && value != 0;
+    return FHSocket != INVALID_SOCKET && ::getsockopt(FHSocket, IPPROTO_TCP, TCP_NODELAY, &value, &len) == 0 &&
+        value != 0;
 }
 
 void TCustomWSocket::Dup(TSocket newHSocket)
@@ -354,12 +352,8 @@ bool TCustomWSocket::Wait(int timeout, TSocketState waitedState)
     if (FMultiThreaded) {
         // A failed connection ends a wait for wsConnected at once, as the
         // wait control is stopped in that case too.
-        WaitLoop(
-            [&] {
-                return FState == waitedState ||
-                       (waitedState == wsConnected && FState == wsClosed);
-            },
-            static_cast<int64_t>(timeout) * 1000);
+        WaitLoop([&] { return FState == waitedState || (waitedState == wsConnected && FState == wsClosed); },
+                 static_cast<int64_t>(timeout) * 1000);
     } else {
         WaitWithControl(timeout);
     }

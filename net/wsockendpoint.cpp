@@ -21,7 +21,9 @@ const QEvent::Type kLookupEvent = static_cast<QEvent::Type>(QEvent::registerEven
 
 struct TSelectEvent : QEvent {
     TSelectEvent(TSocket s, uint32_t g, uint16_t ev, uint16_t err)
-        : QEvent(kSelectEvent), socket(s), generation(g), events(ev), error(err) {}
+        : QEvent(kSelectEvent), socket(s), generation(g), events(ev), error(err)
+    {
+    }
     TSocket socket;
     uint32_t generation;
     uint16_t events;
@@ -30,7 +32,9 @@ struct TSelectEvent : QEvent {
 
 struct TLookupEvent : QEvent {
     TLookupEvent(uint32_t r, uint16_t err, std::vector<std::string> a)
-        : QEvent(kLookupEvent), request(r), error(err), addresses(std::move(a)) {}
+        : QEvent(kLookupEvent), request(r), error(err), addresses(std::move(a))
+    {
+    }
     uint32_t request;
     uint16_t error;
     std::vector<std::string> addresses;
@@ -46,7 +50,7 @@ struct TLookupRequest {
     TWSocketEndpoint* target = nullptr;
 };
 
-TWSocketEndpoint::TWSocketEndpoint(TCustomWSocket* owner) : FOwner(owner) {}
+TWSocketEndpoint::TWSocketEndpoint(TCustomWSocket* owner) : FOwner(owner) { }
 
 TWSocketEndpoint::~TWSocketEndpoint()
 {
@@ -111,8 +115,7 @@ void TWSocketEndpoint::Unwatch()
     StopStallWatch();
 }
 
-void TWSocketEndpoint::PostSelect(TSocket socket, uint32_t generation, uint16_t events,
-                                  uint16_t error)
+void TWSocketEndpoint::PostSelect(TSocket socket, uint32_t generation, uint16_t events, uint16_t error)
 {
     ++FPosted;
     QCoreApplication::postEvent(this, new TSelectEvent(socket, generation, events, error));
@@ -232,8 +235,7 @@ void TWSocketEndpoint::Readable()
             Raise(FD_CLOSE, static_cast<uint16_t>(FPeerError));
         return;
     }
-    default:
-        return;
+    default: return;
     }
 }
 
@@ -328,8 +330,7 @@ uint32_t TWSocketEndpoint::StartLookup(const std::string& host)
         uint16_t code = static_cast<uint16_t>(rc == 0 ? 0 : WSocketGaiToWsa(rc));
         std::lock_guard<std::mutex> guard(shared->lock);
         if (shared->target)
-            QCoreApplication::postEvent(shared->target,
-                                        new TLookupEvent(request, code, std::move(addresses)));
+            QCoreApplication::postEvent(shared->target, new TLookupEvent(request, code, std::move(addresses)));
     }).detach();
     return request;
 }

@@ -67,10 +67,12 @@ int WSocketErrnoToWsa(int err)
     case 0: return 0;
     case EINTR: return WSAEINTR;
     case EBADF: return WSAENOTSOCK; // a closed or foreign descriptor is "not a socket"
-    case EACCES: case EPERM: return WSAEACCES;
+    case EACCES:
+    case EPERM: return WSAEACCES;
     case EFAULT: return WSAEFAULT;
     case EINVAL: return WSAEINVAL;
-    case EMFILE: case ENFILE: return WSAEMFILE;
+    case EMFILE:
+    case ENFILE: return WSAEMFILE;
     case EAGAIN: return WSAEWOULDBLOCK;
 #if EWOULDBLOCK != EAGAIN
     case EWOULDBLOCK: return WSAEWOULDBLOCK;
@@ -93,8 +95,10 @@ int WSocketErrnoToWsa(int err)
     case ENETUNREACH: return WSAENETUNREACH;
     case ENETRESET: return WSAENETRESET;
     case ECONNABORTED: return WSAECONNABORTED;
-    case ECONNRESET: case EPIPE: return WSAECONNRESET;
-    case ENOBUFS: case ENOMEM: return WSAENOBUFS;
+    case ECONNRESET:
+    case EPIPE: return WSAECONNRESET;
+    case ENOBUFS:
+    case ENOMEM: return WSAENOBUFS;
     case EISCONN: return WSAEISCONN;
     case ENOTCONN: return WSAENOTCONN;
     case ESHUTDOWN: return WSAESHUTDOWN;
@@ -136,8 +140,14 @@ namespace {
 thread_local int gLastError = 0;
 }
 
-int WSAGetLastError() { return gLastError; }
-void WSASetLastError(int code) { gLastError = code; }
+int WSAGetLastError()
+{
+    return gLastError;
+}
+void WSASetLastError(int code)
+{
+    gLastError = code;
+}
 
 int WSocketSaveErrno()
 {

@@ -11,8 +11,9 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-std::function<void(const std::exception&)> WSocketExceptionHandler =
-    [](const std::exception& e) { qWarning("socket event: %s", e.what()); };
+std::function<void(const std::exception&)> WSocketExceptionHandler = [](const std::exception& e) {
+    qWarning("socket event: %s", e.what());
+};
 
 TCustomWSocket::TCustomWSocket() : FAlive(std::make_shared<bool>(true))
 {
@@ -80,8 +81,8 @@ void TCustomWSocket::ChangeState(TSocketState newState)
 void TCustomWSocket::SocketError(const std::string& function)
 {
     int code = WSAGetLastError();
-    std::string message = "Error " + std::to_string(code) + " in function " + function + "\r\n" +
-                          WSocketErrorDesc(code);
+    std::string message =
+        "Error " + std::to_string(code) + " in function " + function + "\r\n" + WSocketErrorDesc(code);
     if (code == WSAECONNRESET || code == WSAENOTCONN) {
         if (FHSocket != INVALID_SOCKET)
             ::close(FHSocket);
@@ -170,8 +171,7 @@ void TCustomWSocket::AddReadCount(int n)
         ++FConsumed;
 }
 
-void TCustomWSocket::WMASyncSelect(TSocket socket, uint32_t generation, uint16_t events,
-                                   uint16_t error)
+void TCustomWSocket::WMASyncSelect(TSocket socket, uint32_t generation, uint16_t events, uint16_t error)
 {
     if (socket != FHSocket || generation != FGeneration)
         return;
@@ -268,8 +268,7 @@ void TCustomWSocket::handleClose(uint16_t error, const TSameConnection& same)
     if (!same())
         return;
     int waiting = 0;
-    if ((FReadHeld || FConsumed != consumed) && ::ioctl(FHSocket, FIONREAD, &waiting) == 0 &&
-        waiting > 0) {
+    if ((FReadHeld || FConsumed != consumed) && ::ioctl(FHSocket, FIONREAD, &waiting) == 0 && waiting > 0) {
         // Bytes still unread come before the close: on the next turn, or
         // once reading resumes when the handler held it.
         if (FReadHeld) {

@@ -101,7 +101,7 @@ enum : uint16_t {
 // The masks registered with AsyncSelect (each registration replaces the
 // previous one).
 enum : uint16_t {
-    kNoEvents = 0, // Pause
+    kNoEvents = 0,                                                           // Pause
     kConnectEvents = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE, // Connect
     kListenEvents = FD_READ | FD_WRITE | FD_ACCEPT | FD_CLOSE,               // Listen
     kConnectedEvents = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE,           // Dup, Resume
@@ -119,8 +119,7 @@ using TSessionClosed = std::function<void(TCustomWSocket* Sender, uint16_t Error
 using TSessionAvailable = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
 using TSessionConnected = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
 using TDnsLookupDone = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
-using TChangeState =
-    std::function<void(TCustomWSocket* Sender, TSocketState OldState, TSocketState NewState)>;
+using TChangeState = std::function<void(TCustomWSocket* Sender, TSocketState OldState, TSocketState NewState)>;
 using TNotifyEvent = std::function<void(TCustomWSocket* Sender)>;
 // Above: the unsent bytes passed the high-water mark; false: they fell back
 // to the low-water mark.
@@ -316,8 +315,7 @@ public:
     // A socket notification for handle `socket` of generation `generation`.
     void WMASyncSelect(TSocket socket, uint32_t generation, uint16_t events, uint16_t error);
     // Completion of lookup `request` with its addresses (dotted texts).
-    void WMAsyncGetHostByName(uint32_t request, uint16_t error,
-                              const std::vector<std::string>& addresses);
+    void WMAsyncGetHostByName(uint32_t request, uint16_t error, const std::vector<std::string>& addresses);
     // Generation of the current handle; every new or closed handle gets a
     // new one, so notifications queued for an earlier handle are dropped.
     uint32_t Generation() const { return FGeneration; }
@@ -338,8 +336,7 @@ protected:
         uint32_t generation;
         bool operator()() const
         {
-            return !alive.expired() && self->FHSocket == socket &&
-                   self->FGeneration == generation;
+            return !alive.expired() && self->FHSocket == socket && self->FGeneration == generation;
         }
     };
     // One handler per notification bit; each returns whether the dispatch
@@ -352,8 +349,7 @@ protected:
 
     // Store a new Addr/Port/Proto text; false when it is the one in force.
     // Raises "Cannot change <name> if not closed" unless closed.
-    bool storeSetting(std::string& field, bool assigned, const std::string& value,
-                      const char* name);
+    bool storeSetting(std::string& field, bool assigned, const std::string& value, const char* name);
     // A Port/Proto text that cannot be converted: unassigned, then raised.
     [[noreturn]] void rejectSetting(bool& assigned, int code, const std::string& function);
     void connectDatagram(TSocket s);
@@ -444,9 +440,9 @@ protected:
     int FReceiveBurst = 64 * 1024;
     size_t FQueued = 0; // unsent bytes in FBufList
     bool FRearmPending = false;
-    uint64_t FBytesIn = 0;  // bytes taken in; for the per-notification cap
-    uint64_t FConsumed = 0; // reads that took something (an empty datagram too)
-    bool FDrained = false;  // the last Receive got less than it asked for
+    uint64_t FBytesIn = 0;     // bytes taken in; for the per-notification cap
+    uint64_t FConsumed = 0;    // reads that took something (an empty datagram too)
+    bool FDrained = false;     // the last Receive got less than it asked for
     bool FWritePosted = false; // a write notification from Send is on its way
     bool FReadHeld = false;
     uint16_t FHeldEvents = 0; // read-side notifications that came while held
@@ -455,9 +451,9 @@ protected:
     size_t FLowWater = 0;
     bool FQueueAbove = false;
     int FStallMs = 0;
-    uint64_t FBytesOut = 0;    // bytes the kernel has taken; the stall watch's measure
-    uint64_t FStallMark = 0;   // FBytesOut at the last move seen
-    int64_t FStallSince = 0;   // when it last moved (ms, monotonic)
+    uint64_t FBytesOut = 0;  // bytes the kernel has taken; the stall watch's measure
+    uint64_t FStallMark = 0; // FBytesOut at the last move seen
+    int64_t FStallSince = 0; // when it last moved (ms, monotonic)
     bool FStallWatching = false;
     // Queue-level bookkeeping after bytes were queued or sent.
     void queueLevelChanged();

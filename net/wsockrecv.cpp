@@ -49,8 +49,7 @@ int TCustomWSocket::ReceiveFrom(void* buffer, int len, sockaddr_in& from, int& f
         addrLen = sizeof from;
     ssize_t n;
     do {
-        n = ::recvfrom(FHSocket, buffer, static_cast<size_t>(len), 0,
-                       reinterpret_cast<sockaddr*>(&from), &addrLen);
+        n = ::recvfrom(FHSocket, buffer, static_cast<size_t>(len), 0, reinterpret_cast<sockaddr*>(&from), &addrLen);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
         FLastError = WSocketSaveErrno();

@@ -23,16 +23,13 @@ int TCustomWSocket::Send(const void* data, int len)
     auto alive = Alive();
     TSocket socket = FHSocket;
     uint32_t generation = FGeneration;
-    auto closedUnder = [&] {
-        return alive.expired() || FHSocket != socket || FGeneration != generation;
-    };
+    auto closedUnder = [&] { return alive.expired() || FHSocket != socket || FGeneration != generation; };
 
     bool pumped = false;
     // Nothing queued on a stream: hand the caller's bytes to the kernel
     // straight away and queue only what it does not take. Datagrams and
     // urgent data keep going block by block, as their boundaries matter.
-    if (FQueued == 0 && FType != kDatagramSocket && FSendFlags == 0 &&
-        FHSocket != INVALID_SOCKET) {
+    if (FQueued == 0 && FType != kDatagramSocket && FSendFlags == 0 && FHSocket != INVALID_SOCKET) {
         bAllSent = false;
         const int n = sendOnce(p, remaining);
         if (closedUnder())
@@ -138,8 +135,7 @@ int TCustomWSocket::sendOnce(const char* p, int len)
     ssize_t n;
     do {
         if (FType == kDatagramSocket)
-            n = ::sendto(FHSocket, p, static_cast<size_t>(len), flags,
-                         reinterpret_cast<sockaddr*>(&sin), sizeof sin);
+            n = ::sendto(FHSocket, p, static_cast<size_t>(len), flags, reinterpret_cast<sockaddr*>(&sin), sizeof sin);
         else
             n = ::send(FHSocket, p, static_cast<size_t>(len), flags);
     } while (n < 0 && errno == EINTR);
@@ -179,8 +175,7 @@ void TCustomWSocket::Flush()
     // hold the program here for ever.
     QDeadlineTimer deadline(static_cast<int64_t>(FFlushTimeout) * 1000, Qt::PreciseTimer);
     auto pending = [&] {
-        return !alive.expired() && FHSocket != INVALID_SOCKET && !bAllSent &&
-               !deadline.hasExpired();
+        return !alive.expired() && FHSocket != INVALID_SOCKET && !bAllSent && !deadline.hasExpired();
     };
     if (FMultiThreaded) {
         while (pending()) {

@@ -8,7 +8,7 @@
 
 class Exception : public std::exception {
 public:
-    explicit Exception(std::string message) : FMessage(std::move(message)) {}
+    explicit Exception(std::string message) : FMessage(std::move(message)) { }
     const char* what() const noexcept override { return FMessage.c_str(); }
     const std::string& Message() const noexcept { return FMessage; }
 

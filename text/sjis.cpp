@@ -108,8 +108,7 @@ QString decode(std::string_view bytes)
             out.append(QChar(b));
         } else if (b >= 0xA1 && b <= 0xDF) {
             out.append(QChar(char16_t(0xFF61 + (b - 0xA1))));
-        } else if (isLeadByte(b) && i + 1 < bytes.size()
-                   && isTrailByte(static_cast<unsigned char>(bytes[i + 1]))) {
+        } else if (isLeadByte(b) && i + 1 < bytes.size() && isTrailByte(static_cast<unsigned char>(bytes[i + 1]))) {
             const char16_t c = t.lookup(b, static_cast<unsigned char>(bytes[i + 1]));
             if (c) {
                 out.append(QChar(c));
@@ -173,8 +172,7 @@ std::u32string unencodable(const QString& text)
     for (const char32_t c : text.toUcs4()) {
         if (c < 0x80 || out.find(c) != std::u32string::npos)
             continue;
-        const bool lost = c > 0xFFFF || QChar::isSurrogate(c)
-                          || encode(QString(QChar(char16_t(c)))) == "?";
+        const bool lost = c > 0xFFFF || QChar::isSurrogate(c) || encode(QString(QChar(char16_t(c)))) == "?";
         if (lost)
             out.push_back(c);
     }

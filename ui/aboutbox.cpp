@@ -35,8 +35,8 @@ Tver::Tver(QWidget* parent) : TModalDialog(parent)
     Label5 = makeLabel(Panel1, 22, 111, txt::kVerRemark);
     Label6 = makeLabel(Panel1, 8, 134, txt::kVerHomePage);
 
-    CuteButton1 = makeFlatButton(this, "CuteButton1", {83, 166, 49, 21}, "OK", [this] { CuteButton1Click(); },
-                                 look::kAboutButtonFace);
+    CuteButton1 = makeFlatButton(
+        this, "CuteButton1", {83, 166, 49, 21}, "OK", [this] { CuteButton1Click(); }, look::kAboutButtonFace);
     CuteButton1->setFont(pelmoraFont(12));
 }
 

@@ -15,15 +15,15 @@ public:
 
     QFrame* Panel1;
     QLabel* ProgramIcon;
-    QLabel* Label2;   // "なまえ"
-    QLabel* label1;   // the program's name
-    QLabel* Version;  // "Ver.2.0"
-    QLabel* Label7;   // "さくしゃ"
-    QLabel* Label3;   // the author
-    QLabel* Label4;   // "ひとこと"
-    QLabel* Label5;   // the remark
-    QLabel* Label6;   // where to read more
-    TCuteButton* CuteButton1;  // "OK"
+    QLabel* Label2;           // "なまえ"
+    QLabel* label1;           // the program's name
+    QLabel* Version;          // "Ver.2.0"
+    QLabel* Label7;           // "さくしゃ"
+    QLabel* Label3;           // the author
+    QLabel* Label4;           // "ひとこと"
+    QLabel* Label5;           // the remark
+    QLabel* Label6;           // where to read more
+    TCuteButton* CuteButton1; // "OK"
 
 private:
     void CuteButton1Click();

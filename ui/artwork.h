@@ -16,7 +16,7 @@ namespace art {
 struct Shape {
     QPainterPath path;
     QColor fill;
-    QColor line;     // Qt::transparent: no outline
+    QColor line; // Qt::transparent: no outline
     double lineWidth;
 };
 

@@ -14,8 +14,8 @@
 namespace {
 
 // Panel, label, edit box, OK, Cancel, and the hidden Enter and Escape buttons.
-const TEntryLayout kLayout{{8, 7, 166, 98}, {20, 8}, {18, 27, 121, 20}, {33, 59, 51, 25}, {88, 58, 51, 25},
-                           {228, 59, 75, 25}, {200, 18, 75, 25}};
+const TEntryLayout kLayout{{8, 7, 166, 98},  {20, 8},           {18, 27, 121, 20}, {33, 59, 51, 25},
+                           {88, 58, 51, 25}, {228, 59, 75, 25}, {200, 18, 75, 25}};
 
 } // namespace
 
@@ -26,9 +26,10 @@ TfmConnect::TfmConnect(TForm4* errorBox, const TSirSock* sirSock, QWidget* paren
     setupWindow(txt::kDlgConnect, 182, 112);
     setCentred();
 
-    edIP = buildEntry(kLayout, txt::kDlgConnectTarget, "edIP", txt::kDlgConnect, [this] { CuteButton1Click(); },
-                      [this] { Button1Click(); });
-    edIP->setAttribute(Qt::WA_InputMethodEnabled, false);  // addresses: no IME
+    edIP = buildEntry(
+        kLayout, txt::kDlgConnectTarget, "edIP", txt::kDlgConnect, [this] { CuteButton1Click(); },
+        [this] { Button1Click(); });
+    edIP->setAttribute(Qt::WA_InputMethodEnabled, false); // addresses: no IME
     edIP->setText(sjis::decode(txt::kIPExample));
     fitExample();
 

@@ -32,18 +32,17 @@ class TEntryDialog : public TModalDialog {
 public:
     QFrame* Panel1 = nullptr;
     QLabel* Label1 = nullptr;
-    TCuteButton* CuteButton1 = nullptr;  // OK
-    TCuteButton* CuteButton2 = nullptr;  // "Cancel"
-    QPushButton* Button1 = nullptr;      // hidden default button (Enter)
-    QPushButton* Button2 = nullptr;      // hidden cancel button (Escape)
+    TCuteButton* CuteButton1 = nullptr; // OK
+    TCuteButton* CuteButton2 = nullptr; // "Cancel"
+    QPushButton* Button1 = nullptr;     // hidden default button (Enter)
+    QPushButton* Button2 = nullptr;     // hidden cancel button (Escape)
 
 protected:
-    explicit TEntryDialog(QWidget* parent) : TModalDialog(parent) {}
+    explicit TEntryDialog(QWidget* parent) : TModalDialog(parent) { }
 
     // Creates the controls in their tab order and returns the edit box.
     // onOk runs on the OK button, onEnter on Enter; Cancel and Escape give
     // mrCancel.
     QLineEdit* buildEntry(const TEntryLayout& at, const std::string& labelText, const char* editName,
-                          const std::string& okCaption, std::function<void()> onOk,
-                          std::function<void()> onEnter);
+                          const std::string& okCaption, std::function<void()> onOk, std::function<void()> onEnter);
 };

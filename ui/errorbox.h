@@ -20,11 +20,11 @@ public:
     std::string Message() const;
     void SetMessage(const std::string& cp932);
 
-    TCuteButton* CuteButton1;  // "OK"
+    TCuteButton* CuteButton1; // "OK"
     QFrame* Panel1;
     QLabel* Image1;
-    QLabel* Label1;  // the message, right-aligned
-    QLabel* Label2;  // the headline
+    QLabel* Label1; // the message, right-aligned
+    QLabel* Label2; // the headline
 
 private:
     void CuteButton1Click();

@@ -19,7 +19,7 @@ namespace {
 // or Enter would.
 class TCuteButtonAccessible : public QAccessibleWidget {
 public:
-    explicit TCuteButtonAccessible(TCuteButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
+    explicit TCuteButtonAccessible(TCuteButton* button) : QAccessibleWidget(button, QAccessible::Button) { }
 
     QString text(QAccessible::Text t) const override
     {
@@ -188,8 +188,8 @@ void TCuteButton::paintEvent(QPaintEvent*)
         p.setFont(font());
         p.setPen(isEnabled() ? palette().color(QPalette::ButtonText)
                              : palette().color(QPalette::Disabled, QPalette::ButtonText));
-        p.drawText(r, int(FAlignment | Qt::AlignVCenter) | Qt::TextShowMnemonic | Qt::TextExpandTabs
-                          | Qt::TextSingleLine,
+        p.drawText(r,
+                   int(FAlignment | Qt::AlignVCenter) | Qt::TextShowMnemonic | Qt::TextExpandTabs | Qt::TextSingleLine,
                    FCaption);
     }
     // The bevels alone hardly tell a focused button from a hovered one (and
@@ -244,7 +244,7 @@ void TCuteButton::mouseMoveEvent(QMouseEvent* e)
 
 void TCuteButton::mousePressEvent(QMouseEvent* e)
 {
-    FMouseInside = true;  // a press is always on the button
+    FMouseInside = true; // a press is always on the button
     if (e->button() == Qt::LeftButton) {
         FClickArmed = true;
         SetBevelOuter(bvLowered);

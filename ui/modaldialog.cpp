@@ -153,7 +153,8 @@ int TModalDialog::ShowModal()
     setWindowModality(Qt::ApplicationModal);
     place();
     // Placed before the loop starts; exec() shows the window.
-    QMetaObject::invokeMethod(this, [this] { placeAndFocus(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { placeAndFocus(); }, Qt::QueuedConnection);
     exec();
     return FModalResult == mrNone ? int(mrCancel) : FModalResult;
 }
@@ -189,7 +190,7 @@ bool TModalDialog::eventFilter(QObject* watched, QEvent* event)
                 FCancelButton->click();
             else if (FEscapeResult != mrNone)
                 SetModalResult(FEscapeResult);
-            return true;  // otherwise Escape does nothing
+            return true; // otherwise Escape does nothing
         }
     }
     return QDialog::eventFilter(watched, event);
@@ -209,9 +210,8 @@ void TModalDialog::keyPressEvent(QKeyEvent* e)
 QFont pelmoraFont(int pixelSize, bool bold)
 {
     static const QStringList families = [] {
-        QStringList wanted{sjis::decode(txt::kFontPGothic), QStringLiteral("MS PGothic"),
-                           QStringLiteral("IPAPGothic"), QStringLiteral("VL PGothic"),
-                           QStringLiteral("Noto Sans CJK JP")};
+        QStringList wanted{sjis::decode(txt::kFontPGothic), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+                           QStringLiteral("VL PGothic"), QStringLiteral("Noto Sans CJK JP")};
         QStringList present;
         const QStringList installed = QFontDatabase::families();
         for (const QString& f : wanted)

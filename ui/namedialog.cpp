@@ -8,8 +8,8 @@
 namespace {
 
 // Panel, label, edit box, OK, Cancel, and the hidden Enter and Escape buttons.
-const TEntryLayout kLayout{{7, 7, 177, 98}, {20, 8}, {18, 26, 121, 20}, {40, 58, 51, 25}, {95, 58, 51, 25},
-                           {218, 39, 75, 25}, {200, 18, 75, 25}};
+const TEntryLayout kLayout{{7, 7, 177, 98},  {20, 8},           {18, 26, 121, 20}, {40, 58, 51, 25},
+                           {95, 58, 51, 25}, {218, 39, 75, 25}, {200, 18, 75, 25}};
 
 } // namespace
 

@@ -21,14 +21,14 @@ inline const QColor kDialog{255, 255, 255};          // dialog background around
 inline const QColor kButtonFace{240, 240, 240};      // flat buttons
 inline const QColor kAboutButtonFace{222, 222, 222}; // the about box's OK button
 inline const QColor kText{0, 0, 0};
-inline const QColor kHeadline{0, 0, 128};            // the error box's headline
-inline const QColor kBase{255, 255, 255};            // edit boxes, the pane, lists
+inline const QColor kHeadline{0, 0, 128}; // the error box's headline
+inline const QColor kBase{255, 255, 255}; // edit boxes, the pane, lists
 inline const QColor kToolTip{255, 255, 225};
-inline const QColor kHighlight{0, 84, 166};          // selection, with white text
+inline const QColor kHighlight{0, 84, 166}; // selection, with white text
 inline const QColor kLink{0, 0, 204};
 inline const QColor kPlaceholder{102, 102, 102};
 inline const QColor kDisabledText{109, 109, 109};
-inline const QColor kFocusRing = kHighlight;         // the keyboard's place
+inline const QColor kFocusRing = kHighlight; // the keyboard's place
 
 // Every role, every group: the program's light look.
 QPalette ProgramPalette();

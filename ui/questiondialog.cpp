@@ -40,11 +40,13 @@ TDialog::TDialog(QWidget* parent) : TModalDialog(parent)
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // it grows to hold the text
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Memo1->setFocusPolicy(Qt::ClickFocus);  // skipped by Tab
+    Memo1->setFocusPolicy(Qt::ClickFocus); // skipped by Tab
     Memo1->document()->setDocumentMargin(0);
 
-    CuteButton1 = makeFlatButton(this, "CuteButton1", {kYes, QSize(42, 22)}, txt::kDlgYes, [this] { CuteButton1Click(); });
-    CuteButton2 = makeFlatButton(this, "CuteButton2", {kNo, QSize(42, 22)}, txt::kDlgNo, [this] { CuteButton2Click(); });
+    CuteButton1 =
+        makeFlatButton(this, "CuteButton1", {kYes, QSize(42, 22)}, txt::kDlgYes, [this] { CuteButton1Click(); });
+    CuteButton2 =
+        makeFlatButton(this, "CuteButton2", {kNo, QSize(42, 22)}, txt::kDlgNo, [this] { CuteButton2Click(); });
     Add(txt::kQuestionDesign);
 }
 

@@ -29,8 +29,8 @@ public:
     QFrame* Panel1;
     QLabel* Image1;
     QPlainTextEdit* Memo1;
-    TCuteButton* CuteButton1;  // "はい"
-    TCuteButton* CuteButton2;  // "いいえ"
+    TCuteButton* CuteButton1; // "はい"
+    TCuteButton* CuteButton2; // "いいえ"
 
 private:
     void CuteButton1Click();

@@ -23,13 +23,13 @@ public:
     void SetNextCandidate(const std::string& cp932) { SetCaption(Label6, cp932); }
 
     QFrame* Panel1;
-    QLabel* Label2;  // heading "接続先"
-    QLabel* Label4;  // value: connected to
-    QLabel* Label5;  // heading "次の接続候補"
-    QLabel* Label6;  // value: next candidate
-    QLabel* Label3;  // heading "自分のIPアドレス"
-    QLabel* Label1;  // value: own address
-    TCuteButton* CuteButton1;  // "Ok"
+    QLabel* Label2;           // heading "接続先"
+    QLabel* Label4;           // value: connected to
+    QLabel* Label5;           // heading "次の接続候補"
+    QLabel* Label6;           // value: next candidate
+    QLabel* Label3;           // heading "自分のIPアドレス"
+    QLabel* Label1;           // value: own address
+    TCuteButton* CuteButton1; // "Ok"
 
 private:
     void CuteButton1Click();

@@ -42,11 +42,11 @@ void drawRectangle(QPainter& p, int left, int top, int right, int bottom)
 } // namespace
 
 TCustomWait::TCustomWait(QWidget* parent)
-    : QWidget(parent),
-      FPen(Qt::black, 1, Qt::SolidLine),
-      FFont(QStringLiteral("Courrier"), 8),
-      FBrush(Qt::white),
-      FTimer(new QTimer(this))
+    : QWidget(parent)
+    , FPen(Qt::black, 1, Qt::SolidLine)
+    , FFont(QStringLiteral("Courrier"), 8)
+    , FBrush(Qt::white)
+    , FTimer(new QTimer(this))
 {
     // The face may be missing; the hint picks another fixed-pitch one.
     FFont.setFixedPitch(true);
@@ -202,9 +202,7 @@ bool TCustomWait::AppMessage(QEvent* event)
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-        Beep();
-        return true;
+    case QEvent::MouseButtonDblClick: Beep(); return true;
     case QEvent::ShortcutOverride:
         // Claim the key so that no shortcut or menu accelerator fires; the
         // key press that follows is discarded (and beeps) above.
@@ -219,8 +217,7 @@ bool TCustomWait::AppMessage(QEvent* event)
         if (!static_cast<QInputMethodEvent*>(event)->commitString().isEmpty())
             Beep();
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 

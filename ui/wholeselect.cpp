@@ -8,8 +8,7 @@ namespace {
 
 bool leftForAWhile(Qt::FocusReason reason)
 {
-    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason
-           || reason == Qt::MenuBarFocusReason;
+    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason;
 }
 
 class TWholeSelect : public QObject {
@@ -21,9 +20,7 @@ public:
         if (watched != FEdit)
             return false;
         switch (e->type()) {
-        case QEvent::FocusOut:
-            FComesBack = leftForAWhile(static_cast<QFocusEvent*>(e)->reason());
-            return false;
+        case QEvent::FocusOut: FComesBack = leftForAWhile(static_cast<QFocusEvent*>(e)->reason()); return false;
         case QEvent::Hide:
         case QEvent::Show:
             // A dialog shown again is a new entry: it starts selected, also
@@ -46,8 +43,7 @@ public:
             FEdit->selectAll();
             return true;
         }
-        default:
-            return false;
+        default: return false;
         }
     }
 

@@ -26,8 +26,8 @@ int main(int argc, char** argv)
     for (int i = 3; i < argc; ++i) {
         const int size = std::atoi(argv[i]);
         const QString dir = root + QStringLiteral("%1x%1/apps").arg(size);
-        ok = ok && size > 0 && QDir().mkpath(dir)
-             && art::bubblesImage(size).save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+        ok = ok && size > 0 && QDir().mkpath(dir) &&
+            art::bubblesImage(size).save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
     }
     if (!ok)
         std::fprintf(stderr, "make_icons: could not write under %s\n", argv[1]);

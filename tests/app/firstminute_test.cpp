@@ -68,8 +68,8 @@ TEST_F(FirstMinute, TypingAfterAJoinReplacesTheGreetingAndBlankLinesSendNothing)
     testkit::RawServer hub;
     ASSERT_TRUE(hub.Listen("127.61.1.1", FPort));
     auto w = Window("127.61.1.2");
-    EXPECT_NE(w->focusWidget(), w->SendButton); // no Space or Enter can press 発言
-    Type(*w, {}, Qt::Key_C, Qt::ControlModifier);  // the dialog's example text goes whole
+    EXPECT_NE(w->focusWidget(), w->SendButton);   // no Space or Enter can press 発言
+    Type(*w, {}, Qt::Key_C, Qt::ControlModifier); // the dialog's example text goes whole
     EXPECT_EQ(w->Chat->IPName, "127.61.1.1");
     ASSERT_TRUE(hub.WaitConns(1));
     hub.conns[0]->Send("uHub\nn127.61.1.2\n");
@@ -156,7 +156,8 @@ double contrast(const QImage& shot, const QRect& r)
         auto lin = [](int v) { return v <= 10 ? v / 3294.6 : std::pow((v / 255.0 + 0.055) / 1.055, 2.4); };
         return 0.2126 * lin(qRed(c)) + 0.7152 * lin(qGreen(c)) + 0.0722 * lin(qBlue(c)) + 0.05;
     };
-    const QRgb bg = std::max_element(count.begin(), count.end(), [](auto& x, auto& y) { return x.second < y.second; })->first;
+    const QRgb bg =
+        std::max_element(count.begin(), count.end(), [](auto& x, auto& y) { return x.second < y.second; })->first;
     double best = 1;
     for (const auto& [c, n] : count)
         best = std::max(best, std::max(lum(c), lum(bg)) / std::min(lum(c), lum(bg)));
@@ -178,7 +179,8 @@ TEST_F(FirstMinute, EveryTextIsLegibleUnderALightAndADarkDesktop)
     QDir().mkpath(review);
     for (const QString& theme : {QStringLiteral("light"), QStringLiteral("dark")}) {
         const bool dark = theme == QLatin1String("dark");
-        QApplication::setPalette(realDark == dark ? desktop : QPalette(dark ? QColor(53, 53, 53) : QColor(239, 239, 239)));
+        QApplication::setPalette(realDark == dark ? desktop
+                                                  : QPalette(dark ? QColor(53, 53, 53) : QColor(239, 239, 239)));
         auto w = Window("127.61.3." + std::to_string(dark + 1));
         w->ShowRoster({"aki", "ben"}, txt::kFriends);
         w->ShowEvent(TChatEvent::ChatLine("aki> " + txt::kMessageEditInitial));
@@ -193,11 +195,16 @@ TEST_F(FirstMinute, EveryTextIsLegibleUnderALightAndADarkDesktop)
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w->K1));
         const QImage shot = w->grab().toImage(), box = dialog.grab().toImage(), menu = w->K1->grab().toImage();
         const std::tuple<const char*, QImage, QRect> regions[] = {
-            {"pane", shot, in(w.get(), w->DisplayMemo->viewport(), 2)}, {"menu bar", shot, in(w.get(), w->menuBar())},
-            {"roster strip", shot, in(w.get(), w->Panel1)},           {"input box", shot, in(w.get(), w->MessageEdit, 3)},
-            {"send button", shot, in(w.get(), w->SendButton, 3)},     {"find box", shot, in(w.get(), w->FindBar->FindEdit, 3)},
-            {"dialog label", box, in(&dialog, dialog.Label1)},        {"dialog edit box", box, in(&dialog, dialog.edIP, 3)},
-            {"dialog button", box, in(&dialog, dialog.CuteButton1, 3)}, {"menu", menu, menu.rect().adjusted(3, 3, -3, -3)}};
+            {"pane", shot, in(w.get(), w->DisplayMemo->viewport(), 2)},
+            {"menu bar", shot, in(w.get(), w->menuBar())},
+            {"roster strip", shot, in(w.get(), w->Panel1)},
+            {"input box", shot, in(w.get(), w->MessageEdit, 3)},
+            {"send button", shot, in(w.get(), w->SendButton, 3)},
+            {"find box", shot, in(w.get(), w->FindBar->FindEdit, 3)},
+            {"dialog label", box, in(&dialog, dialog.Label1)},
+            {"dialog edit box", box, in(&dialog, dialog.edIP, 3)},
+            {"dialog button", box, in(&dialog, dialog.CuteButton1, 3)},
+            {"menu", menu, menu.rect().adjusted(3, 3, -3, -3)}};
         for (const auto& [name, image, r] : regions)
             EXPECT_GE(contrast(image, r), 4.5) << theme.toStdString() << ": " << name;
         const std::pair<const char*, QImage> renders[] = {
@@ -219,9 +226,13 @@ TEST_F(FirstMinute, AssistiveTechnologyGetsNamedControlsAndAPressableFlatButton)
     Type(*w, {}, Qt::Key_F, Qt::ControlModifier);
     auto of = [](QObject* o) { return QAccessible::queryAccessibleInterface(o); };
     auto name = [&](QObject* o) { return sjis::encode(of(o)->text(QAccessible::Name)); };
-    const std::pair<QObject*, std::string> named[] = {{w->MessageEdit, txt::kAccMessageEdit}, {w->DisplayMemo, txt::kAccPane},
-        {w->Panel1, txt::kAccRoster}, {w->Image1, txt::kMenuStatus}, {w->FindBar->FindEdit, txt::kAccFindEdit},
-        {w->SendButton, txt::kSendCaption}, {w->FindBar->CloseButton, txt::kFindClose}};
+    const std::pair<QObject*, std::string> named[] = {{w->MessageEdit, txt::kAccMessageEdit},
+                                                      {w->DisplayMemo, txt::kAccPane},
+                                                      {w->Panel1, txt::kAccRoster},
+                                                      {w->Image1, txt::kMenuStatus},
+                                                      {w->FindBar->FindEdit, txt::kAccFindEdit},
+                                                      {w->SendButton, txt::kSendCaption},
+                                                      {w->FindBar->CloseButton, txt::kFindClose}};
     for (const auto& [control, text] : named)
         EXPECT_EQ(name(control), text);
     EXPECT_EQ(of(w->SendButton)->role(), QAccessible::Button);

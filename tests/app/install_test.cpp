@@ -32,12 +32,14 @@ TEST(Install, IntoATemporaryPrefixOnlyAndTheHelpIsFoundThere)
         EXPECT_TRUE(file.startsWith(root)) << file.toStdString();
     for (const char* file : {"lib/systemd/system/pelmora-hub.service", "etc/default/pelmora-hub"})
         EXPECT_TRUE(written.contains(root + QLatin1String(file))) << file;
-    const QString help = QStringLiteral("share/pelmora/") + sjis::decode(txt::kHelpFolder) + QStringLiteral("/Pelmora.hlp");
-    for (const QString& file : {QStringLiteral("bin/pelmora"), QStringLiteral("share/applications/jp.tovanit.pelmora.desktop"),
-                                QStringLiteral("share/metainfo/jp.tovanit.pelmora.metainfo.xml"),
-                                QStringLiteral("share/icons/hicolor/scalable/apps/jp.tovanit.pelmora.svg"), help,
-                                QStringLiteral("share/doc/pelmora/copyright"), QStringLiteral("share/doc/pelmora/changelog.Debian.gz"),
-                                QStringLiteral("share/man/man1/pelmora.1.gz")})
+    const QString help =
+        QStringLiteral("share/pelmora/") + sjis::decode(txt::kHelpFolder) + QStringLiteral("/Pelmora.hlp");
+    for (const QString& file :
+         {QStringLiteral("bin/pelmora"), QStringLiteral("share/applications/jp.tovanit.pelmora.desktop"),
+          QStringLiteral("share/metainfo/jp.tovanit.pelmora.metainfo.xml"),
+          QStringLiteral("share/icons/hicolor/scalable/apps/jp.tovanit.pelmora.svg"), help,
+          QStringLiteral("share/doc/pelmora/copyright"), QStringLiteral("share/doc/pelmora/changelog.Debian.gz"),
+          QStringLiteral("share/man/man1/pelmora.1.gz")})
         EXPECT_TRUE(QFile::exists(root + file)) << file.toStdString();
     for (int size : {32, 48, 64, 128, 256}) {
         const QImage icon(root + QStringLiteral("share/icons/hicolor/%1x%1/apps/jp.tovanit.pelmora.png").arg(size));
@@ -55,8 +57,7 @@ TEST(Install, IntoATemporaryPrefixOnlyAndTheHelpIsFoundThere)
     p.setProcessEnvironment(env);
     p.start(probe, {});
     ASSERT_TRUE(p.waitForFinished(20000));
-    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
-              QStringLiteral("found ") + root + help);
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).trimmed(), QStringLiteral("found ") + root + help);
 }
 
 } // namespace

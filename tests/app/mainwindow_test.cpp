@@ -22,11 +22,10 @@
 #include <unistd.h>
 #include "qtprint.h"
 
-
 namespace {
 
 // Each test gets its own, empty settings folder.
-class MainWindow : public testkit::WindowTest {};
+class MainWindow : public testkit::WindowTest { };
 
 TEST_F(MainWindow, FirstRunUsesTheDefaultsAndWritesThemAtClose)
 {
@@ -179,7 +178,7 @@ TEST_F(MainWindow, SpoolIsPrivateGoesAtExitAndOthersAreLeftAlone)
         EXPECT_TRUE(spool.startsWith(folder)) << spool.toStdString();
         EXPECT_TRUE(QFileInfo::exists(stale));
         EXPECT_TRUE(QFileInfo::exists(live));
-        struct stat st{};
+        struct stat st { };
         ASSERT_EQ(::stat(QFile::encodeName(spool).constData(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u);
     }

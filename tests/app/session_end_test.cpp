@@ -33,7 +33,8 @@ protected:
     void Start(QProcess& p)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* v : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "TMPDIR"})
+        for (const char* v :
+             {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "TMPDIR"})
             env.insert(QLatin1String(v), At(QString::fromLatin1(v).toLower()));
         QDir().mkdir(At(QStringLiteral("xdg_runtime_dir")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         env.insert(QStringLiteral("PELMORA_ADDRESS"), QLatin1String(kAddr));
@@ -76,7 +77,8 @@ TEST_P(SessionEnd, KillKeepsEveryLineAndTheEndSignalClosesCleanly)
     const QByteArray lines("tester> one\r\ntester> \x82\xA0\x82\xA2\r\n");
     const QString logs = QStringLiteral("xdg_data_home/pelmora/logs");
     const QString daily = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".log");
-    const QByteArray spool = Holding(QStringLiteral("xdg_cache_home/pelmora"), QStringLiteral("pelmora-*.spool"), lines);
+    const QByteArray spool =
+        Holding(QStringLiteral("xdg_cache_home/pelmora"), QStringLiteral("pelmora-*.spool"), lines);
     ASSERT_TRUE(spool.endsWith(lines) && Holding(logs, daily, lines).endsWith(lines));
     first.kill();
     ASSERT_TRUE(first.waitForFinished(10000));

@@ -35,7 +35,8 @@ TEST(ChatEvent, EveryKindReadsAsThePaneAndLogShowIt)
     const size_t cut = txt::kArrived.find("\r\n");
     EXPECT_EQ(displayLines(TChatEvent::Arrival("Bob")),
               (Lines{"", "Bob" + txt::kArrived.substr(0, cut), txt::kArrived.substr(cut + 2)}));
-    EXPECT_EQ(displayLines(TChatEvent::SeatLeft("Bob")), (Lines{"Bob" + txt::kHubLeft.substr(0, txt::kHubLeft.size() - 2), ""}));
+    EXPECT_EQ(displayLines(TChatEvent::SeatLeft("Bob")),
+              (Lines{"Bob" + txt::kHubLeft.substr(0, txt::kHubLeft.size() - 2), ""}));
     EXPECT_EQ(displayLines(TChatEvent::ChatLine("Ann> a\rb\r\r")), Lines{"Ann> a\rb\r"});
     EXPECT_EQ(displayLines(TChatEvent::Note("x\r\r\ny\r")), (Lines{"x", "y"}));
 }

@@ -110,14 +110,16 @@ inline int testPort()
     static const int port = freePort();
     return port;
 }
-inline std::string testPortText() { return std::to_string(testPort()); }
+inline std::string testPortText()
+{
+    return std::to_string(testPort());
+}
 
 // A chat core with its fake view, listening on addr:port, own address addr.
 struct Node {
     FakeView view;
     TChatCore core;
-    Node(const std::string& addr, const std::string& name, const std::string& port = testPortText(),
-         bool listen = true)
+    Node(const std::string& addr, const std::string& name, const std::string& port = testPortText(), bool listen = true)
         : core(&view, addr, port, addr)
     {
         core.Name = name;
@@ -135,8 +137,7 @@ struct Node {
 
 // Joins peer to a raw hub listening on hubAddr: h is the hub's side of the
 // new link, with the peer's name line already read.
-inline ::testing::AssertionResult joinRawHub(Node& peer, RawServer& hub, const std::string& hubAddr,
-                                             RawClient*& h)
+inline ::testing::AssertionResult joinRawHub(Node& peer, RawServer& hub, const std::string& hubAddr, RawClient*& h)
 {
     peer.view.connectTarget = hubAddr;
     const size_t n = hub.conns.size();
@@ -155,14 +156,18 @@ inline ::testing::AssertionResult joinRawHub(Node& peer, RawServer& hub, const s
 // Where the hub under test runs: a chat core in this process with the fake
 // view, or the headless hub in a child process (the same chat code).
 enum class HubKind { InProcess, Headless };
-inline std::string PrintToString(HubKind k) { return k == HubKind::InProcess ? "InProcess" : "Headless"; }
+inline std::string PrintToString(HubKind k)
+{
+    return k == HubKind::InProcess ? "InProcess" : "Headless";
+}
 
 // A hub named Hub against raw peers bound to addresses beside its own.
 class RawPeersOnHub : public ::testing::Test {
 protected:
     explicit RawPeersOnHub(const std::string& hubAddr, HubKind kind = HubKind::InProcess)
-        : hub(hubAddr, "Hub", testPortText(), kind == HubKind::InProcess), FHubAddr(hubAddr),
-          FHeadless(kind == HubKind::Headless ? std::make_unique<HeadlessHub>() : nullptr)
+        : hub(hubAddr, "Hub", testPortText(), kind == HubKind::InProcess)
+        , FHubAddr(hubAddr)
+        , FHeadless(kind == HubKind::Headless ? std::make_unique<HeadlessHub>() : nullptr)
     {
     }
 
@@ -238,9 +243,9 @@ private:
 // The same fixture, its hub chosen by the test's parameter.
 class RawPeersOnEitherHub : public RawPeersOnHub, public ::testing::WithParamInterface<HubKind> {
 protected:
-    explicit RawPeersOnEitherHub(const std::string& hubAddr) : RawPeersOnHub(hubAddr, GetParam()) {}
+    explicit RawPeersOnEitherHub(const std::string& hubAddr) : RawPeersOnHub(hubAddr, GetParam()) { }
 };
 
-#define PELMORA_ON_EITHER_HUB(suite)                                                                         \
-    INSTANTIATE_TEST_SUITE_P(On, suite, ::testing::Values(HubKind::InProcess, HubKind::Headless),              \
+#define PELMORA_ON_EITHER_HUB(suite)                                                                                   \
+    INSTANTIATE_TEST_SUITE_P(On, suite, ::testing::Values(HubKind::InProcess, HubKind::Headless),                      \
                              [](const ::testing::TestParamInfo<HubKind>& i) { return PrintToString(i.param); })

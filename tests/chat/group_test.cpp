@@ -199,7 +199,7 @@ TEST(Group, AMemberThatNoticesTheLossFirstWaitsForTheCandidate)
     };
     early.view.answers = {1};
     hub->core.SrvWSocket->Close(); // the member's check of the lost hub fails
-    hub->core.Cli(2).Close(); // only this member's link ends, for now
+    hub->core.Cli(2).Close();      // only this member's link ends, for now
     ASSERT_TRUE(waitFor([&] { return calls >= 3; }));
     EXPECT_FALSE(cand.core.rbServer);
 
@@ -267,7 +267,7 @@ TEST(Group, CallersWaitOnlyWhileARegroupLinkIsSilent)
     ASSERT_TRUE(second.Connect("127.20.4.63", testPort(), "127.20.4.65"));
     ASSERT_TRUE(waitFor([&] { return answered.size() == 2; }));
     EXPECT_FALSE(answered[1]);
-    cand.conns[0]->Close(); // no instance spoke there: this one is the hub
+    cand.conns[0]->Close();               // no instance spoke there: this one is the hub
     EXPECT_TRUE(second.Expect("uPat\n")); // seated: greeted, not redirected
     EXPECT_TRUE(p.core.rbServer);
 }

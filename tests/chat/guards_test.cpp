@@ -17,9 +17,9 @@ const char* kHub = "127.21.1.1";
 
 class SentLines : public RawPeersOnHub {
 protected:
-    SentLines() : RawPeersOnHub(kHub) {}
+    SentLines() : RawPeersOnHub(kHub) { }
 };
-class HubAdmission : public SentLines {};
+class HubAdmission : public SentLines { };
 
 TEST_F(SentLines, TypedTextAndNickNeverCarryALineBreakOrNul)
 {

@@ -16,7 +16,6 @@ namespace {
 
 const char* kHub = "127.20.2.1";
 
-
 long residentKiB()
 {
     std::ifstream f("/proc/self/statm");
@@ -31,7 +30,7 @@ long residentKiB()
 template <class Base>
 class Joining : public Base {
 protected:
-    Joining() : Base(kHub) {}
+    Joining() : Base(kHub) { }
 
     ::testing::AssertionResult join(RawClient*& c, int host, const char* name)
     {
@@ -57,7 +56,9 @@ TEST_P(HubBadInputWire, OverlongLineIsDroppedToItsLineFeed)
     ASSERT_TRUE(b->WaitFor("1A> ok\r\n"));
     EXPECT_TRUE(shows(TChatEvent::ChatLine("A> ok\r")));
     EXPECT_FALSE(shows(TChatEvent::Arrival("Evil"), 0));
-    if (inProcess()) { EXPECT_EQ(hub.core.lbName()[0], "A"); }
+    if (inProcess()) {
+        EXPECT_EQ(hub.core.lbName()[0], "A");
+    }
     // The longest allowed line still passes whole.
     b->Take();
     const std::string longest = "1" + std::string(1021, 'y');
@@ -196,8 +197,7 @@ TEST_F(HubBadInput, ThousandCallersConnectAndReset)
             c2.Reset();
         }
         callers += 2;
-        ASSERT_TRUE(waitFor([&] { return hub.view.lineCount >= before + 2 && hub.seated() == 1; }))
-            << "pair " << i;
+        ASSERT_TRUE(waitFor([&] { return hub.view.lineCount >= before + 2 && hub.seated() == 1; })) << "pair " << i;
         if (i == 249)
             atHalf = residentKiB();
     }

@@ -14,18 +14,21 @@ namespace {
 
 const char* kHub = "127.20.1.1";
 
-std::string arrived(const std::string& n) { return "\r\n" + n + txt::kArrived; }
+std::string arrived(const std::string& n)
+{
+    return "\r\n" + n + txt::kArrived;
+}
 
 } // namespace
 
 class Hub : public RawPeersOnHub {
 protected:
-    Hub() : RawPeersOnHub(kHub) {}
+    Hub() : RawPeersOnHub(kHub) { }
 };
 
 class HubWire : public RawPeersOnEitherHub {
 protected:
-    HubWire() : RawPeersOnEitherHub(kHub) {}
+    HubWire() : RawPeersOnEitherHub(kHub) { }
 
     // A, B and C seated from .first onwards, with what they were told so far
     // dropped.
@@ -123,7 +126,9 @@ TEST_P(HubWire, SeatGapsCandidateAndDepartures)
     a->Close();
     for (auto* p : {c, d, e})
         ASSERT_TRUE(p->Expect("cA\nn127.20.1.24\nrD\n"));
-    if (inProcess()) { EXPECT_EQ(hub.core.Nextnumber, 2); }
+    if (inProcess()) {
+        EXPECT_EQ(hub.core.Nextnumber, 2);
+    }
 
     // A name line from the candidate's seat carries "r" to the others.
     d->Send("uDan\n");
@@ -148,7 +153,9 @@ TEST_P(HubWire, RelayIsByteExactAndNeverEchoed)
     ASSERT_TRUE(c->Expect("1B> one\r\n1B> two\n"));
     EXPECT_TRUE(shows(TChatEvent::ChatLine("B> one\r")));
     EXPECT_TRUE(shows(TChatEvent::ChatLine("B> two")));
-    if (inProcess()) { EXPECT_EQ(hub.core.lbName()[0], "A"); }
+    if (inProcess()) {
+        EXPECT_EQ(hub.core.lbName()[0], "A");
+    }
 
     // A line in three pieces is relayed once, whole.
     b->Send("1B> th");
@@ -249,7 +256,9 @@ TEST_P(HubWire, TenthCallerGetsFullLineOnly)
     for (auto& p : peers)
         ASSERT_TRUE(p->Expect("n127.20.1.41\n"));
     EXPECT_EQ(hub.view.lines.size(), linesBefore);
-    if (inProcess()) { EXPECT_EQ(hub.seated(), 9); }
+    if (inProcess()) {
+        EXPECT_EQ(hub.seated(), 9);
+    }
 
     // A tenth caller that talks at once (as a joining instance does) still
     // gets the whole full line.
@@ -354,7 +363,9 @@ TEST_P(HubWire, PartialLineDoesNotOutliveItsConnection)
     // The next occupant of seat 2 starts clean: its name line is its name.
     RawClient* c = nullptr;
     ASSERT_TRUE(seat(c, 93, "Carol"));
-    if (inProcess()) { EXPECT_EQ(hub.core.lbName()[1], "Carol"); }
+    if (inProcess()) {
+        EXPECT_EQ(hub.core.lbName()[1], "Carol");
+    }
     ASSERT_TRUE(a->SkipThrough("cB\n"));
     ASSERT_TRUE(a->SkipThrough("uCarol\n"));
     EXPECT_EQ(a->received.find("half"), std::string::npos);

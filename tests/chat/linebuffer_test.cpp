@@ -97,8 +97,8 @@ TEST(LineBuffer, RandomChunkingMatchesReference)
         Lines expected;
         for (int i = 0; i < 60; ++i) {
             int len = std::uniform_int_distribution<int>(0, 3)(rng) == 0
-                          ? std::uniform_int_distribution<int>(1000, 2500)(rng)
-                          : std::uniform_int_distribution<int>(0, 40)(rng);
+                ? std::uniform_int_distribution<int>(1000, 2500)(rng)
+                : std::uniform_int_distribution<int>(0, 40)(rng);
             std::string raw, kept;
             for (int j = 0; j < len; ++j) {
                 char c = char(std::uniform_int_distribution<int>(0, 255)(rng));
@@ -116,8 +116,8 @@ TEST(LineBuffer, RandomChunkingMatchesReference)
         Lines got;
         size_t pos = 0;
         while (pos < stream.size()) {
-            size_t n = std::min<size_t>({size_t(std::uniform_int_distribution<int>(1, 1500)(rng)),
-                                         stream.size() - pos, size_t(b.Room())});
+            size_t n = std::min<size_t>(
+                {size_t(std::uniform_int_distribution<int>(1, 1500)(rng)), stream.size() - pos, size_t(b.Room())});
             std::memcpy(b.Tail(), stream.data() + pos, n);
             pos += n;
             b.Commit(int(n), [&](std::string_view l) { got.emplace_back(l); });

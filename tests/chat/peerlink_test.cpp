@@ -11,8 +11,14 @@
 
 namespace {
 
-std::string arrived(const std::string& n) { return "\r\n" + n + txt::kArrived; }
-std::string left(const std::string& n) { return "\r\n" + n + txt::kPeerLeft; }
+std::string arrived(const std::string& n)
+{
+    return "\r\n" + n + txt::kArrived;
+}
+std::string left(const std::string& n)
+{
+    return "\r\n" + n + txt::kPeerLeft;
+}
 
 } // namespace
 
@@ -40,7 +46,6 @@ protected:
         return ok ? join(h) : ok;
     }
 };
-
 
 TEST_F(PeerLink, JoinByDottedAddressAndTheSixKinds)
 {
@@ -158,9 +163,7 @@ TEST_F(PeerLink, LookupAndConnectFailures)
     p.core.K9Click();
     EXPECT_TRUE(p.view.questions.empty());
     EXPECT_FALSE(p.view.edit);
-    ASSERT_TRUE(waitFor([&] {
-        return p.view.hasLine(txt::kRefused) || p.view.hasLine(txt::kLookupFailed);
-    }));
+    ASSERT_TRUE(waitFor([&] { return p.view.hasLine(txt::kRefused) || p.view.hasLine(txt::kLookupFailed); }));
     EXPECT_TRUE(p.view.k8);
 }
 

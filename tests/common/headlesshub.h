@@ -27,8 +27,8 @@ public:
     bool Launch(const QStringList& args, const QStringList& env = {})
     {
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PELMORA_ADDRESS", "PELMORA_PORT",
-                              "PELMORA_HUB_NAME"})
+        for (const char* v :
+             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PELMORA_ADDRESS", "PELMORA_PORT", "PELMORA_HUB_NAME"})
             e.remove(QLatin1String(v));
         for (const QString& v : env)
             e.insert(v.section(QLatin1Char('='), 0, 0), v.section(QLatin1Char('='), 1));
@@ -84,7 +84,7 @@ public:
                                   QStringLiteral("--port"), QString::number(port), QStringLiteral("--name"),
                                   QString::fromStdString(nick)} +
                       extra) &&
-               waitFor([&] { return !journal.empty() || !Running(); }, 10000) && Running();
+            waitFor([&] { return !journal.empty() || !Running(); }, 10000) && Running();
     }
 };
 

@@ -29,11 +29,11 @@ inline ::testing::AssertionResult raisesSocketError(const std::function<void()>&
         if (message == "Error " + std::to_string(code) + " in function " + text + "\r\n" + WSocketErrorDesc(code))
             return ::testing::AssertionSuccess();
     }
-    return ::testing::AssertionFailure() << "raised \"" << message << "\", wanted code " << code << " and \""
-                                         << text << "\"";
+    return ::testing::AssertionFailure() << "raised \"" << message << "\", wanted code " << code << " and \"" << text
+                                         << "\"";
 }
 
 } // namespace testkit
 
-#define EXPECT_SOCKET_ERROR(statement, code, text) \
+#define EXPECT_SOCKET_ERROR(statement, code, text)                                                                     \
     EXPECT_TRUE(::testkit::raisesSocketError([&] { statement; }, (code), (text)))

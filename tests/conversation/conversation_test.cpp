@@ -177,8 +177,9 @@ TEST_F(Conversation, LinksShowAndOpenOnlyOnCtrlClickOrFromTheMenu)
     for (QAction* a : menu->actions())
         if (!a->isSeparator())
             captions << a->text();
-    EXPECT_EQ(captions, (QStringList{sjis::decode(txt::kPaneCopy), sjis::decode(txt::kPaneSelectAll),
-                                     sjis::decode(txt::kPaneOpenLink), sjis::decode(txt::kPaneCopyLink)}));
+    EXPECT_EQ(captions,
+              (QStringList{sjis::decode(txt::kPaneCopy), sjis::decode(txt::kPaneSelectAll),
+                           sjis::decode(txt::kPaneOpenLink), sjis::decode(txt::kPaneCopyLink)}));
     menu->actions()[3]->trigger();
     EXPECT_EQ(Opened.last(), QUrl(QStringLiteral("http://www.example.jp")));
     menu->actions()[4]->trigger();
@@ -193,8 +194,9 @@ TEST_F(Conversation, LinksShowAndOpenOnlyOnCtrlClickOrFromTheMenu)
     QStringList found;
     for (const TLink& l : FindLinks(parens))
         found << parens.mid(l.start, l.length);
-    EXPECT_EQ(found, (QStringList{QStringLiteral("https://a.jp/wiki/Foo_(bar)"), QStringLiteral("www.b.jp/x"),
-                                  QStringLiteral("https://c.jp/(y")}));
+    EXPECT_EQ(found,
+              (QStringList{QStringLiteral("https://a.jp/wiki/Foo_(bar)"), QStringLiteral("www.b.jp/x"),
+                           QStringLiteral("https://c.jp/(y")}));
 }
 
 // Hostile lines: many links, a long line without spaces, undecodable bytes.
@@ -260,8 +262,8 @@ TEST_F(Conversation, ZoomChangesPaneAndInputBoxAndSurvivesARestart)
     QTest::keyClick(W.get(), Qt::Key_Plus, Qt::ControlModifier);
     QTest::keyClick(W.get(), Qt::Key_Equal, Qt::ControlModifier);
     QTest::keyClick(W.get(), Qt::Key_Minus, Qt::ControlModifier);
-    QWheelEvent wheel(QPointF(5, 5), W->DisplayMemo->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 240),
-                      Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(5, 5), W->DisplayMemo->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(W->DisplayMemo->viewport(), &wheel);
     EXPECT_EQ(W->Zoom(), 3);
     EXPECT_EQ(W->DisplayMemo->font().pixelSize(), 16);

@@ -81,8 +81,9 @@ TEST(LogFile, AFailedWriteThrowsAndLeavesTheOldFileWhole)
     try {
         ADD_FAILURE() << saver.Save({"a"}, At(5, 5, 5, 5), QStringLiteral("missing")).toStdString();
     } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), txt::kLogNotSaved + "\r\n" + dir.filePath(QStringLiteral("missing/5555.log")).toStdString() +
-                                   "\r\n" + txt::kErrNoFolder);
+        EXPECT_EQ(e.Message(),
+                  txt::kLogNotSaved + "\r\n" + dir.filePath(QStringLiteral("missing/5555.log")).toStdString() + "\r\n" +
+                      txt::kErrNoFolder);
     }
     QDir::setCurrent(current);
 }

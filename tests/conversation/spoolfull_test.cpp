@@ -30,9 +30,11 @@ struct SmallDisk {
     QByteArray at;
     bool mounted;
     SmallDisk(const QString& folder, const char* size)
-        : at((QDir().mkpath(folder), QFile::encodeName(folder))),
-          mounted(::mount("tmpfs", at.constData(), "tmpfs", 0, size) == 0) {}
-    ~SmallDisk() { mounted && ::umount2(at.constData(), MNT_DETACH); }
+        : at((QDir().mkpath(folder), QFile::encodeName(folder)))
+        , mounted(::mount("tmpfs", at.constData(), "tmpfs", 0, size) == 0)
+    {
+    }
+    ~SmallDisk() { mounted&& ::umount2(at.constData(), MNT_DETACH); }
 };
 
 TEST(SpoolFull, TheSpoolMovesToTheNextFolderWithWhatItHolds)
@@ -48,7 +50,8 @@ TEST(SpoolFull, TheSpoolMovesToTheNextFolderWithWhatItHolds)
     EXPECT_TRUE(spool.Path().startsWith(folders[1]));
     std::string all;
     for (int i = 0; i < 1000; ++i)
-        spool.Append(std::string(999, 'y') + std::to_string(i)), all += std::string(999, 'y') + std::to_string(i) + "\r\n";
+        spool.Append(std::string(999, 'y') + std::to_string(i)),
+            all += std::string(999, 'y') + std::to_string(i) + "\r\n";
     spool.Flush();
     EXPECT_TRUE(spool.Path().startsWith(folders[2]));
     QBuffer copy;
@@ -81,7 +84,8 @@ TEST(SpoolFull, AFloodedHubKeepsRelayingWithinItsBoundAndMarksTheGap)
     auto w = std::make_unique<TTWSChatForm>(QString(), nullptr, place);
     w->show();
     testkit::RawClient flood, reader;
-    ASSERT_TRUE(flood.Connect("127.62.1.2", std::stoi(place.port)) && reader.Connect("127.62.1.2", std::stoi(place.port)));
+    ASSERT_TRUE(flood.Connect("127.62.1.2", std::stoi(place.port)) &&
+                reader.Connect("127.62.1.2", std::stoi(place.port)));
     reader.Send("ureader\n");
     std::string block = "uflood\n";
     for (int i = 0; i < 4096; ++i)
@@ -99,7 +103,8 @@ TEST(SpoolFull, AFloodedHubKeepsRelayingWithinItsBoundAndMarksTheGap)
         ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &was), 0);
     TLogSpool::RetryMs = 0;
     flood.Send("1flood> after\n");
-    EXPECT_TRUE(testkit::waitFor([&] { return !w->SavedNote->isVisible() && w->Conversation->Spool().MemoryBytes() == 0; }));
+    EXPECT_TRUE(
+        testkit::waitFor([&] { return !w->SavedNote->isVisible() && w->Conversation->Spool().MemoryBytes() == 0; }));
     QBuffer log;
     log.open(QIODevice::WriteOnly);
     ASSERT_TRUE(w->Conversation->WriteLog(log));

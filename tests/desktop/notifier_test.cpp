@@ -114,7 +114,9 @@ TEST_F(Notices, OnlyWhileAwayAndABurstIsOneNoticePerInterval)
     FWindow->ShowEvent(TChatEvent::Arrival("cyd"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return FShown.size() == 3; }, 5000));
     EXPECT_EQ(FShown[2].title, sjis::decode(txt::kAppCaption));
-    EXPECT_EQ(FShown[2].body, QStringLiteral("cyd") + sjis::decode(txt::kArrived).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    EXPECT_EQ(FShown[2].body,
+              QStringLiteral("cyd") +
+                  sjis::decode(txt::kArrived).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     EXPECT_EQ(FNotices->Unseen(), 502);
 
     QSignalSpy unseen(FNotices, &TNotifier::UnseenChanged);

@@ -111,7 +111,8 @@ TEST(HubService, HangupEndsItAsTermDoes)
 TEST(HubService, AHangUpIgnoredAtStartStaysIgnored)
 {
     // As nohup starts it: SIGHUP ignored, inherited across exec.
-    struct sigaction ignore {}, before {};
+    struct sigaction ignore {
+    }, before{};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGHUP, &ignore, &before);
     HeadlessHub hub;

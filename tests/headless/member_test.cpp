@@ -34,8 +34,9 @@ TEST(ConsoleMember, ChatsBothWaysAndLeavesAtTheEndOfInput)
     ASSERT_TRUE(waitFor([&] { return a.received.find("\x82\xA2\x82\xBF> next\r\n") != std::string::npos; }));
     EXPECT_EQ(a.received.find("snow"), std::string::npos);
     EXPECT_TRUE(m.Shows("いち> next"));
-    EXPECT_TRUE(waitFor([&] { return m.errors.find("\xE2\x98\x83 (U+2603) \xF0\x9F\x98\x80 (U+1F600) snow") != std::string::npos; }))
-        << m.errors;
+    EXPECT_TRUE(waitFor([&] {
+        return m.errors.find("\xE2\x98\x83 (U+2603) \xF0\x9F\x98\x80 (U+1F600) snow") != std::string::npos;
+    })) << m.errors;
 
     m.EndInput();
     EXPECT_EQ(m.Stop(0), 0);
@@ -77,7 +78,8 @@ TEST(ConsoleMember, TwoMembersRegroupWhenTheirHubIsKilled)
 
     EXPECT_EQ(hub.Stop(SIGKILL), -1);
     ASSERT_TRUE(ni.Shows("おともだち: ichi")) << ni.journal;
-    EXPECT_TRUE(ichi.Shows("サーバの人が落ちました。 他の人達が接続してくるかもしれないので、 そのままでしばらく待ってみて下さい。"));
+    EXPECT_TRUE(ichi.Shows(
+        "サーバの人が落ちました。 他の人達が接続してくるかもしれないので、 そのままでしばらく待ってみて下さい。"));
     ni.Type("after\n");
     EXPECT_TRUE(ichi.Shows("ni> after"));
     ni.EndInput();

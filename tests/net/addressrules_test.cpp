@@ -6,12 +6,18 @@
 TEST(AddressRules, EntriesParseAndReadBack)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"192.0.2.7", "192.0.2.7"},          {" 192.0.2.7/24 ", "192.0.2.0/24"},
-        {"10.1.2.3/8", "10.0.0.0/8"},        {"0.0.0.0/0", "0.0.0.0/0"},
-        {"1.2.3", nullptr},                  {"192.0.2.7/33", nullptr},
-        {"192.0.2.7/", nullptr},             {"192.0.2.7/-1", nullptr},
-        {"192.0.2.256", nullptr},            {"example.org", nullptr},
-        {"", nullptr},                       {"192.0.2.7/24/1", nullptr},
+        {"192.0.2.7", "192.0.2.7"},
+        {" 192.0.2.7/24 ", "192.0.2.0/24"},
+        {"10.1.2.3/8", "10.0.0.0/8"},
+        {"0.0.0.0/0", "0.0.0.0/0"},
+        {"1.2.3", nullptr},
+        {"192.0.2.7/33", nullptr},
+        {"192.0.2.7/", nullptr},
+        {"192.0.2.7/-1", nullptr},
+        {"192.0.2.256", nullptr},
+        {"example.org", nullptr},
+        {"", nullptr},
+        {"192.0.2.7/24/1", nullptr},
     };
     for (const auto& [text, want] : cases) {
         TAddressRange r;

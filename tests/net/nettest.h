@@ -53,7 +53,7 @@ struct LoopbackPair {
     int peer = -1;
     TWSocket* seat = nullptr;
 
-    explicit LoopbackPair(const std::string& addr) : l(addr), FAddr(addr) {}
+    explicit LoopbackPair(const std::string& addr) : l(addr), FAddr(addr) { }
     ~LoopbackPair()
     {
         if (peer >= 0)

@@ -76,7 +76,7 @@ TEST(SirSock, TargetHostResolvesOnEveryWrite)
     sock.SetHost("localhost");
     EXPECT_EQ(sock.TargetIPAddress(), "127.0.0.1");
     sock.SetTargetIPAddress("stale");
-    sock.SetHost("localhost");  // same text: resolved again
+    sock.SetHost("localhost"); // same text: resolved again
     EXPECT_EQ(sock.TargetIPAddress(), "127.0.0.1");
 }
 
@@ -86,11 +86,11 @@ TEST(SirSock, TargetServiceLooksUpOnlyOnChange)
     sock.SetService("http");
     EXPECT_EQ(sock.TargetPort, 80);
     sock.TargetPort = 5;
-    sock.SetService("http");  // unchanged text: no lookup
+    sock.SetService("http"); // unchanged text: no lookup
     EXPECT_EQ(sock.TargetPort, 5);
     sock.SetService("no-such-service-here");
     EXPECT_EQ(sock.TargetService(), "no-such-service-here");
-    EXPECT_EQ(sock.TargetPort, 5);  // not found: kept
+    EXPECT_EQ(sock.TargetPort, 5); // not found: kept
 }
 
 TEST(SirSock, ErrorMessages)
@@ -120,7 +120,10 @@ TEST(SirSock, NotificationsReachTheirEvents)
     EXPECT_TRUE(sock.TakeDataEvent());
     EXPECT_FALSE(sock.TakeDataEvent());
 
-    sock.onReceive = [&](TSirSock* s, int S) { EXPECT_EQ(s, &sock); seen.push_back("read " + std::to_string(S)); };
+    sock.onReceive = [&](TSirSock* s, int S) {
+        EXPECT_EQ(s, &sock);
+        seen.push_back("read " + std::to_string(S));
+    };
     sock.onConnect = [&](TSirSock*, int S) { seen.push_back("connect " + std::to_string(S)); };
     sock.onClose = [&](TSirSock*, int S) { seen.push_back("close " + std::to_string(S)); };
     sock.onAccept = [&](TSirSock*, int, const std::string&) { seen.push_back("accept"); };
@@ -128,9 +131,9 @@ TEST(SirSock, NotificationsReachTheirEvents)
     sock.WndProc(TSirSock::WM_SIRSOCK, 5, TSirSock::FD_READ);
     sock.WndProc(TSirSock::WM_SIRSOCK, 6, TSirSock::FD_CONNECT);
     sock.WndProc(TSirSock::WM_SIRSOCK, 7, TSirSock::FD_CLOSE);
-    sock.WndProc(TSirSock::WM_SIRSOCK, 8, TSirSock::FD_ACCEPT);  // no socket of its own: nothing
-    sock.WndProc(TSirSock::WM_SIRSOCK, 9, TSirSock::FD_READ | (10054u << 16));  // error half set
-    sock.WndProc(TSirSock::WM_SIRSOCK, 9, 2);  // write: not handled
+    sock.WndProc(TSirSock::WM_SIRSOCK, 8, TSirSock::FD_ACCEPT);                // no socket of its own: nothing
+    sock.WndProc(TSirSock::WM_SIRSOCK, 9, TSirSock::FD_READ | (10054u << 16)); // error half set
+    sock.WndProc(TSirSock::WM_SIRSOCK, 9, 2);                                  // write: not handled
     sock.WndProc(TSirSock::WM_SIRSOCK + 1, 9, TSirSock::FD_READ);
     EXPECT_EQ(seen, (std::vector<std::string>{"read 5", "connect 6", "close 7"}));
     EXPECT_FALSE(sock.TakeDataEvent());

@@ -83,10 +83,12 @@ TEST(WSocketAddr, HostTexts)
     EXPECT_EQ(WSocketResolveHost(" 127.10.4.9 "), ::inet_addr("127.10.4.9"));
     EXPECT_EQ(WSocketResolveHost("255.255.255.255"), 0xFFFFFFFFu);
     EXPECT_EQ(WSocketResolveHost("localhost"), ::inet_addr("127.0.0.1"));
-    EXPECT_SOCKET_ERROR(WSocketResolveHost(kUnknownHost), 0, "SetAddr: Cannot convert host address '" + kUnknownHost + "'");
+    EXPECT_SOCKET_ERROR(WSocketResolveHost(kUnknownHost), 0,
+                        "SetAddr: Cannot convert host address '" + kUnknownHost + "'");
     std::string tooLong(300, 'h');
     EXPECT_SOCKET_ERROR(WSocketResolveHost(tooLong), 0, "SetAddr: Cannot convert host address '" + tooLong + "'");
-    EXPECT_SOCKET_ERROR(WSocketResolveHost(std::string("127.0.0.1\0x", 11)), 0, "SetAddr: Cannot convert host address '" + std::string("127.0.0.1\0x", 11) + "'");
+    EXPECT_SOCKET_ERROR(WSocketResolveHost(std::string("127.0.0.1\0x", 11)), 0,
+                        "SetAddr: Cannot convert host address '" + std::string("127.0.0.1\0x", 11) + "'");
     TWSocket s;
     EXPECT_SOCKET_ERROR(s.SetAddr(""), 0, "SetAddr: Cannot convert host address ''");
     s.SetPort("1");

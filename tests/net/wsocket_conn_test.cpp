@@ -20,12 +20,8 @@ void recordEvents(TWSocket& s, std::vector<std::string>& log)
     s.OnChangeState = [&log](TCustomWSocket*, TSocketState o, TSocketState n) {
         log.push_back("state " + std::to_string(o) + ">" + std::to_string(n));
     };
-    s.OnSessionConnected = [&log](TCustomWSocket*, uint16_t e) {
-        log.push_back("connected " + std::to_string(e));
-    };
-    s.OnSessionClosed = [&log](TCustomWSocket*, uint16_t e) {
-        log.push_back("closed " + std::to_string(e));
-    };
+    s.OnSessionConnected = [&log](TCustomWSocket*, uint16_t e) { log.push_back("connected " + std::to_string(e)); };
+    s.OnSessionClosed = [&log](TCustomWSocket*, uint16_t e) { log.push_back("closed " + std::to_string(e)); };
 }
 
 } // namespace
@@ -110,8 +106,7 @@ TEST(WSocketConn, RefusedConnectGivesConnectedWithErrorThenClosed)
     recordEvents(c, log);
     connectTo(c, kAddr, refusingPort(kAddr));
     ASSERT_TRUE(waitFor([&] { return c.State() == wsClosed; }));
-    EXPECT_EQ(stateLog(log),
-              "state 7>1;state 1>3;state 3>4;connected 10061;state 4>7;closed 0;");
+    EXPECT_EQ(stateLog(log), "state 7>1;state 1>3;state 3>4;connected 10061;state 4>7;closed 0;");
     EXPECT_EQ(c.HSocket(), INVALID_SOCKET);
     // The close forgot Port and Addr, but Proto stays assigned.
     EXPECT_SOCKET_ERROR(c.Connect(), 0, "Connect: No Port Specified");
@@ -306,7 +301,7 @@ TEST(WSocketConn, PauseDropsNotificationsAndResumedListenerNoLongerAccepts)
     ASSERT_TRUE(waitFor([&] { return dataEvents == 2; }));
 
     l.srv.Pause();
-    l.srv.Resume(); // registers read/write/connect/close only
+    l.srv.Resume();                     // registers read/write/connect/close only
     int late = rawConnect(kAddr, port); // the kernel still completes it
     ASSERT_GE(late, 0);
     QTest::qWait(200); // nothing to await: give a wrongly reported caller time to show
@@ -457,9 +452,7 @@ TEST(WSocketConn, AcceptOutOfDescriptorsIsRetriedLaterNotInALoop)
     // sanitizers' own checks need descriptors too.
     std::vector<std::exception_ptr> reported;
     auto saved = WSocketExceptionHandler;
-    WSocketExceptionHandler = [&](const std::exception&) {
-        reported.push_back(std::current_exception());
-    };
+    WSocketExceptionHandler = [&](const std::exception&) { reported.push_back(std::current_exception()); };
     Listener l(kAddr);
     int peer = rawConnect(kAddr, l.port); // waits in the backlog
     rlimit old{};
@@ -519,9 +512,7 @@ TEST(WSocketConn, PeerAddressOfAnEndedConnectionLeavesTheCloseToItsEvent)
 {
     Listener l(kAddr);
     int closed = 0;
-    l.prepare = [&](TWSocket& s) {
-        s.OnSessionClosed = [&](TCustomWSocket*, uint16_t) { ++closed; };
-    };
+    l.prepare = [&](TWSocket& s) { s.OnSessionClosed = [&](TCustomWSocket*, uint16_t) { ++closed; }; };
     TWSocket c;
     c.SetLocalAddr("127.10.1.4");
     connectTo(c, kAddr, l.port);

@@ -23,11 +23,11 @@ int option(int socket, int level, int name)
 // What the kernel holds for a socket, as one readable value.
 std::string watch(int socket)
 {
-    return "keepalive " + std::to_string(option(socket, SOL_SOCKET, SO_KEEPALIVE)) +
-           " idle " + std::to_string(option(socket, IPPROTO_TCP, TCP_KEEPIDLE)) +
-           " intvl " + std::to_string(option(socket, IPPROTO_TCP, TCP_KEEPINTVL)) +
-           " cnt " + std::to_string(option(socket, IPPROTO_TCP, TCP_KEEPCNT)) +
-           " user " + std::to_string(option(socket, IPPROTO_TCP, TCP_USER_TIMEOUT));
+    return "keepalive " + std::to_string(option(socket, SOL_SOCKET, SO_KEEPALIVE)) + " idle " +
+        std::to_string(option(socket, IPPROTO_TCP, TCP_KEEPIDLE)) + " intvl " +
+        std::to_string(option(socket, IPPROTO_TCP, TCP_KEEPINTVL)) + " cnt " +
+        std::to_string(option(socket, IPPROTO_TCP, TCP_KEEPCNT)) + " user " +
+        std::to_string(option(socket, IPPROTO_TCP, TCP_USER_TIMEOUT));
 }
 
 int gWarnings = 0;

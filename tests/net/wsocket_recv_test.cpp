@@ -14,7 +14,7 @@ namespace {
 const std::string kAddr = "127.10.3.1";
 
 struct SeatAndPeer : LoopbackPair {
-    SeatAndPeer() : LoopbackPair(kAddr) {}
+    SeatAndPeer() : LoopbackPair(kAddr) { }
 };
 
 } // namespace
@@ -98,8 +98,7 @@ TEST(WSocketRecv, FloodingPeerDoesNotStarveOthersOrTimers)
             int n = sender->Receive(buf, sizeof buf);
             QElapsedTimer busy;
             busy.start();
-            while (busy.nsecsElapsed() < 20000) {
-            }
+            while (busy.nsecsElapsed() < 20000) { }
             if (n > 0)
                 flooded += static_cast<size_t>(n);
         };
@@ -125,8 +124,7 @@ TEST(WSocketRecv, FloodingPeerDoesNotStarveOthersOrTimers)
     bool timerFired = false;
     QTimer::singleShot(50, [&] { timerFired = true; });
     QTimer::singleShot(50, [&] { other.peerSend("still heard\r\n"); });
-    bool ok = waitFor(
-        [&] { return flooded > 0 && timerFired && line == "still heard\r\n"; }, 10000);
+    bool ok = waitFor([&] { return flooded > 0 && timerFired && line == "still heard\r\n"; }, 10000);
     qint64 took = elapsed.elapsed();
     size_t floodedMeanwhile = flooded;
     stop = true;
@@ -255,9 +253,7 @@ TEST(WSocketRecv, ExceptionsFromHandlersStayInsideTheDispatch)
 
     // Other handlers: reported, and the loop goes on.
     TWSocket c;
-    c.OnSessionConnected = [](TCustomWSocket*, uint16_t) {
-        throw ESocketException("from a connect handler");
-    };
+    c.OnSessionConnected = [](TCustomWSocket*, uint16_t) { throw ESocketException("from a connect handler"); };
     connectTo(c, kAddr, p.l.port);
     ASSERT_TRUE(waitFor([&] { return !reported.empty(); }));
     EXPECT_EQ(reported[0], "from a connect handler");

@@ -14,7 +14,7 @@ const std::string kAddr = "127.10.2.1";
 
 // The loopback pair with a peer that the test reads from (or does not).
 struct SeatAndPeer : LoopbackPair {
-    SeatAndPeer() : LoopbackPair(kAddr) {}
+    SeatAndPeer() : LoopbackPair(kAddr) { }
 
     // Read what the peer has received until `want` bytes, bounded in time.
     std::string peerRead(size_t want)
@@ -43,8 +43,7 @@ struct SeatAndPeer : LoopbackPair {
         std::string sent;
         std::string chunk(65536, 'k');
         ssize_t n;
-        while ((n = ::send(seat->HSocket(), chunk.data(), chunk.size(),
-                           MSG_DONTWAIT | MSG_NOSIGNAL)) > 0)
+        while ((n = ::send(seat->HSocket(), chunk.data(), chunk.size(), MSG_DONTWAIT | MSG_NOSIGNAL)) > 0)
             sent.append(chunk.data(), static_cast<size_t>(n));
         return sent;
     }
@@ -138,9 +137,7 @@ TEST(WSocketSend, PumpMeetingResetClosesInsideSendStr)
     SeatAndPeer p;
     ASSERT_TRUE(p.connect());
     std::vector<std::string> log;
-    p.seat->OnSessionClosed = [&](TCustomWSocket*, uint16_t e) {
-        log.push_back("closed " + std::to_string(e));
-    };
+    p.seat->OnSessionClosed = [&](TCustomWSocket*, uint16_t e) { log.push_back("closed " + std::to_string(e)); };
     p.seat->Pause(); // keep the peer's reset from arriving as a notification
     linger lg{1, 0};
     ::setsockopt(p.peer, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
@@ -180,8 +177,7 @@ TEST(WSocketSend, QueueForAPeerThatNeverReadsIsBounded)
     ::setsockopt(p.peer, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     char buf[65536];
     ssize_t n;
-    while ((n = ::recv(p.peer, buf, sizeof buf, 0)) > 0) {
-    }
+    while ((n = ::recv(p.peer, buf, sizeof buf, 0)) > 0) { }
     EXPECT_TRUE(n == 0 || errno == ECONNRESET) << errno;
 }
 

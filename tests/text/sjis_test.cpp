@@ -16,7 +16,10 @@ std::string bytes(std::initializer_list<int> list)
     return s;
 }
 
-QString u(const char16_t* s) { return QString::fromUtf16(s); }
+QString u(const char16_t* s)
+{
+    return QString::fromUtf16(s);
+}
 
 TEST(Sjis, EveryFixedTextRoundTrips)
 {
@@ -90,7 +93,10 @@ TEST(Sjis, EveryTwoBytePairAgreesWithTheSystemConverter)
 
 TEST(Sjis, InputMethodCodePointsEncodeAsWindowsDoes)
 {
-    struct Case { char16_t in; int hi, lo; };
+    struct Case {
+        char16_t in;
+        int hi, lo;
+    };
     const Case cases[] = {
         {0x301C, 0x81, 0x60}, {0x2016, 0x81, 0x61}, {0x2212, 0x81, 0x7C}, {0x00A2, 0x81, 0x91},
         {0x00A3, 0x81, 0x92}, {0x00AC, 0x81, 0xCA}, {0x2014, 0x81, 0x5C},
@@ -105,7 +111,7 @@ TEST(Sjis, UnencodableCharactersBecomeOneQuestionMarkEach)
 {
     // An emoji is a surrogate pair: one "?", never the converter's 0xFC 0xFC.
     EXPECT_EQ(sjis::encode(u(u"a\U0001F600b")), "a?b");
-    EXPECT_EQ(sjis::encode(u(u"\u20AC")), "?");                   // euro sign
+    EXPECT_EQ(sjis::encode(u(u"\u20AC")), "?"); // euro sign
     const QChar lone[] = {QChar(char16_t(0xD800)), QChar(u'x')};
     EXPECT_EQ(sjis::encode(QString(lone, 2)), "?x"); // lone surrogate
     EXPECT_EQ(sjis::encode(u(u"\u3042\u20AC\u3044")), bytes({0x82, 0xA0, '?', 0x82, 0xA2}));

@@ -76,12 +76,12 @@ protected:
 
 TEST_F(ConnectDialogTest, RefusesExampleEmptyAndOwnAddressAndStaysOpen)
 {
-    EXPECT_EQ(dlg.Text(), txt::kIPExample);  // first showing: the example
+    EXPECT_EQ(dlg.Text(), txt::kIPExample); // first showing: the example
     EXPECT_EQ(Try(txt::kIPExample), mrCancel);
     EXPECT_EQ(Try(""), mrCancel);
     EXPECT_EQ(Try("127.30.0.9"), mrCancel);
     EXPECT_EQ(errors, (std::vector<std::string>{txt::kBadIP, txt::kBadIP, txt::kItsMyIP}));
-    EXPECT_EQ(dlg.Text(), "127.30.0.9");  // refused text stays
+    EXPECT_EQ(dlg.Text(), "127.30.0.9"); // refused text stays
 }
 
 TEST_F(ConnectDialogTest, AcceptsAnyOtherTextUntrimmed)
@@ -107,7 +107,7 @@ TEST_F(ConnectDialogTest, EnterValidatesEvenWithCancelFocused)
             return AnswerErrorBox(d, errors);
         dlg.CuteButton2->setFocus();
         dlg.SetText(txt::kIPExample);
-        QTest::keyClick(dlg.CuteButton2, Qt::Key_Return);  // refused: error box
+        QTest::keyClick(dlg.CuteButton2, Qt::Key_Return); // refused: error box
         EXPECT_TRUE(dlg.isVisible());
         dlg.SetText("127.30.0.20");
         QTest::keyClick(dlg.CuteButton2, Qt::Key_Enter);
@@ -124,7 +124,7 @@ TEST_F(ConnectDialogTest, EscapeCancelsFromAnyControl)
         Answering a([&](QDialog*) {
             dlg.SetText("127.30.0.21");
             QTest::keyClick(w, Qt::Key_Escape);
-            return int(mrOk);  // ignored: the dialog ended itself
+            return int(mrOk); // ignored: the dialog ended itself
         });
         EXPECT_EQ(dlg.ShowModal(), mrCancel);
     }
@@ -194,14 +194,14 @@ TEST(NameDialog, OkAndEnterTakeTheTextCancelEscapeAndCloseBoxDoNot)
             return int(mrNone);
         });
         EXPECT_EQ(dlg.ShowModal(), c.result) << c.what;
-        EXPECT_EQ(dlg.Name(), "bob") << c.what;  // the caller decides by the result
+        EXPECT_EQ(dlg.Name(), "bob") << c.what; // the caller decides by the result
     }
 }
 
 TEST(NameDialog, EmptyNameIsTakenAndUntouchedBytesComeBackUnchanged)
 {
     TForm3 dlg;
-    dlg.SetName("ab\xFF\x81");  // not decodable: shown with replacement marks
+    dlg.SetName("ab\xFF\x81"); // not decodable: shown with replacement marks
     EXPECT_EQ(dlg.Name(), "ab\xFF\x81");
     Answering a([&](QDialog*) {
         dlg.NameEdit->clear();
@@ -233,7 +233,7 @@ TEST(ErrorBox, EscapeDoesNothingEnterAndSpacePressOk)
         return int(mrNone);
     });
     EXPECT_EQ(box.ShowModal(), mrCancel);
-    EXPECT_EQ(box.Message(), txt::kNotConnected);  // kept until replaced
+    EXPECT_EQ(box.Message(), txt::kNotConnected); // kept until replaced
 }
 
 TEST(QuestionDialog, OpensOnYesAndAnswersOneSevenOrTwo)
@@ -250,10 +250,12 @@ TEST(QuestionDialog, OpensOnYesAndAnswersOneSevenOrTwo)
         int result;
     };
     const std::vector<Case> cases = {
-        {"tab to no, space", [](TDialog& d) {
+        {"tab to no, space",
+         [](TDialog& d) {
              QTest::keyClick(d.CuteButton1, Qt::Key_Tab);
              QTest::keyClick(d.focusWidget(), Qt::Key_Space);
-         }, mrNo},
+         },
+         mrNo},
         {"enter", [](TDialog& d) { QTest::keyClick(d.focusWidget(), Qt::Key_Return); }, mrOk},
         {"no button", [](TDialog& d) { Press(d.CuteButton2); }, mrNo},
         {"yes button", [](TDialog& d) { Press(d.CuteButton1); }, mrOk},
@@ -336,7 +338,8 @@ TEST(DialogPlace, OverTheWindowThatOpensIt)
     ASSERT_TRUE(QDir().mkpath(dir));
     for (TModalDialog* d : std::initializer_list<TModalDialog*>{&connect, &status, &question, &ver}) {
         Answering a([&](QDialog*) {
-            EXPECT_LE((d->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 2) << d->objectName().toStdString();
+            EXPECT_LE((d->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 2)
+                << d->objectName().toStdString();
             EXPECT_FALSE(d->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
             QImage screen(QGuiApplication::primaryScreen()->size(), QImage::Format_RGB32);
             screen.fill(Qt::darkGray);
@@ -384,9 +387,9 @@ TEST(DialogRenders, EachDialogForReview)
     status.SetOwnAddress("192.168.1.23");
     TDialog question;
     Tver ver;
-    const std::vector<std::pair<TModalDialog*, QString>> all = {
-        {&form3, "name"}, {&form4, "error"}, {&connect, "connect"},
-        {&status, "status"}, {&question, "question"}, {&ver, "about"}};
+    const std::vector<std::pair<TModalDialog*, QString>> all = {{&form3, "name"},        {&form4, "error"},
+                                                                {&connect, "connect"},   {&status, "status"},
+                                                                {&question, "question"}, {&ver, "about"}};
     for (const auto& [dlg, name] : all) {
         Answering a([&](QDialog* d) {
             EXPECT_TRUE(QTest::qWaitForWindowActive(d)); // the first control shows the focus ring

@@ -62,7 +62,7 @@ TEST_F(CuteButtonTest, RestLookAndFlat)
     button->SetFlat(true);
     EXPECT_EQ(button->BevelInner(), bvNone);
     const int repaints = button->RepaintRequests();
-    button->SetFlat(true);  // unchanged: no repaint
+    button->SetFlat(true); // unchanged: no repaint
     EXPECT_EQ(button->RepaintRequests(), repaints);
     button->SetFlat(false);
     EXPECT_EQ(button->BevelInner(), bvRaised);
@@ -95,7 +95,7 @@ TEST_F(CuteButtonTest, ReleaseInsideClicksOnceWithRingLowered)
     QTest::mouseMove(win, inside());
     QTest::mousePress(win, Qt::LeftButton, {}, inside());
     EXPECT_EQ(button->BevelOuter(), bvLowered);
-    EXPECT_EQ(clicks, 0);  // click on release, not on press
+    EXPECT_EQ(clicks, 0); // click on release, not on press
     QTest::mouseRelease(win, Qt::LeftButton, {}, inside());
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(outerDuringClick, bvLowered);
@@ -207,7 +207,7 @@ TEST_F(CuteButtonTest, EscapeIsLeftToTheWindow)
 
 TEST_F(CuteButtonTest, CaptionRoundTripsAsCp932AndSignalFires)
 {
-    const std::string send = "\x94\xAD\x8C\xBE";  // 発言
+    const std::string send = "\x94\xAD\x8C\xBE"; // 発言
     button->SetCaption(send);
     EXPECT_EQ(button->Caption(), send);
     EXPECT_EQ(button->CaptionText(), QString::fromUtf8(u8"発言"));

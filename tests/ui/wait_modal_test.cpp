@@ -182,8 +182,8 @@ TEST(WaitModalCpu, FiveSecondWaitIsNearlyIdle)
     EXPECT_EQ(w.StartModal(), 2);
     const double wall = clock.elapsed() / 1000.0;
     const double cpu = testkit::cpuSeconds() - cpu0;
-    std::printf("five-second modal wait: wall %.3f s, cpu %.4f s (%.2f%% of one core), %d turns\n",
-                wall, cpu, 100.0 * cpu / wall, turns);
+    std::printf("five-second modal wait: wall %.3f s, cpu %.4f s (%.2f%% of one core), %d turns\n", wall, cpu,
+                100.0 * cpu / wall, turns);
     RecordProperty("cpu_ms", static_cast<int>(cpu * 1000));
     EXPECT_GE(wall, 4.5);
     EXPECT_LT(wall, 7.0);

@@ -62,8 +62,7 @@ struct TLink {
     bool Connect()
     {
         cli.Connect();
-        return testkit::waitFor(
-            [&] { return cli.State() == wsConnected && peer.State() == wsConnected; }, 5000);
+        return testkit::waitFor([&] { return cli.State() == wsConnected && peer.State() == wsConnected; }, 5000);
     }
 
     // Send from the seat side after `ms`, while the caller waits.

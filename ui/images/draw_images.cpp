@@ -1,6 +1,7 @@
 // Draws the program's pictures into this folder. Not part of the build; run
 // once after changing the artwork:
-//   g++ -std=c++17 -fPIC -I.. draw_images.cpp ../artwork.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/draw && /tmp/draw .
+//   g++ -std=c++17 -fPIC -I.. draw_images.cpp ../artwork.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/draw &&
+//   /tmp/draw .
 // The program's bubble picture itself is in ../artwork.cpp.
 #include <QGuiApplication>
 #include <QImage>
