@@ -10,8 +10,10 @@
 #include "aboutbox.h"
 #include "namedialog.h"
 #include "errorbox.h"
+#include "wholeselect.h"
 
 #include <QDir>
+#include <QFocusEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QLabel>
@@ -402,3 +404,28 @@ TEST(DialogRenders, EachDialogForReview)
 }
 
 } // namespace
+
+// The whole text is selected when the focus arrives from the keyboard or a
+// program, so the first key replaces it; a mouse click places the cursor
+// and selects nothing; the focus coming back from a menu leaves the text as
+// the user left it.
+TEST(WholeSelect, OnlyAnEntryFromTheKeyboardOrAProgramSelectsTheWholeText)
+{
+    QLineEdit edit(QStringLiteral("こんにちは"));
+    selectWholeOnFocus(&edit);
+    auto focusIn = [&](Qt::FocusReason reason) {
+        edit.deselect();
+        QFocusEvent in(QEvent::FocusIn, reason);
+        QCoreApplication::sendEvent(&edit, &in);
+        return edit.hasSelectedText();
+    };
+    auto focusOut = [&](Qt::FocusReason reason) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QCoreApplication::sendEvent(&edit, &out);
+    };
+    EXPECT_TRUE(focusIn(Qt::TabFocusReason));
+    EXPECT_TRUE(focusIn(Qt::OtherFocusReason));
+    EXPECT_FALSE(focusIn(Qt::MouseFocusReason));
+    focusOut(Qt::PopupFocusReason);
+    EXPECT_FALSE(focusIn(Qt::PopupFocusReason));
+}
