@@ -130,6 +130,7 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
     SirSock1 = new TSirSock(this);
     Chat = std::make_unique<TChatCore>(this, place.listenAddr, place.port,
                                        place.ownAddr.empty() ? SirSock1->SelfIPAddress() : place.ownAddr);
+    Chat->Guard = THubGuard::Stored(); // who may call this window's hub, from the settings
 
     if (!firstArgument.isEmpty())
         guarded([&] { Chat->CommandLineJoin(sjis::encode(firstArgument)); });

@@ -24,6 +24,7 @@
 // handling of a vanished connection.
 
 #include "chatview.h"
+#include "hubguard.h"
 #include "linebuffer.h"
 #include "reachcheck.h"
 #include "seat.h"
@@ -139,6 +140,10 @@ public:
     std::string Name;        // own nick name
     std::string IPName;      // the target of the peer link
     std::string NextIP;      // the announced next-candidate address
+    // Who may call this hub and how many seats one address may hold: a
+    // denied caller is closed at once with nothing sent, one over its
+    // address's seats gets the full line as at a full hub.
+    THubGuard Guard;
     // The roster, lbName1..lbName9 captions: the names of the nine places.
     std::array<std::string, kSeats> lbName() const;
 
@@ -195,6 +200,8 @@ private:
     // that led back here): handled and hung up; true then.
     bool ownCaller(int handle);
     void hangUp(int handle);
+    // Seats held by callers from address.
+    int seatsOf(const std::string& address) const;
     // Seat, redirect or turn away one accepted caller.
     void answerCaller(int handle);
     void releaseHeldCallers();

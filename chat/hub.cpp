@@ -21,6 +21,10 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
     }
     if (ownCaller(h))
         return;
+    if (!Guard.rules.Admits(WSocketPeerAddress(h))) {
+        hangUp(h); // denied: nothing is sent, nothing shown
+        return;
+    }
     if (!rbServer && FRegroup != TRegroup::None && LinkConnected() && FLink == TLink::Greeting &&
         FHeldCallers.size() < size_t(kSeats)) {
         // Regrouping, and the link to the candidate has said nothing yet:
@@ -62,6 +66,8 @@ void TChatCore::answerCaller(int h)
         ++k;
     if (k > kSeats)
         k = freeEndedSeat();
+    if (Guard.seatsPerAddress > 0 && seatsOf(WSocketPeerAddress(h)) >= Guard.seatsPerAddress)
+        k = kSeats + 1; // its address holds its share: as at a full hub
     if (k <= kSeats) {
         // Should the last occupant have gone without any event, its
         // departure is owed to the others before the seat is reused.
@@ -423,6 +429,14 @@ bool TChatCore::ownCaller(int h)
             return true;
         }
     return false;
+}
+
+int TChatCore::seatsOf(const std::string& address) const
+{
+    int n = 0;
+    for (const TSeat& seat : FSeats)
+        n += seat.Seated && seat.Socket->State() == wsConnected && seat.Socket->GetPeerAddr() == address;
+    return n;
 }
 
 void TChatCore::hangUp(int h)

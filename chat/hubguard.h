@@ -8,6 +8,8 @@
 #include "addressrules.h"
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 struct THubGuard {
     static constexpr int kDefaultSeatsPerAddress = 4;
@@ -24,4 +26,10 @@ struct THubGuard {
     int seatsPerAddress = kDefaultSeatsPerAddress; // 0: no limit
     int lineRate = kDefaultLineRate;               // lines a second; 0: no limit
     TAddressRules rules;
+
+    // The guard as given (a count below 0 and empty lists: not given), else
+    // as stored in the settings (settingskeys.h), else the defaults. Given
+    // lists replace the stored ones.
+    static THubGuard Stored(int seatsGiven = -1, int rateGiven = -1, const std::vector<std::string>& deny = {},
+                            const std::vector<std::string>& allow = {});
 };

@@ -55,31 +55,7 @@ std::string HubNick(const THubOptions& o)
 
 THubGuard HubGuard(const THubOptions& o)
 {
-    QSettings s(QStringLiteral("tovanit"), QStringLiteral("pelmora"));
-    auto count = [&s](int given, const char* key, int fallback) {
-        if (given >= 0)
-            return given;
-        bool ok = false;
-        const int stored = s.value(QLatin1String(key)).toInt(&ok);
-        return ok && stored >= 0 ? stored : fallback;
-    };
-    THubGuard g;
-    g.seatsPerAddress = count(o.seatsPerAddress, settingskeys::kHubSeatsPerAddress, THubGuard::kDefaultSeatsPerAddress);
-    g.lineRate = count(o.lineRate, settingskeys::kHubLineRate, THubGuard::kDefaultLineRate);
-    const bool listsGiven = !o.deny.empty() || !o.allow.empty();
-    auto entries = [&](const std::vector<std::string>& given, const char* key) {
-        if (listsGiven)
-            return given;
-        std::vector<std::string> stored;
-        for (const QString& e : s.value(QLatin1String(key)).toStringList())
-            stored.push_back(e.toStdString());
-        return stored;
-    };
-    for (const std::string& e : entries(o.deny, settingskeys::kHubDeny))
-        g.rules.Deny(e);
-    for (const std::string& e : entries(o.allow, settingskeys::kHubAllow))
-        g.rules.Allow(e);
-    return g;
+    return THubGuard::Stored(o.seatsPerAddress, o.lineRate, o.deny, o.allow);
 }
 
 int RunHub(int& argc, char** argv, const THubOptions& o)
@@ -104,6 +80,7 @@ int RunHub(int& argc, char** argv, const THubOptions& o)
         own = TSirSock().SelfIPAddress();
     TChatCore core(&view, o.place.listenAddr, o.place.port, own);
     core.Name = HubNick(o);
+    core.Guard = HubGuard(o);
     try {
         core.StartServer();
     } catch (const std::exception& e) {

@@ -296,6 +296,16 @@ std::string TCustomWSocket::GetXPort()
     return std::to_string(ntohs(local.sin_port));
 }
 
+std::string WSocketPeerAddress(TSocket handle)
+{
+    sockaddr_in peer{};
+    socklen_t len = sizeof peer;
+    if (handle == INVALID_SOCKET || ::getpeername(handle, reinterpret_cast<sockaddr*>(&peer), &len) != 0 ||
+        peer.sin_family != AF_INET)
+        return std::string();
+    return ipv4::dotted(peer.sin_addr.s_addr);
+}
+
 bool WSocketSameConnection(TSocket accepted, TSocket outgoing)
 {
     if (accepted == INVALID_SOCKET || outgoing == INVALID_SOCKET)

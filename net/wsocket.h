@@ -152,6 +152,9 @@ uint32_t WSocketResolveHost(const std::string& host);
 // router calls from: the address called, or the gateway this machine
 // reaches it through. False when either handle has no two ends (yet).
 bool WSocketSameConnection(TSocket accepted, TSocket outgoing);
+// The dotted address of the other end of a connected handle; empty when it
+// has none (the caller already went).
+std::string WSocketPeerAddress(TSocket handle);
 // The next hop (network byte order) of this machine's route to `addr`, 0
 // when the route is direct or unknown. `routeTable` is the text of the
 // kernel's IPv4 routing table (/proc/net/route); empty reads it.

@@ -174,7 +174,8 @@ protected:
     void SetUp() override
     {
         if (FHeadless) {
-            ASSERT_TRUE(FHeadless->Start(FHubAddr, testPort(), "Hub")) << "no pelmora --hub: " << FHeadless->errors;
+            ASSERT_TRUE(FHeadless->Start(FHubAddr, testPort(), "Hub", headlessArgs))
+                << "no pelmora --hub: " << FHeadless->errors;
         }
     }
 
@@ -233,6 +234,8 @@ protected:
     }
 
     Node hub;
+    // More options for a headless hub, set before it starts.
+    QStringList headlessArgs;
 
 private:
     std::string FHubAddr;

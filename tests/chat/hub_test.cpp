@@ -370,3 +370,36 @@ TEST_P(HubWire, PartialLineDoesNotOutliveItsConnection)
     ASSERT_TRUE(a->SkipThrough("uCarol\n"));
     EXPECT_EQ(a->received.find("half"), std::string::npos);
 }
+
+// A denied address is closed with nothing sent; one address gets its share
+// of the seats and then the full line, while a friend from another address
+// still gets in.
+class HubGuardWire : public HubWire {
+protected:
+    HubGuardWire()
+    {
+        headlessArgs = {QStringLiteral("--deny"), QStringLiteral("127.20.1.90"), QStringLiteral("--seats-per-address"),
+                        QStringLiteral("2")};
+        hub.core.Guard = THubGuard::Stored(2, -1, {"127.20.1.90"});
+    }
+};
+PELMORA_ON_EITHER_HUB(HubGuardWire);
+
+TEST_P(HubGuardWire, DeniedAddressAndSeatsPerAddress)
+{
+    RawClient *a = nullptr, *b = nullptr, *c = nullptr, *friendly = nullptr;
+    ASSERT_TRUE(seat(a, 81, "A"));
+    ASSERT_TRUE(seat(b, 81, "B"));
+
+    RawClient denied, third;
+    ASSERT_TRUE(denied.Connect(kHub, testPort(), "127.20.1.90"));
+    ASSERT_TRUE(denied.WaitEof());
+    EXPECT_EQ(denied.received, "");
+    ASSERT_TRUE(third.Connect(kHub, testPort(), "127.20.1.81"));
+    ASSERT_TRUE(third.WaitEof());
+    EXPECT_EQ(third.received, "1" + txt::kHubFull + "\r\n");
+
+    ASSERT_TRUE(seat(friendly, 82, "F"));
+    ASSERT_TRUE(seat(c, 83, "C"));
+    ASSERT_TRUE(barrier({a, b, friendly, c}));
+}
