@@ -17,7 +17,8 @@ status=0
 for t in linebuffer sjis chatcore; do
   mkdir -p "$work/$t"
   echo "== fuzz_$t ${args[*]}"
-  if build-fuzz/fuzz/fuzz_$t "${args[@]}" -max_len=4096 "$work/$t" "fuzz/corpus/$t" >"$work/$t.log" 2>&1; then
+  # A target that hangs fails within 5 minutes instead of holding CI.
+  if timeout -k 10 300 build-fuzz/fuzz/fuzz_$t "${args[@]}" -max_len=4096 -timeout=20 "$work/$t" "fuzz/corpus/$t" >"$work/$t.log" 2>&1; then
     grep -E '^(#[0-9]+ +DONE|Done [0-9]+ runs)' "$work/$t.log" || tail -n 2 "$work/$t.log"
   else
     tail -n 60 "$work/$t.log"
