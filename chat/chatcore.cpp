@@ -50,6 +50,13 @@ TChatCore::TChatCore(TChatView* view, std::string listenAddr, std::string port, 
         s.SetFlushTimeout(30);
         s.OnDataAvailable = [this, k](TCustomWSocket*, uint16_t e) { CliNWSocketDataAvailable(k, e); };
         s.OnSessionClosed = [this, k](TCustomWSocket*, uint16_t e) { CliNWSocketSessionClosed(k, e); };
+        // A member that reads slowly holds back the seats that feed it; one
+        // that does not read at all is dropped once its queue stops moving.
+        s.SetSendWaterMarks(THubGuard::kHighWater, THubGuard::kLowWater);
+        s.SetSendStallTimeout(THubGuard::kStallMs);
+        s.OnSendQueueLevel = [this, k](TCustomWSocket*, bool above) { queueLevel(k, above); };
+        oneShot(Seat(k).NameWait, THubGuard::kNameWaitMs, [this, k] { nameWaitOver(k); });
+        oneShot(Seat(k).RateWait, 0, [this, k] { serveWaiting(k); });
     }
 
     CliWSocket->OnDnsLookupDone = [this](TCustomWSocket*, uint16_t e) { CliWSocketDnsLookupDone(e); };
@@ -69,6 +76,10 @@ TChatCore::~TChatCore()
 {
     FTimer1.stop();
     FHeldTimer.stop();
+    for (TSeat& seat : FSeats) {
+        seat.NameWait.stop();
+        seat.RateWait.stop();
+    }
     for (int h : FHeldCallers)
         hangUp(h);
     // Destroying the sockets ends their connections without any chat
@@ -79,6 +90,7 @@ TChatCore::~TChatCore()
         s.OnSessionAvailable = nullptr;
         s.OnSessionConnected = nullptr;
         s.OnDnsLookupDone = nullptr;
+        s.OnSendQueueLevel = nullptr;
     };
     unbind(*SrvWSocket);
     unbind(*TmpWSocket);
@@ -214,9 +226,9 @@ bool TChatCore::Say(const std::string& typed)
     const std::string_view name = oneLine(Name);
     const std::string line = wire::ChatLine(name, text);
     if (rbServer) {
-        // The hub's own lines go to its seats directly.
+        // The hub's own lines go to its members directly.
         for (int k = 1; k <= kSeats; ++k)
-            if (SeatConnected(k))
+            if (Seat(k).Member())
                 seatSend(k, line);
     } else {
         CliWSocket->SendStr(line);

@@ -144,6 +144,11 @@ public:
     // denied caller is closed at once with nothing sent, one over its
     // address's seats gets the full line as at a full hub.
     THubGuard Guard;
+    // Where seat k's caller called from; empty for a free seat.
+    std::string SeatAddress(int k) const;
+    // Close seat k and every other seat of its address, and deny that
+    // address from now on (Guard.rules); its address, empty for a free seat.
+    std::string ShutOut(int k);
     // The roster, lbName1..lbName9 captions: the names of the nine places.
     std::array<std::string, kSeats> lbName() const;
 
@@ -184,7 +189,19 @@ private:
     void show(const TChatEvent& event);
     void joinStart();
     void peerLine(std::string_view line);
-    void seatLine(int k, std::string_view line);
+    // One line of seat k; false, with nothing done, when the seat is over
+    // its line rate (the line waits in its buffer).
+    bool seatLine(int k, std::string_view line);
+    // Hand out seat k's lines: n bytes just read, or (n == 0) the lines
+    // that waited; a seat over its rate is held until its next line is due.
+    void cutLines(int k, int n);
+    void serveWaiting(int k);
+    // Some other member of seat k's has more unsent than the high mark.
+    bool feedsSlowMember(int k) const;
+    void queueLevel(int k, bool above);
+    void updateReadHolds();
+    // A caller that has not named itself in time is closed.
+    void nameWaitOver(int k);
     void seatDeparture(int k);
     void seatLost(int k);
     void seatSend(int k, std::string_view bytes);
@@ -253,9 +270,9 @@ private:
     std::string FLostHub;
     int FCandidateCalls = 0;
     // The candidate sent this member back to FLostHub: that address is
-    // checked once per regroup (a hub that still answers is followed, as
-    // any redirect); only while it does not answer is the candidate called
-    // again.
+    // checked once per regroup (a hub that still seats others is followed,
+    // as any redirect); while it does not answer, or answers empty (it came
+    // back after losing its seats), the candidate is called again.
     static constexpr int kLostHubCheckMs = 2000;
     TReachCheck FLostHubCheck;
     // Callers that arrived, while regrouping, between the link's connection

@@ -31,6 +31,8 @@ struct TChatEvent {
     // Line: the length of the nick before "> " in Text; npos when the field
     // has no "> " (a peer that does not follow the grammar).
     size_t NickLen = std::string_view::npos;
+    // Arrival on a hub: the address the member called from.
+    std::string_view From = {};
     // Line: typed by this instance's own user. Arrival: one of those already
     // in the group, told to this instance as it joins (its own join).
     bool Own = false;

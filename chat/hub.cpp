@@ -9,7 +9,17 @@
 #include "wire.h"
 #include "wsocket.h"
 
+#include <QDeadlineTimer>
 #include <QTimer>
+
+namespace {
+
+int64_t nowMs()
+{
+    return QDeadlineTimer::current(Qt::PreciseTimer).deadline();
+}
+
+} // namespace
 
 void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
 {
@@ -45,8 +55,19 @@ void TChatCore::releaseHeldCallers()
     FHeldTimer.stop();
     std::vector<int> held;
     held.swap(FHeldCallers);
-    for (int h : held)
-        answerCaller(h);
+    // Every one is answered or hung up, whatever happens to the others.
+    for (size_t i = 0; i < held.size(); ++i) {
+        try {
+            answerCaller(held[i]);
+        } catch (...) {
+            hangUp(held[i]);
+            for (size_t j = i + 1; j < held.size(); ++j)
+                FHeldCallers.push_back(held[j]);
+            if (!FHeldCallers.empty())
+                FHeldTimer.start(0); // the rest on the next turn
+            throw;
+        }
+    }
 }
 
 void TChatCore::answerCaller(int h)
@@ -66,7 +87,8 @@ void TChatCore::answerCaller(int h)
         ++k;
     if (k > kSeats)
         k = freeEndedSeat();
-    if (Guard.seatsPerAddress > 0 && seatsOf(WSocketPeerAddress(h)) >= Guard.seatsPerAddress)
+    const std::string address = WSocketPeerAddress(h);
+    if (Guard.seatsPerAddress > 0 && seatsOf(address) >= Guard.seatsPerAddress)
         k = kSeats + 1; // its address holds its share: as at a full hub
     if (k <= kSeats) {
         // Should the last occupant have gone without any event, its
@@ -79,15 +101,18 @@ void TChatCore::answerCaller(int h)
         seat.Seated = true;
         ++seat.Serial;
         seat.Reach = TReach::Unknown;
+        seat.Named = false;
+        seat.Address = address;
+        seat.Rate.SetRate(Guard.lineRate);
+        seat.Above = false;
+        seat.NameWait.start();
+        // The admission lines, as to every caller; the caller is a member
+        // (chat lines, the roster, the candidate) once it names itself.
         seatSend(k, nameLine());
         for (int j = 1; j <= kSeats; ++j)
             if (j != k && SeatConnected(j))
                 seatSend(k, wire::NameLine(Seat(j).Name));
-        if (k == 1 && seat.Seated) {
-            setTalking(true);
-            FView->ShowFirstSeatTaken();
-            offerConnect(false);
-        }
+        updateReadHolds();
     } else {
         takeIntoTmp(h);
         try {
@@ -173,24 +198,81 @@ void TChatCore::show(const TChatEvent& event)
 
 void TChatCore::sendToSeats(int notuser, std::string_view bytes)
 {
+    // Chat lines go to members only: a caller that has not named itself
+    // hears nothing of what the group says.
+    const bool chat = !bytes.empty() && bytes[0] == wire::kChat;
     for (int k = 1; k <= kSeats; ++k)
-        if (k != notuser && SeatConnected(k))
+        if (k != notuser && (chat ? Seat(k).Member() : SeatConnected(k)))
             seatSend(k, bytes);
 }
 
 void TChatCore::CliNWSocketDataAvailable(int k, int /*error*/)
 {
     TLineBuffer& b = Seat(k).Buf;
+    if (b.Waiting())
+        return; // its lines wait for their turn; TCP keeps the rest
     const int n = Cli(k).Receive(b.Tail(), b.Room());
     if (n <= 0)
         return;
+    cutLines(k, n);
+}
+
+void TChatCore::cutLines(int k, int n)
+{
+    TLineBuffer& b = Seat(k).Buf;
+    bool all;
     try {
-        b.Commit(
-            n, [this, k](std::string_view line) { seatLine(k, line); }, [this] { relayPending(); });
+        auto onLine = [this, k](std::string_view line) { return seatLine(k, line); };
+        auto done = [this] { relayPending(); };
+        all = n > 0 ? b.Commit(n, onLine, done) : b.Resume(onLine, done);
     } catch (...) {
         // What was gathered still goes out, before the buffer's bytes move.
         relayPending();
         throw;
+    }
+    if (all || !SeatConnected(k))
+        return;
+    // Over its rate: the seat is not read until its next line is due.
+    updateReadHolds();
+    Seat(k).RateWait.start(int(std::max<int64_t>(1, Seat(k).Rate.Wait(nowMs()))));
+}
+
+void TChatCore::serveWaiting(int k)
+{
+    if (!SeatConnected(k) || !Seat(k).Buf.Waiting() || feedsSlowMember(k))
+        return; // a slow member's queue falling below the low mark serves it
+    cutLines(k, 0);
+    if (!Seat(k).Buf.Waiting())
+        updateReadHolds();
+}
+
+bool TChatCore::feedsSlowMember(int k) const
+{
+    for (int j = 1; j <= kSeats; ++j)
+        if (j != k && Seat(j).Above && SeatConnected(j))
+            return true;
+    return false;
+}
+
+void TChatCore::queueLevel(int k, bool above)
+{
+    Seat(k).Above = above;
+    updateReadHolds();
+}
+
+// A seat is read unless its own lines wait for their turn or a member it
+// feeds has more unsent than the high mark: then the kernel and TCP hold
+// what it sends, as a pipe holds a writer, and nothing is lost.
+void TChatCore::updateReadHolds()
+{
+    for (int k = 1; k <= kSeats; ++k) {
+        TSeat& seat = Seat(k);
+        if (!SeatConnected(k))
+            continue;
+        const bool fedSlow = feedsSlowMember(k);
+        seat.Socket->SetReadHeld(seat.Buf.Waiting() || fedSlow);
+        if (!fedSlow && seat.Buf.Waiting() && !seat.RateWait.isActive())
+            seat.RateWait.start(0); // held back by a slow member only: go on
     }
 }
 
@@ -225,7 +307,7 @@ bool TChatCore::sendWouldFail(int notuser, size_t bytes)
     TCustomWSocket* targets[kSeats];
     int n = 0;
     for (int k = 1; k <= kSeats; ++k)
-        if (k != notuser && SeatConnected(k))
+        if (k != notuser && Seat(k).Member()) // a block of chat lines: members only
             targets[n++] = &Cli(k);
     return WSocketsSendWouldFail(targets, n, bytes);
 }
@@ -256,22 +338,34 @@ void TChatCore::relayPending()
         FRelayFields.swap(fields); // keep the capacity for the next read
 }
 
-void TChatCore::seatLine(int k, std::string_view line)
+bool TChatCore::seatLine(int k, std::string_view line)
 {
     if (line.empty())
-        return;
-    const std::string_view field = line.substr(1);
+        return true;
     TSeat& seat = Seat(k);
+    if (!seat.Rate.Take(nowMs()))
+        return false; // over its rate: this line and the rest wait
+    const std::string_view field = line.substr(1);
     switch (line[0]) {
     case wire::kName: {
         relayPending(); // earlier chat lines go out before the name changes
+        const bool first = nuser == 0;
         seat.Name = std::string(field);
+        seat.Named = true;
+        seat.NameWait.stop();
         const std::string name = seat.Name; // line's bytes may move on
-        show(TChatEvent::Arrival(name));
+        TChatEvent arrival = TChatEvent::Arrival(name);
+        arrival.From = seat.Address;
+        show(arrival);
         NameList();
+        if (first && nuser > 0)
+            FView->ShowFirstSeatTaken();
         Sendall(k, wire::NameLine(name));
         if (Nextnumber == k)
             Sendall(k, wire::NextNameLine(name));
+        // A newly named member may be the better candidate (the first one
+        // always is): announced to all when the choice changes.
+        rechoose();
         if (seat.Reach == TReach::Unknown) {
             seat.Reach = TReach::Due;
             checkSeat(k);
@@ -280,11 +374,19 @@ void TChatCore::seatLine(int k, std::string_view line)
     }
     case wire::kChat:
         // The relayed line equals the received one; its LF still follows
-        // it in the buffer.
-        gatherRelay(k, std::string_view(line.data(), line.size() + 1));
+        // it in the buffer. A caller not yet named is not heard.
+        if (seat.Named)
+            gatherRelay(k, std::string_view(line.data(), line.size() + 1));
         break;
     default: break; // a hub acts on nothing else
     }
+    return true;
+}
+
+void TChatCore::nameWaitOver(int k)
+{
+    if (SeatConnected(k) && !Seat(k).Named)
+        Cli(k).Close(); // its departure leaves no trace
 }
 
 void TChatCore::CliNWSocketSessionClosed(int k, int /*error*/)
@@ -300,6 +402,19 @@ void TChatCore::seatDeparture(int k)
     relayPending(); // what this seat said before it left goes out first
     seat.Seated = false;
     seat.Buf.Clear(); // no stale partial line for the next occupant
+    seat.NameWait.stop();
+    seat.RateWait.stop();
+    const bool wasAbove = seat.Above;
+    seat.Above = false;
+    if (wasAbove)
+        updateReadHolds();
+    if (!seat.Named) {
+        // A caller that never named itself was never in the group: its
+        // going is neither shown nor sent, and it was never the candidate.
+        seat.Name.clear();
+        return;
+    }
+    seat.Named = false;
     const std::string name = seat.Name;
     show(TChatEvent::SeatLeft(name));
     Sendall(k, wire::LeaveLine(name));
@@ -313,7 +428,7 @@ int TChatCore::pickCandidate(int notuser, std::string& chosen, int* lost, int& n
     int best = 0;
     int bestRank = -1;
     for (int k = 1; k <= kSeats && bestRank < 2; ++k) {
-        if (k == notuser || !SeatConnected(k))
+        if (k == notuser || !SeatConnected(k) || !Seat(k).Named)
             continue;
         std::string addr;
         try {
@@ -399,7 +514,7 @@ void TChatCore::checkSeat(int k)
     const bool isPublic = ipv4::isPublic(addr);
     seat.Reach = TReach::Checking;
     const std::string local = FListenAddr == "0.0.0.0" ? std::string() : FListenAddr;
-    check.Start(addr, FPort, local, kSeatCheckMs, true, [this, k, serial, isPublic](bool answered) {
+    check.Start(addr, FPort, local, kSeatCheckMs, TReachCheck::kRedirects, [this, k, serial, isPublic](bool answered) {
         TSeat& seat = Seat(k);
         if (serial == seat.Serial && seat.Reach == TReach::Checking) {
             seat.Reach = !answered ? TReach::Silent : isPublic ? TReach::Public : TReach::Answered;
@@ -435,8 +550,26 @@ int TChatCore::seatsOf(const std::string& address) const
 {
     int n = 0;
     for (const TSeat& seat : FSeats)
-        n += seat.Seated && seat.Socket->State() == wsConnected && seat.Socket->GetPeerAddr() == address;
+        n += seat.Connected() && seat.Address == address;
     return n;
+}
+
+std::string TChatCore::SeatAddress(int k) const
+{
+    return SeatConnected(k) ? Seat(k).Address : std::string();
+}
+
+std::string TChatCore::ShutOut(int k)
+{
+    const std::string address = SeatAddress(k);
+    if (address.empty())
+        return std::string();
+    Guard.rules.Deny(address);
+    // Every seat of that address goes, each as any departure.
+    for (int j = 1; j <= kSeats; ++j)
+        if (SeatConnected(j) && Seat(j).Address == address)
+            Cli(j).Close();
+    return address;
 }
 
 void TChatCore::hangUp(int h)

@@ -49,8 +49,9 @@ void TLineBuffer::Compact()
         FLen = std::max(0, FLen - FStart);
         FStart = 0;
     }
-    if (FLen > kMaxLine) {
-        // Past the longest line and no LF: the line cannot fit. Drop it to its LF.
+    if (FLen > kMaxLine && !std::memchr(FBuf.get(), '\n', static_cast<size_t>(FLen))) {
+        // Past the longest line and no LF: the line cannot fit. Drop it to its
+        // LF. (Complete lines held back for Resume are kept, however long.)
         FLen = 0;
         FDropping = true;
     }

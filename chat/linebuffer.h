@@ -26,6 +26,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <type_traits>
 
 // A chat line's field is nick + "> " + text + CR: the length of the nick,
 // or npos when the field holds no "> " (a sender that does not follow the
@@ -53,20 +54,44 @@ public:
     // even feed it again from a nested event loop; the loop re-reads its
     // indices after every call. A view handed to onLine is valid only until
     // linesDone returns or onLine lets other events run.
+    //
+    // An onLine that returns bool may refuse a line (false, with nothing
+    // done): that line and every one after it stay in the buffer, and
+    // Commit returns false; Resume hands them out later, and Waiting() is
+    // true until then. The owner reads nothing more meanwhile (Room() may
+    // be small).
     template <class F, class G>
-    void Commit(int n, F&& onLine, G&& linesDone)
+    bool Commit(int n, F&& onLine, G&& linesDone)
     {
         Accept(n);
-        std::string_view line;
-        while (NextLine(line))
-            onLine(line);
-        linesDone();
-        Compact();
+        return Resume(onLine, linesDone);
     }
     template <class F>
-    void Commit(int n, F&& onLine)
+    bool Commit(int n, F&& onLine)
     {
-        Commit(n, onLine, [] {});
+        return Commit(n, onLine, [] {});
+    }
+    // Hands out the complete lines already held, as Commit does.
+    template <class F, class G>
+    bool Resume(F&& onLine, G&& linesDone)
+    {
+        std::string_view line;
+        bool all = true;
+        while (NextLine(line)) {
+            if constexpr (std::is_same_v<decltype(onLine(line)), bool>) {
+                if (!onLine(line)) {
+                    FStart = static_cast<int>(line.data() - FBuf.get());
+                    all = false;
+                    break;
+                }
+            } else {
+                onLine(line);
+            }
+        }
+        FWaiting = !all;
+        linesDone();
+        Compact();
+        return all;
     }
 
     void Clear()
@@ -74,10 +99,13 @@ public:
         FLen = 0;
         FStart = 0;
         FDropping = false;
+        FWaiting = false;
     }
 
     int Len() const { return FLen - FStart; }
     bool Dropping() const { return FDropping; }
+    // A line was refused and waits, with those after it, for Resume.
+    bool Waiting() const { return FWaiting; }
 
 private:
     void Accept(int n);
@@ -88,4 +116,5 @@ private:
     int FLen = 0;           // bytes held, FBuf[0..FLen)
     int FStart = 0;         // start of the first unconsumed byte
     bool FDropping = false; // inside an overlong line: skip to its LF
+    bool FWaiting = false;  // lines refused by onLine are held
 };

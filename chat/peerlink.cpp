@@ -227,7 +227,7 @@ void TChatCore::peerLine(std::string_view line)
             ++FCandidateCalls;
             if (FRegroup == TRegroup::Calling) {
                 FRegroup = TRegroup::LostHubChecked;
-                FLostHubCheck.Start(addr, FPort, CliWSocket->LocalAddr(), kLostHubCheckMs, false,
+                FLostHubCheck.Start(addr, FPort, CliWSocket->LocalAddr(), kLostHubCheckMs, TReachCheck::kHoldsGroup,
                                     [this](bool answered) { lostHubChecked(answered); });
             }
             closeLink(TLink::Recalling); // the closure handling arms the next call
@@ -290,8 +290,9 @@ void TChatCore::lostHubChecked(bool answered)
         EnableTimer1(); // gone: call the candidate again, as before
         return;
     }
-    // The hub answers: follow the candidate's redirect as any other, with
-    // the redirect question and, on a yes, the join.
+    // The hub answers and still seats others: follow the candidate's
+    // redirect as any other, with the redirect question and, on a yes, the
+    // join.
     IPName = FLostHub;
     FRegroup = TRegroup::None;
     FLostHub.clear();

@@ -21,18 +21,10 @@ TReachCheck::TReachCheck() : FSocket(std::make_unique<TWSocket>())
     FSocket->OnSessionConnected = [this](TCustomWSocket*, uint16_t error) {
         if (!FBusy)
             return;
-        if (error != 0 || !FReadLine)
+        if (error != 0 || FAnswer == kConnects)
             finish(error == 0);
     };
-    FSocket->OnDataAvailable = [this](TCustomWSocket* s, uint16_t) {
-        char buf[256];
-        const int n = s->Receive(buf, sizeof buf);
-        if (!FBusy || n <= 0)
-            return;
-        FLine.append(buf, static_cast<size_t>(n));
-        // The first byte decides; the rest of the line is not needed.
-        finish(FLine[0] == wire::kRedirect);
-    };
+    FSocket->OnDataAvailable = [this](TCustomWSocket*, uint16_t) { read(); };
     FSocket->OnSessionClosed = [this](TCustomWSocket*, uint16_t) {
         if (FBusy)
             finish(false); // hung up without a word
@@ -50,7 +42,7 @@ TReachCheck::~TReachCheck()
 }
 
 bool TReachCheck::Start(const std::string& address, const std::string& port, const std::string& localAddr,
-                        int timeoutMs, bool readLine, TDone done)
+                        int timeoutMs, TAnswer answer, TDone done)
 {
     if (FBusy)
         return false;
@@ -58,7 +50,7 @@ bool TReachCheck::Start(const std::string& address, const std::string& port, con
     FDone = std::move(done);
     FPort = port;
     FLocalAddr = localAddr;
-    FReadLine = readLine;
+    FAnswer = answer;
     FLine.clear();
     FTimer.start(timeoutMs);
     try {
@@ -67,6 +59,35 @@ bool TReachCheck::Start(const std::string& address, const std::string& port, con
         finish(false);
     }
     return true;
+}
+
+void TReachCheck::read()
+{
+    char buf[512];
+    const int n = FSocket->Receive(buf, sizeof buf);
+    if (!FBusy || n <= 0)
+        return;
+    FLine.append(buf, static_cast<size_t>(n));
+    if (FAnswer == kRedirects) {
+        finish(FLine[0] == wire::kRedirect); // the first byte decides
+        return;
+    }
+    // Admission lines: name lines while they last; the first line of
+    // another kind (or the hub's candidate announcement) ends them.
+    int names = 0;
+    size_t at = 0;
+    for (size_t lf; (lf = FLine.find('\n', at)) != std::string::npos; at = lf + 1) {
+        if (FLine[at] != wire::kName) {
+            finish(false);
+            return;
+        }
+        if (++names == 2) {
+            finish(true);
+            return;
+        }
+    }
+    if (FLine.size() - at > 1022)
+        finish(false); // no line at all
 }
 
 void TReachCheck::connectTo()

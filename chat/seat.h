@@ -1,12 +1,16 @@
 #pragma once
 // One of the nine places of a group as this instance sees it. On the hub it
 // is a seat: the connection of one peer, its line buffer, its name once its
-// name line came, and whether the others can call it back. On a peer only
-// the name is used: the roster its hub told it.
+// name line came, whether the others can call it back, and its share of the
+// hub's flow (its line rate, whether its unsent bytes are above the high
+// mark). On a peer only the name is used: the roster its hub told it.
 
 #include "linebuffer.h"
+#include "linerate.h"
 #include "reachcheck.h"
 #include "wsocket.h"
+
+#include <QTimer>
 
 #include <memory>
 #include <string>
@@ -40,6 +44,21 @@ struct TSeat {
     // check ends gets no new check until the running one has ended.
     unsigned Serial = 0;
     TReachCheck Check;
+    // A caller is a member once its first name line came: before that it
+    // is sent no chat line, what else it says is dropped, it is never the
+    // candidate, and it leaves without a trace. NameWait closes it if it
+    // stays unnamed.
+    bool Named = false;
+    QTimer NameWait;
+    std::string Address; // where it called from (the journal, the roster)
+    // Its line rate; RateWait ends the pause of a seat whose lines wait in
+    // Buf (reading it is held meanwhile).
+    TLineRate Rate;
+    QTimer RateWait;
+    // Its unsent bytes passed the high mark and have not yet fallen to the
+    // low one: the seats that feed it are not read.
+    bool Above = false;
 
     bool Connected() const { return Seated && Socket->State() == wsConnected; }
+    bool Member() const { return Named && Connected(); }
 };

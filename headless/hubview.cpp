@@ -94,6 +94,12 @@ void THubView::ShowEvent(const TChatEvent& event)
         return;
     stamp(FJournal);
     FJournal += JournalText(event);
+    if (!event.From.empty()) {
+        // Where a member came from, so the one running the hub can deny it.
+        FJournal += " (";
+        FJournal += event.From;
+        FJournal += ')';
+    }
     FJournal += '\n';
 }
 

@@ -83,9 +83,10 @@ TEST_F(FirstMinute, TypingAfterAJoinReplacesTheGreetingAndBlankLinesSendNothing)
     Type(*w, QStringLiteral("x"), Qt::Key_Return);
     ASSERT_TRUE(hub.conns[0]->WaitFor("uNick\n1Nick> abc\r\n1Nick> x\r\n"));
 
-    auto h = Window("127.61.2.1"); // a hub's first seat too
+    auto h = Window("127.61.2.1"); // a hub's first member too
     testkit::RawClient a;
     ASSERT_TRUE(a.Connect("127.61.2.1", FPort, "127.61.2.2"));
+    a.Send("uA\n");
     ASSERT_TRUE(testkit::waitFor([&] { return h->MessageEdit->isEnabled(); }));
     Type(*h, QStringLiteral("y"));
     EXPECT_EQ(h->MessageEdit->text(), QStringLiteral("y"));

@@ -50,8 +50,19 @@ TEST_P(HubWire, NewcomerGetsHubNameRosterInSeatOrderAndNextCandidate)
 
     RawClient* a = nullptr;
     ASSERT_TRUE(seat(a, 11));
-    // First caller: seat 1, message box on and focused before its name.
-    ASSERT_TRUE(a->Expect("uHub\nn127.20.1.11\n"));
+    // First caller: seat 1, no candidate yet (a caller is one once named),
+    // the hub still idle.
+    ASSERT_TRUE(a->Expect("uHub\nn\n"));
+    if (inProcess()) {
+        EXPECT_FALSE(hub.view.edit);
+        EXPECT_EQ(hub.core.Nextnumber, 0);
+    }
+
+    // Its name line arrives: shown, roster refreshed, the message box on
+    // and focused, and the member is the candidate.
+    a->Send("uAlice\n");
+    ASSERT_TRUE(shows(TChatEvent::Arrival("Alice")));
+    ASSERT_TRUE(a->Expect("n127.20.1.11\nrAlice\n"));
     if (inProcess()) {
         EXPECT_TRUE(hub.view.edit);
         EXPECT_EQ(hub.view.focus, 1);
@@ -59,12 +70,6 @@ TEST_P(HubWire, NewcomerGetsHubNameRosterInSeatOrderAndNextCandidate)
         EXPECT_TRUE(hub.view.k9);
         EXPECT_EQ(hub.core.Nextnumber, 1);
         EXPECT_EQ(hub.core.NextIP, "127.20.1.11");
-    }
-
-    // Its name line arrives: shown, roster refreshed.
-    a->Send("uAlice\n");
-    ASSERT_TRUE(shows(TChatEvent::Arrival("Alice")));
-    if (inProcess()) {
         EXPECT_EQ(hub.core.lbName()[0], "Alice");
         EXPECT_EQ(hub.view.roster[0], "Alice");
         EXPECT_EQ(hub.view.caption, txt::kFriends);
@@ -85,8 +90,9 @@ TEST_P(HubWire, NewcomerGetsHubNameRosterInSeatOrderAndNextCandidate)
     c->Send("uCarol\n");
     ASSERT_TRUE(a->Expect("uCarol\n"));
     ASSERT_TRUE(b->Expect("uCarol\n"));
-    ASSERT_TRUE(barrier({a, b, c}));
+    ASSERT_TRUE(barrier({a, c})); // b, still unnamed, hears no chat line
     EXPECT_EQ(c->received, "");
+    EXPECT_EQ(b->received, "");
 }
 
 TEST_P(HubWire, SeatGapsCandidateAndDepartures)

@@ -44,7 +44,11 @@ public:
     // A journal line reads exactly text after its time stamp.
     bool Shows(const std::string& text, int ms = 5000)
     {
-        return waitFor([&] { return journal.find(" " + text + "\n") != std::string::npos; }, ms);
+        // An arrival's line ends in the member's address, in brackets.
+        return waitFor([&] {
+            return journal.find(" " + text + "\n") != std::string::npos ||
+                   journal.find(" " + text + " (") != std::string::npos;
+        }, ms);
     }
 
     // Standard input: UTF-8 text, and its end.

@@ -7,6 +7,7 @@
 #include "logspool.h"
 #include "mainwindow.h"
 #include "savednote.h"
+#include "settingskeys.h"
 #include "sjis.h"
 #include "texts.h"
 
@@ -76,6 +77,8 @@ TEST(SpoolFull, AFloodedHubKeepsRelayingWithinItsBoundAndMarksTheGap)
         qputenv(v, disk.at + '/' + v);
     }
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    QSettings(QLatin1String(settingskeys::kOrganisation), QLatin1String(settingskeys::kApplication))
+        .setValue(QLatin1String(settingskeys::kHubLineRate), 0); // the flood at full speed
     TApplication::ExceptionReporter = [](const std::string& m) { ADD_FAILURE() << m; };
     TLogSpool::MemoryLimit = 512 * 1024;
     TChatPlace place;
