@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "hubguardui.h"
+
 #include "appearance.h"
 #include "findbar.h"
 #include "inputcheck.h"
@@ -131,6 +133,7 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
     Chat = std::make_unique<TChatCore>(this, place.listenAddr, place.port,
                                        place.ownAddr.empty() ? SirSock1->SelfIPAddress() : place.ownAddr);
     Chat->Guard = THubGuard::Stored(); // who may call this window's hub, from the settings
+    new THubGuardUi(*this, K7);        // the seats' addresses, 「締め出す」 and the list
 
     if (!firstArgument.isEmpty())
         guarded([&] { Chat->CommandLineJoin(sjis::encode(firstArgument)); });

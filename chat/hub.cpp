@@ -106,11 +106,12 @@ void TChatCore::answerCaller(int h)
         seat.Rate.SetRate(Guard.lineRate);
         seat.Above = false;
         seat.NameWait.start();
-        // The admission lines, as to every caller; the caller is a member
-        // (chat lines, the roster, the candidate) once it names itself.
+        // The admission lines, as to every caller: the hub's name and its
+        // members' (a caller not yet named is nobody's business). The caller
+        // is a member (chat lines, the candidate) once it names itself.
         seatSend(k, nameLine());
         for (int j = 1; j <= kSeats; ++j)
-            if (j != k && SeatConnected(j))
+            if (j != k && Seat(j).Member())
                 seatSend(k, wire::NameLine(Seat(j).Name));
         updateReadHolds();
     } else {

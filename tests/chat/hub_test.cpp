@@ -76,13 +76,13 @@ TEST_P(HubWire, NewcomerGetsHubNameRosterInSeatOrderAndNextCandidate)
         EXPECT_EQ(hub.core.nuser, 1);
     }
 
-    // Later callers: the hub's name, then the seated names in seat order
-    // (an unknown one empty), then the next address and name, which every
-    // seat hears again after each admission.
+    // Later callers: the hub's name, then the members' names in seat order
+    // (a caller not yet named is left out), then the next address and
+    // name, which every seat hears again after each admission.
     RawClient *b = nullptr, *c = nullptr;
     ASSERT_TRUE(seat(b, 12));
     ASSERT_TRUE(seat(c, 13));
-    ASSERT_TRUE(c->Expect("uHub\nuAlice\nu\nn127.20.1.11\nrAlice\n"));
+    ASSERT_TRUE(c->Expect("uHub\nuAlice\nn127.20.1.11\nrAlice\n"));
     ASSERT_TRUE(b->Expect("uHub\nuAlice\nn127.20.1.11\nrAlice\nn127.20.1.11\nrAlice\n"));
     ASSERT_TRUE(a->Expect("n127.20.1.11\nrAlice\nn127.20.1.11\nrAlice\n"));
 
