@@ -271,3 +271,39 @@ TEST(Group, CallersWaitOnlyWhileARegroupLinkIsSilent)
     EXPECT_TRUE(second.Expect("uPat\n")); // seated: greeted, not redirected
     EXPECT_TRUE(p.core.rbServer);
 }
+
+// The candidate sends a member that lost its hub back to that hub: the
+// member follows only a hub whose admission lines name others besides
+// itself. One that came back empty (a router's restart dropped its seats)
+// is not followed: the member calls the candidate again, and the group
+// stays whole.
+class LostHubCheck : public ::testing::TestWithParam<std::pair<const char*, bool>> { };
+INSTANTIATE_TEST_SUITE_P(Admission, LostHubCheck,
+                         ::testing::Values(std::pair{"uHana\nuCand\nn127.20.4.72\nrCand\n", true},
+                                           std::pair{"uHana\nn\n", false}));
+
+TEST_P(LostHubCheck, FollowsOnlyAHubThatStillSeatsOthers)
+{
+    const auto [admission, follows] = GetParam();
+    RawServer hub, cand;
+    ASSERT_TRUE(hub.Listen("127.20.4.71", testPort()));
+    ASSERT_TRUE(cand.Listen("127.20.4.72", testPort()));
+    Node p("127.20.4.73", "Pat");
+    RawClient* h = nullptr;
+    ASSERT_TRUE(joinRawHub(p, hub, "127.20.4.71", h));
+    h->Send("uHana\nuCand\nn127.20.4.72\nrCand\n");
+    ASSERT_TRUE(waitFor([&] { return p.core.nuser == 2; }));
+    hub.onAccept = [admission = std::string(admission)](RawClient& c) { c.Send(admission); };
+    cand.onAccept = [](RawClient& c) { c.Send("s127.20.4.71\r\n"); };
+    p.view.answers = {1, 1};
+    h->Close();
+    if (follows) {
+        ASSERT_TRUE(waitFor([&] { return p.view.questions.size() == 2; }, 4000));
+        EXPECT_EQ(p.view.questions[1], txt::kRedirectQuestion);
+        EXPECT_TRUE(hub.WaitConns(3)); // the link, the check, the join
+    } else {
+        ASSERT_TRUE(cand.WaitConns(4, 4000)); // called again and again
+        EXPECT_EQ(p.view.questions.size(), 1u);
+        EXPECT_EQ(hub.conns.size(), 2u); // the link, the check
+    }
+}
