@@ -34,9 +34,13 @@ int THubGuardUi::seatOf(QObject* label) const
 
 bool THubGuardUi::eventFilter(QObject* watched, QEvent* event)
 {
+    // Only these two are looked at: the labels see others while the window
+    // is taken down, after its chat is gone.
+    if (event->type() != QEvent::ToolTip && event->type() != QEvent::ContextMenu)
+        return false;
     const int k = seatOf(watched);
     // Only a hub knows where its seats are: a peer's roster is names only.
-    if (k == 0 || !FForm.Chat->rbServer || !FForm.Chat->SeatConnected(k))
+    if (k == 0 || !FForm.Chat || !FForm.Chat->rbServer || !FForm.Chat->SeatConnected(k))
         return false;
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);

@@ -6,8 +6,11 @@
 #include "texts.h"
 #include "mainwindow.h"
 #include "modaldialog.h"
+#include "hubguardui.h"
+#include "chatcore.h"
 
 #include <QDir>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -259,6 +262,53 @@ TEST_F(MainWindow, SavingTheLogWritesThePaneAndDisablesTheCommandUntilTheNextLin
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0].rfind(txt::kLogNotSaved, 0), 0u);
     EXPECT_TRUE(w.K5->isEnabled());
+}
+
+// The window hub shuts a seat's address out: the seat goes, the address is
+// refused from then on, and 設定's list shows it and takes it off again.
+TEST_F(MainWindow, AHubShutsOutASeatsAddressAndListsItToTakeOff)
+{
+    TChatPlace place = Place();
+    place.port = std::to_string(testkit::freePort());
+    TTWSChatForm w(QString(), nullptr, place);
+    w.show();
+    const std::string from = place.listenAddr.substr(0, place.listenAddr.rfind('.')) + ".200";
+    testkit::RawClient a;
+    ASSERT_TRUE(a.Connect(place.listenAddr.c_str(), std::stoi(place.port), from.c_str()));
+    a.Send("uA\n");
+    ASSERT_TRUE(testkit::waitFor([&] { return w.lbName[0]->text() == QStringLiteral("A"); }));
+    EXPECT_EQ(w.Chat->SeatAddress(1), from); // the roster's tooltip
+
+    auto* guard = w.findChild<THubGuardUi*>();
+    ASSERT_NE(guard, nullptr);
+    guard->ShutOut(1);
+    ASSERT_TRUE(a.WaitEof());
+    EXPECT_FALSE(w.Chat->Guard.rules.Admits(from));
+
+    QStringList listed;
+    QTimer poll;
+    poll.start(10);
+    QObject::connect(&poll, &QTimer::timeout, &w, [&] {
+        auto* d = qobject_cast<TModalDialog*>(QApplication::activeModalWidget());
+        if (!d || !d->isVisible())
+            return;
+        poll.stop();
+        auto* list = d->findChild<QListWidget*>(QStringLiteral("Entries"));
+        for (int i = 0; i < list->count(); ++i)
+            listed << list->item(i)->text();
+        const QString dir = QString::fromLocal8Bit(qgetenv("PELMORA_TEST_BINARY_DIR")) + QStringLiteral("/review");
+        QDir().mkpath(dir);
+        QImage img(d->size(), QImage::Format_ARGB32);
+        d->render(&img);
+        img.save(dir + QStringLiteral("/deniedlist.png"));
+        list->setCurrentRow(0);
+        QWidget* remove = d->findChild<QWidget*>(QStringLiteral("Remove"));
+        QTest::mouseClick(remove, Qt::LeftButton, {}, remove->rect().center());
+        d->SetModalResult(mrOk);
+    });
+    guard->ShowDeniedList();
+    EXPECT_EQ(listed, QStringList{QString::fromStdString(from)});
+    EXPECT_TRUE(w.Chat->Guard.rules.Admits(from));
 }
 
 TEST_F(MainWindow, RendersForReview)
