@@ -272,11 +272,9 @@ TEST(Group, CallersWaitOnlyWhileARegroupLinkIsSilent)
     EXPECT_TRUE(p.core.rbServer);
 }
 
-// The candidate sends a member that lost its hub back to that hub: the
-// member follows only a hub whose admission lines name others besides
-// itself. One that came back empty (a router's restart dropped its seats)
-// is not followed: the member calls the candidate again, and the group
-// stays whole.
+// Sent back to the lost hub by the candidate, a member follows only a hub
+// whose admission names others too; one that came back empty is not, and
+// the candidate is called again.
 class LostHubCheck : public ::testing::TestWithParam<std::pair<const char*, bool>> { };
 INSTANTIATE_TEST_SUITE_P(Admission, LostHubCheck,
                          ::testing::Values(std::pair{"uHana\nuCand\nn127.20.4.72\nrCand\n", true},

@@ -8,6 +8,7 @@
 #include "texts.h"
 #include "wsocket.h"
 
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -377,20 +378,22 @@ TEST_P(HubWire, PartialLineDoesNotOutliveItsConnection)
     EXPECT_EQ(a->received.find("half"), std::string::npos);
 }
 
-// A denied address is closed with nothing sent; one address gets its share
-// of the seats and then the full line, while a friend from another address
-// still gets in.
+// The hub's guards against strangers: a denied address, two seats per
+// address, 50 lines a second per seat.
 class HubGuardWire : public HubWire {
 protected:
     HubGuardWire()
     {
         headlessArgs = {QStringLiteral("--deny"), QStringLiteral("127.20.1.90"), QStringLiteral("--seats-per-address"),
-                        QStringLiteral("2")};
-        hub.core.Guard = THubGuard::Stored(2, -1, {"127.20.1.90"});
+                        QStringLiteral("2"),      QStringLiteral("--line-rate"), QStringLiteral("50")};
+        hub.core.Guard = THubGuard::Stored(2, 50, {"127.20.1.90"});
     }
 };
 PELMORA_ON_EITHER_HUB(HubGuardWire);
 
+// A denied address is closed with nothing sent; one address gets its share
+// of the seats and then the full line, while a friend from another address
+// still gets in.
 TEST_P(HubGuardWire, DeniedAddressAndSeatsPerAddress)
 {
     RawClient *a = nullptr, *b = nullptr, *c = nullptr, *friendly = nullptr;
@@ -408,4 +411,50 @@ TEST_P(HubGuardWire, DeniedAddressAndSeatsPerAddress)
     ASSERT_TRUE(seat(friendly, 82, "F"));
     ASSERT_TRUE(seat(c, 83, "C"));
     ASSERT_TRUE(barrier({a, b, friendly, c}));
+}
+
+// Probes and a caller that never names itself: the admission lines, no
+// chat line, closed unnamed within 10 s; the members hear only
+// announcements of the next hub, and nothing is shown or journaled.
+TEST_P(HubGuardWire, ProbesAndASilentCallerLeaveNoTrace)
+{
+    RawClient *a = nullptr, *b = nullptr;
+    ASSERT_TRUE(seat(a, 91, "A"));
+    ASSERT_TRUE(seat(b, 92, "B"));
+    ASSERT_TRUE(barrier({a, b}));
+    RawClient probe, silent;
+    ASSERT_TRUE(probe.Connect(kHub, testPort(), "127.20.1.93"));
+    probe.Send("GET / HTTP/1.0\r\n\r\n\x16\x03\x01SSH-2.0-x\r\n1spam\n");
+    probe.Close();
+    ASSERT_TRUE(silent.Connect(kHub, testPort(), "127.20.1.94"));
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(silent.WaitEof(12000));
+    EXPECT_LT(t.elapsed(), 11000);
+    for (RawClient* c : {a, b, &silent})
+        for (size_t at = 0; at < c->received.size(); at = c->received.find('\n', at) + 1)
+            EXPECT_TRUE(std::strchr("unr", c->received[at])) << RawClient::Shown(c->received.substr(at));
+    EXPECT_EQ(a->received.find("1spam"), std::string::npos);
+    EXPECT_FALSE(shows(TChatEvent::SeatLeft(""), 0));
+}
+
+// 300 lines at once from A at 50 a second: the burst (150) passes, the rest
+// over 3 s, whole and in order, while C's line gets through in between.
+TEST_P(HubGuardWire, AFloodIsSlowedWholeAndInOrderWhileAnotherSpeaks)
+{
+    RawClient *a = nullptr, *b = nullptr, *c = nullptr;
+    ASSERT_TRUE(seatThree(95, a, b, c));
+    std::string flood;
+    for (int i = 0; i < 300; ++i)
+        flood += "1A> " + std::to_string(i) + "\r\n";
+    QElapsedTimer t;
+    t.start();
+    a->Send(flood);
+    ASSERT_TRUE(waitFor([&] { return b->received.find("1A> 149\r\n") != std::string::npos; }, 2000));
+    c->Send("1C> between\r\n");
+    ASSERT_TRUE(waitFor([&] { return b->received.find("1C>") != std::string::npos; }, 1000));
+    ASSERT_TRUE(waitFor([&] { return b->received.find("1A> 299\r\n") != std::string::npos; }, 6000));
+    EXPECT_GE(t.elapsed(), 2500);
+    std::string got = b->received;
+    EXPECT_EQ(got.erase(got.find("1C> between\r\n"), 13), flood);
 }
