@@ -20,8 +20,8 @@
 //
 // Reading goes straight into the buffer (Tail/Room), up to 16 KiB at once so
 // that a busy connection costs few reads; lines are handed out in place as
-// views, and the remainder (at most one partial line) is moved to the front
-// once per read.
+// views, and the remainder (one partial line, or the lines held back for a
+// later Resume) is moved to the front once per read.
 
 #include <cstring>
 #include <memory>
