@@ -10,6 +10,7 @@
 
 #include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QSettings>
@@ -87,37 +88,79 @@ void THubGuardUi::takeOff(const QString& entry)
 }
 
 // The list dialog: the program's own light dialog with its flat buttons.
+// The seats are listed too, so that shutting one out needs no mouse.
 class TDeniedList : public TModalDialog {
 public:
     explicit TDeniedList(QWidget* parent) : TModalDialog(parent)
     {
         setObjectName(QStringLiteral("DeniedList"));
-        setupWindow(txt::kShutOutListCaption, 260, 200);
+        setupWindow(txt::kShutOutListCaption, 260, 330);
         setCentred();
-        Entries = new QListWidget(this);
-        Entries->setObjectName(QStringLiteral("Entries"));
-        Entries->setGeometry(8, 8, 244, 150);
-        Remove = makeFlatButton(this, "Remove", QRect(100, 168, 70, 24), txt::kShutOutRemove, [] {});
-        makeFlatButton(this, "Close", QRect(182, 168, 70, 24), txt::kShutOutClose, [this] { SetModalResult(mrOk); });
+        Members = list("Members", txt::kShutOutMembers, 4);
+        ShutOut = makeFlatButton(this, "ShutOut", QRect(182, 130, 70, 24), txt::kShutOut, [] {});
+        Entries = list("Entries", txt::kShutOutDenied, 164);
+        Remove = makeFlatButton(this, "Remove", QRect(100, 296, 70, 24), txt::kShutOutRemove, [] {});
+        makeFlatButton(this, "Close", QRect(182, 296, 70, 24), txt::kShutOutClose, [this] { SetModalResult(mrOk); });
         setCancelButton(addCancelButton(this, QRect(-100, -100, 10, 10), [this] { SetModalResult(mrCancel); }));
     }
+    QListWidget* Members;
+    TCuteButton* ShutOut;
     QListWidget* Entries;
     TCuteButton* Remove;
+
+private:
+    // A list under its caption, the caption its name for screen readers.
+    QListWidget* list(const char* name, const std::string& caption, int top)
+    {
+        auto* label = new QLabel(sjis::decode(caption), this);
+        label->setGeometry(8, top, 244, 18);
+        auto* l = new QListWidget(this);
+        l->setObjectName(QLatin1String(name));
+        l->setAccessibleName(label->text());
+        label->setBuddy(l);
+        l->setGeometry(8, top + 20, 244, 100);
+        return l;
+    }
 };
+
+void THubGuardUi::fillMembers(QListWidget* list) const
+{
+    list->clear();
+    for (int k = 1; k <= 9; ++k)
+        if (FForm.Chat->rbServer && FForm.Chat->SeatConnected(k) && !FForm.Chat->Seat(k).Name.empty()) {
+            auto* item = new QListWidgetItem(sjis::decode(FForm.Chat->Seat(k).Name) + QStringLiteral("  ") +
+                                                 QString::fromStdString(FForm.Chat->SeatAddress(k)),
+                                             list);
+            item->setData(Qt::UserRole, k);
+        }
+}
 
 void THubGuardUi::ShowDeniedList()
 {
     TDeniedList d(&FForm);
     QListWidget* list = d.Entries;
+    QListWidget* members = d.Members;
     fillList(list);
-    auto update = [list, &d] {
-        d.Remove->setEnabled(list->currentItem() && (list->currentItem()->flags() & Qt::ItemIsEnabled));
+    fillMembers(members);
+    auto chosen = [](QListWidget* l) { return l->currentItem() && (l->currentItem()->flags() & Qt::ItemIsEnabled); };
+    auto update = [list, members, chosen, &d] {
+        d.Remove->setEnabled(chosen(list));
+        d.ShutOut->setEnabled(chosen(members));
     };
     update();
     connect(list, &QListWidget::currentItemChanged, &d, update);
+    connect(members, &QListWidget::currentItemChanged, &d, update);
     connect(d.Remove, &TCuteButton::clicked, &d, [this, list, update] {
         if (QListWidgetItem* item = list->currentItem()) {
             takeOff(item->text());
+            fillList(list);
+            update();
+        }
+    });
+    connect(d.ShutOut, &TCuteButton::clicked, &d, [this, list, members, update] {
+        if (QListWidgetItem* item = members->currentItem()) {
+            ShutOut(item->data(Qt::UserRole).toInt());
+            fillMembers(members);
             fillList(list);
             update();
         }

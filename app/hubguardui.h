@@ -3,8 +3,9 @@
 // settings when the window is made): on the roster, each seat's address as
 // its tooltip and the context menu 「締め出す」 (close the seat and shut
 // its address out for this run); and
-// 設定 → 締め出したアドレス..., the list of addresses shut out, to see and
-// take entries off. It only shows and asks; the chat does the rest.
+// 設定 → 締め出したアドレス..., the seats (to shut one out from the
+// keyboard) and the addresses shut out, to see and take entries off. It only
+// shows and asks; the chat does the rest.
 //
 //   new THubGuardUi(form, form.K7);   // once, after the chat exists
 
@@ -20,7 +21,7 @@ class THubGuardUi : public QObject {
 public:
     THubGuardUi(TTWSChatForm& form, QMenu* settingsMenu);
 
-    // 設定 → 締め出したアドレス...: the list, modal; entries taken off
+    // 設定 → 締め出したアドレス...: the lists, modal; entries taken off
     // are admitted again, also in the settings when they came from there.
     void ShowDeniedList();
     // 「締め出す」 on the roster place of seat k (1..9).
@@ -32,6 +33,8 @@ protected:
 private:
     int seatOf(QObject* label) const;
     void fillList(QListWidget* list) const;
+    // The named seats, "name  address", each with its seat number.
+    void fillMembers(QListWidget* list) const;
     void takeOff(const QString& entry);
 
     TTWSChatForm& FForm;

@@ -264,9 +264,9 @@ TEST_F(MainWindow, SavingTheLogWritesThePaneAndDisablesTheCommandUntilTheNextLin
     EXPECT_TRUE(w.K5->isEnabled());
 }
 
-// The window hub shuts a seat's address out, and 設定's list shows it (a
-// render for review) and takes it off again.
-TEST_F(MainWindow, AHubShutsOutASeatsAddressAndListsItToTakeOff)
+// From 設定's list, without a mouse on the roster: the window hub shuts a
+// seat's address out, lists it (a render for review) and takes it off.
+TEST_F(MainWindow, AHubShutsOutASeatsAddressAndTakesItOffAgain)
 {
     TChatPlace place = Place();
     place.port = std::to_string(testkit::freePort());
@@ -277,29 +277,34 @@ TEST_F(MainWindow, AHubShutsOutASeatsAddressAndListsItToTakeOff)
     ASSERT_TRUE(a.Connect(place.listenAddr.c_str(), std::stoi(place.port), from.c_str()));
     a.Send("uA\n");
     ASSERT_TRUE(testkit::waitFor([&] { return w.Chat->SeatAddress(1) == from && w.Chat->nuser == 1; }));
-    auto* guard = w.findChild<THubGuardUi*>();
-    guard->ShutOut(1);
-    ASSERT_TRUE(a.WaitEof());
-    EXPECT_FALSE(w.Chat->Guard.rules.Admits(from));
-    QListWidget* list = nullptr;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &w, [&] {
         auto* d = qobject_cast<TModalDialog*>(QApplication::activeModalWidget());
-        if (!d || !(list = d->findChild<QListWidget*>(QStringLiteral("Entries"))))
+        if (!d || !d->isVisible())
             return;
         poll.stop();
-        EXPECT_EQ(list->count() == 1 ? list->item(0)->text().toStdString() : std::string(), from);
+        auto press = [d](QListWidget* list, const char* button) {
+            list->setCurrentRow(0);
+            QWidget* b = d->findChild<QWidget*>(QLatin1String(button));
+            QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
+        };
+        auto* members = d->findChild<QListWidget*>(QStringLiteral("Members"));
+        auto* entries = d->findChild<QListWidget*>(QStringLiteral("Entries"));
+        EXPECT_EQ(members->item(0)->text().toStdString(), "A  " + from);
+        press(members, "ShutOut");
+        EXPECT_FALSE(w.Chat->Guard.rules.Admits(from));
+        EXPECT_EQ(members->count(), 0);
+        EXPECT_EQ(entries->count() == 1 ? entries->item(0)->text().toStdString() : std::string(), from);
         QImage img(d->size(), QImage::Format_ARGB32);
         d->render(&img);
         const QString review = QString::fromLocal8Bit(qgetenv("PELMORA_TEST_BINARY_DIR")) + QStringLiteral("/review");
         EXPECT_TRUE(QDir().mkpath(review) && img.save(review + QStringLiteral("/deniedlist.png")));
-        list->setCurrentRow(0);
-        QWidget* remove = d->findChild<QWidget*>(QStringLiteral("Remove"));
-        QTest::mouseClick(remove, Qt::LeftButton, {}, remove->rect().center());
+        press(entries, "Remove");
         d->SetModalResult(mrOk);
     });
     poll.start(10);
-    guard->ShowDeniedList();
+    w.findChild<THubGuardUi*>()->ShowDeniedList();
+    EXPECT_TRUE(a.WaitEof());
     EXPECT_TRUE(w.Chat->Guard.rules.Admits(from));
 }
 
