@@ -8,7 +8,8 @@
 //
 // A check looks the address up (a dotted one completes at once), connects,
 // reads as the answer asks, and closes; it shows nothing and sends nothing
-// (to a hub it is a caller that never names itself, which leaves no trace). It ends after timeoutMs at the latest. One check at a time: a
+// (to a hub it is a caller that never names itself, which leaves no
+// trace). It ends after timeoutMs at the latest. One check at a time: a
 // second Start while one runs is refused, so the owner keeps at most one
 // connection per checker. The result is handed to `done` from the event
 // loop, never inside Start or inside a socket event, so `done` may start

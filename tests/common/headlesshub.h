@@ -45,10 +45,12 @@ public:
     bool Shows(const std::string& text, int ms = 5000)
     {
         // An arrival's line ends in the member's address, in brackets.
-        return waitFor([&] {
-            return journal.find(" " + text + "\n") != std::string::npos ||
-                   journal.find(" " + text + " (") != std::string::npos;
-        }, ms);
+        return waitFor(
+            [&] {
+                return journal.find(" " + text + "\n") != std::string::npos ||
+                    journal.find(" " + text + " (") != std::string::npos;
+            },
+            ms);
     }
 
     // Standard input: UTF-8 text, and its end.
