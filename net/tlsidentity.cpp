@@ -1,6 +1,9 @@
 #include "tlsidentity.h"
+#include "privatefile.h"
 
 #include <QStandardPaths>
+
+#include <cerrno>
 
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -8,10 +11,6 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
-#include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -50,41 +49,6 @@ std::string pemText(const TTlsIdentity& id)
     return n > 0 ? std::string(data, static_cast<size_t>(n)) : std::string();
 }
 
-bool readFile(const std::string& path, std::string& out)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && out.size() < 1024 * 1024)
-        out.append(buf, n);
-    std::fclose(f);
-    return true;
-}
-
-// Writes `text` to `path` through a temporary file of mode 0600 beside it.
-bool writeAtomically(const std::string& path, const std::string& text)
-{
-    std::string tmp = path + ".XXXXXX";
-    const int fd = ::mkostemp(tmp.data(), O_CLOEXEC); // mode 0600
-    if (fd < 0)
-        return false;
-    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(tmp.c_str(), path.c_str()) == 0)
-        return true;
-    ::unlink(tmp.c_str());
-    return false;
-}
-
-void makeFolder(const std::string& path)
-{
-    // Each missing folder on the way, private to the owner.
-    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-        ::mkdir(path.substr(0, slash).c_str(), 0700);
-}
-
 } // namespace
 
 std::string TTlsIdentity::DefaultPath()
@@ -113,12 +77,13 @@ TTlsIdentity TTlsIdentity::LoadOrCreate(const std::string& path, std::string* er
         return TTlsIdentity();
     };
     std::string text;
-    if (!readFile(path, text)) {
+    if (!ReadSmallFile(path, text)) {
+        if (errno != ENOENT)
+            return fail("cannot read the identity"); // there, but not ours to replace
         TTlsIdentity id = Create();
         if (id.IsNull())
             return fail("cannot make a key");
-        makeFolder(path);
-        if (!writeAtomically(path, pemText(id)))
+        if (!WritePrivateFile(path, pemText(id)))
             return fail("cannot write the identity");
         return id;
     }
