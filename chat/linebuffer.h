@@ -7,6 +7,9 @@
 //   line  := kind field LF
 //   kind  := "u" name | "c" leave | "1" chat | "s" redirect   (wire.h)
 //          | "n" next-address | "r" next-name          (one ASCII byte)
+//          | "e" negotiation: only between two Pelmora instances, before
+//            anything else on the link (negotiation.h); elsewhere, and to
+//            an instance that does not know it, a line of unknown kind
 //   field := zero or more CP932 bytes, no LF; a CR before the LF belongs to
 //            the field (chat lines keep it; the redirect address drops it)
 //

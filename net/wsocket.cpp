@@ -121,6 +121,7 @@ void TCustomWSocket::NewHandle(TSocket socket)
     FHeldEvents = 0;
     FQueueAbove = false;
     FStallWatching = false;
+    FTls.reset();
 }
 
 void TCustomWSocket::DropHandle()
@@ -134,6 +135,7 @@ void TCustomWSocket::DropHandle()
     FQueueAbove = false;
     FStallWatching = false;
     ReadLineReady = false; // a line kept across a time-out ends with its connection
+    FTls.reset();
 }
 
 void TCustomWSocket::AsyncSelect(uint16_t mask, int kind)
@@ -160,6 +162,9 @@ void TCustomWSocket::RearmIfWaiting()
     if (FRearmPending) {
         FRearmPending = false;
         FWindowHandle->ArmRead();
+        // Plaintext TLS already holds wakes no notifier of the socket.
+        if (tlsPending())
+            FWindowHandle->PostSelect(FHSocket, FGeneration, FD_READ, 0);
     }
 }
 
@@ -233,10 +238,14 @@ bool TCustomWSocket::handleRead(const TSameConnection& same)
     bool rearm = ASyncReceive(0);
     if (!same())
         return false;
-    if (rearm)
+    if (rearm) {
         FWindowHandle->ArmRead();
-    else
+        // The handler stopped at its burst with plaintext left inside TLS.
+        if (tlsPending() && !FReadHeld)
+            FWindowHandle->PostSelect(FHSocket, FGeneration, FD_READ, 0);
+    } else {
         FRearmPending = true;
+    }
     return true;
 }
 
@@ -263,12 +272,13 @@ bool TCustomWSocket::handleAccept(uint16_t error, const TSameConnection&)
 
 void TCustomWSocket::handleClose(uint16_t error, const TSameConnection& same)
 {
+    error = tlsCloseError(error);
     const uint64_t consumed = FConsumed;
     ASyncReceive(error);
     if (!same())
         return;
-    int waiting = 0;
-    if ((FReadHeld || FConsumed != consumed) && ::ioctl(FHSocket, FIONREAD, &waiting) == 0 && waiting > 0) {
+    error = tlsCloseError(error);
+    if ((FReadHeld || FConsumed != consumed) && waitingBytes() > 0) {
         // Bytes still unread come before the close: on the next turn, or
         // once reading resumes when the handler held it.
         if (FReadHeld) {

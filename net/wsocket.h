@@ -52,6 +52,18 @@
 // stop reading the connections that feed a slow reader. SetSendStallTimeout
 // ends a connection whose queued bytes have not moved for that long (a peer
 // that does not read), as the queue cap does.
+//
+// Encryption: StartTls on a connected stream puts a TLS 1.3 session between
+// the owner and the socket (wsocktls.cpp). From then on Receive hands out
+// plaintext and Send takes plaintext; every event keeps its meaning, and the
+// queue limits, flow control and stall watch apply to the encrypted bytes.
+// Until the handshake is over the owner receives nothing and what it sends
+// waits; OnTlsDone(0) tells it is over (TlsPeerFingerprint then names the
+// peer). A handshake that fails or takes longer than its deadline, garbage,
+// an oversized record or a renegotiation end the connection:
+// OnSessionClosed with 10053 (10060 for the deadline, 10055 for too much
+// held back), LastError the same. ReadLine reads the raw stream: it is not
+// for an encrypted connection.
 
 #include "waitctrl.h"
 #include "wsockbuf.h"
@@ -70,6 +82,11 @@
 class QDeadlineTimer;
 class TCustomWSocket;
 class TWSocketEndpoint;
+struct TTlsLink;
+struct ssl_ctx_st;
+
+// What StartTls may wait for the handshake by default (ms).
+constexpr int kTlsHandshakeMs = 10000;
 
 using TSocket = int;
 constexpr TSocket INVALID_SOCKET = -1;
@@ -303,6 +320,19 @@ public:
     // Blocks in the send queue (for tests of the block split).
     const std::deque<std::unique_ptr<TBuffer>>& SendBlocks() const { return FBufList; }
 
+    // ---- encryption (see the top of this file) -----------------------------
+    // Start TLS on this connected stream with `ctx` (tlsidentity.h), as the
+    // server or the client; the handshake must be over within deadlineMs.
+    // Raises 10057 "StartTls" when not connected, 10022 when TLS is already
+    // on or ctx is null.
+    void StartTls(const std::shared_ptr<ssl_ctx_st>& ctx, bool server, int deadlineMs = kTlsHandshakeMs);
+    // TLS has been started on this connection (it may still be handshaking).
+    bool TlsStarted() const { return FTls != nullptr; }
+    // The handshake is over and the link is encrypted.
+    bool TlsEstablished() const;
+    // The peer's certificate fingerprint once established, else empty.
+    std::string TlsPeerFingerprint() const;
+
     // ---- events ----------------------------------------------------------
     TDataAvailable OnDataAvailable;
     TDataSent OnDataSent;
@@ -313,6 +343,8 @@ public:
     TNotifyEvent OnLineTooLong;
     TDnsLookupDone OnDnsLookupDone;
     TSendQueueLevel OnSendQueueLevel;
+    // The TLS handshake is over (Error 0); raised once per StartTls.
+    TDataAvailable OnTlsDone;
 
     // ---- notification entry points (called by the endpoint) -------------
     // A socket notification for handle `socket` of generation `generation`.
@@ -460,6 +492,25 @@ protected:
     bool FStallWatching = false;
     // Queue-level bookkeeping after bytes were queued or sent.
     void queueLevelChanged();
+    // Send without TLS: the ciphertext, or everything on a plain link.
+    int sendRaw(const char* p, int len);
+    // Bytes a reader may take now: the kernel's, and on an encrypted link
+    // what the TLS session holds; -1 when the socket cannot tell.
+    int waitingBytes() const;
+    // The encrypted link's parts (wsocktls.cpp).
+    bool tlsPending() const;
+    bool tlsHandshaking() const;
+    bool tlsReadHandshake();
+    bool tlsStepHandshake();
+    bool tlsFlushOut();
+    int tlsReceive(void* buffer, int len);
+    int tlsSend(const char* p, int len);
+    void tlsFail(uint16_t code);
+    uint16_t tlsCloseError(uint16_t error) const;
+    struct TTlsLinkFree {
+        void operator()(TTlsLink* link) const;
+    };
+    std::unique_ptr<TTlsLink, TTlsLinkFree> FTls;
     // Re-post what came while reading was held.
     void releaseHeldEvents();
     std::shared_ptr<bool> FAlive;

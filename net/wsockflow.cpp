@@ -35,6 +35,8 @@ void TCustomWSocket::releaseHeldEvents()
 {
     // Posted rather than run here: the caller may be in the middle of
     // another socket's handler.
+    if (tlsPending())
+        FHeldEvents |= FD_READ; // plaintext held inside TLS wakes no notifier
     if (FHeldEvents != 0 && FHSocket != INVALID_SOCKET)
         FWindowHandle->PostSelect(FHSocket, FGeneration, FHeldEvents, FHeldError);
     FHeldEvents = 0;

@@ -18,6 +18,8 @@ int TCustomWSocket::Receive(void* buffer, int len)
         FLastError = WSAEFAULT;
         return -1;
     }
+    if (FTls)
+        return tlsReceive(buffer, len);
     ssize_t n;
     do {
         n = ::recv(FHSocket, buffer, static_cast<size_t>(len), 0);
@@ -68,6 +70,16 @@ int TCustomWSocket::RcvdCount()
     return count;
 }
 
+int TCustomWSocket::waitingBytes() const
+{
+    int count = 0;
+    if (::ioctl(FHSocket, FIONREAD, &count) != 0)
+        return -1;
+    if (tlsPending())
+        ++count; // a record's plaintext, or its bytes, wait inside TLS
+    return count;
+}
+
 bool TCustomWSocket::PeerEnded() const
 {
     if (FHSocket == INVALID_SOCKET || FState != wsConnected)
@@ -79,6 +91,9 @@ bool TCustomWSocket::PeerEnded() const
 // Returns whether read notifications may be re-armed at once.
 bool TCustomWSocket::ASyncReceive(uint16_t error)
 {
+    // The owner hears nothing of a link that is not (or no longer) open.
+    if (tlsHandshaking())
+        return tlsReadHandshake();
     auto alive = Alive();
     TSocket socket = FHSocket;
     uint32_t generation = FGeneration;
@@ -103,7 +118,7 @@ bool TCustomWSocket::ASyncReceive(uint16_t error)
         }
         if (alive.expired())
             return false;
-        if (FHSocket != socket || FGeneration != generation || FLastError != 0 || FReadHeld)
+        if (FHSocket != socket || FGeneration != generation || FLastError != 0 || FReadHeld || tlsHandshaking())
             break;
         // A turn that read nothing would repeat for ever; and a peer that
         // sends faster than we read must not keep the loop to itself: the
@@ -114,15 +129,19 @@ bool TCustomWSocket::ASyncReceive(uint16_t error)
         // need to ask. Bytes that arrive after it wake the re-armed notifier.
         if (FDrained)
             break;
-        int count = 0;
-        if (::ioctl(FHSocket, FIONREAD, &count) != 0) {
+        const int count = waitingBytes();
+        if (count < 0) {
             FLastError = WSocketSaveErrno();
             break;
         }
-        if (count <= 0)
+        if (count == 0)
             break;
     }
     if (alive.expired() || FHSocket != socket || FGeneration != generation)
+        return false;
+    // What reading made TLS say (an alert, a key update) goes out now,
+    // outside the owner's handler.
+    if (FTls && !tlsFlushOut())
         return false;
     if (FConsumed != consumedAtStart)
         return true;
@@ -130,8 +149,7 @@ bool TCustomWSocket::ASyncReceive(uint16_t error)
     // bytes or the peer's close can wake us). Bytes left unread by a handler
     // that takes none would report themselves for ever; they wait for the
     // next Receive instead, as on Windows.
-    int count = 0;
-    return ::ioctl(FHSocket, FIONREAD, &count) != 0 || count <= 0;
+    return waitingBytes() <= 0;
 }
 
 void TCustomWSocket::CheckFWait()

@@ -17,7 +17,13 @@ int TCustomWSocket::Send(const void* data, int len)
         raiseError(WSAENOTCONN, "Send");
     if (len <= 0 || data == nullptr)
         return 0;
-    const char* p = static_cast<const char*>(data);
+    if (FTls)
+        return tlsSend(static_cast<const char*>(data), len);
+    return sendRaw(static_cast<const char*>(data), len);
+}
+
+int TCustomWSocket::sendRaw(const char* p, int len)
+{
     int remaining = len;
 
     auto alive = Alive();

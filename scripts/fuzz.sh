@@ -14,7 +14,7 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
-for t in linebuffer sjis chatcore; do
+for t in linebuffer sjis chatcore negotiation; do
   mkdir -p "$work/$t"
   echo "== fuzz_$t ${args[*]}"
   # A target that hangs fails within 5 minutes instead of holding CI.

@@ -39,7 +39,8 @@ install \
   fonts-ipafont-gothic fontconfig \
   desktop-file-utils appstream dpkg-dev file \
   qt6-gtk-platformtheme lintian xvfb xauth dbus at-spi2-core python3-pyatspi \
-  iproute2 nftables procps
+  iproute2 nftables procps \
+  libssl-dev
 
 jobs=$(nproc)
 build() { # build DIR [cmake args...]
