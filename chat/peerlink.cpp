@@ -306,7 +306,8 @@ void TChatCore::peerLine(std::string_view line)
     if (line.empty())
         return;
     const std::string_view field = line.substr(1);
-    if (line[0] != wire::kName && FLink == TLink::Roster)
+    // An encrypting hub's offer, not taken, says nothing of the roster.
+    if (line[0] != wire::kName && line[0] != negotiation::kKind && FLink == TLink::Roster)
         FLink = TLink::Member;
     switch (line[0]) {
     case wire::kRedirect: {
