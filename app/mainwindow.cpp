@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include <cstdio>
+
 #include "hubguardui.h"
 
 #include "appearance.h"
@@ -133,6 +135,9 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
     Chat = std::make_unique<TChatCore>(this, place.listenAddr, place.port,
                                        place.ownAddr.empty() ? SirSock1->SelfIPAddress() : place.ownAddr);
     Chat->Guard = THubGuard::Stored(); // who may call this window's hub, from the settings
+    std::string tlsError;
+    if (place.encrypt && !Chat->EncryptWithOwnIdentity(&tlsError)) // by hand only: stays plain
+        std::fprintf(stderr, "PELMORA_ENCRYPT: %s\n", tlsError.c_str());
     new THubGuardUi(*this, K7);        // the seats' addresses, 「締め出す」 and the list
 
     if (!firstArgument.isEmpty())

@@ -2,7 +2,10 @@
 // one role, and the status texts.
 #include "chatcore.h"
 
+#include "knownhubs.h"
+#include "negotiation.h"
 #include "texts.h"
+#include "tlsidentity.h"
 #include "wire.h"
 #include "wsocket.h"
 
@@ -57,12 +60,15 @@ TChatCore::TChatCore(TChatView* view, std::string listenAddr, std::string port, 
         s.OnSendQueueLevel = [this, k](TCustomWSocket*, bool above) { queueLevel(k, above); };
         oneShot(Seat(k).NameWait, THubGuard::kNameWaitMs, [this, k] { nameWaitOver(k); });
         oneShot(Seat(k).RateWait, 0, [this, k] { serveWaiting(k); });
+        s.OnTlsDone = [this, k](TCustomWSocket*, uint16_t e) { CliNWSocketTlsDone(k, e); };
+        oneShot(Seat(k).OfferWait, negotiation::kOfferWaitMs, [this, k] { offerWaitOver(k); });
     }
 
     CliWSocket->OnDnsLookupDone = [this](TCustomWSocket*, uint16_t e) { CliWSocketDnsLookupDone(e); };
     CliWSocket->OnSessionConnected = [this](TCustomWSocket*, uint16_t e) { CliWSocketSessionConnected(e); };
     CliWSocket->OnSessionClosed = [this](TCustomWSocket*, uint16_t e) { CliWSocketSessionClosed(e); };
     CliWSocket->OnDataAvailable = [this](TCustomWSocket*, uint16_t e) { CliWSocketDataAvailable(e); };
+    CliWSocket->OnTlsDone = [this](TCustomWSocket*, uint16_t e) { CliWSocketTlsDone(e); };
     // An instance that listens on one address of the machine speaks from it
     // too, so its hub announces that address as a next candidate.
     if (!FListenAddr.empty() && FListenAddr != "0.0.0.0")
@@ -70,13 +76,26 @@ TChatCore::TChatCore(TChatView* view, std::string listenAddr, std::string port, 
 
     oneShot(FHeldTimer, 1000, [this] { releaseHeldCallers(); });
     oneShot(FTimer1, 200, [this] { Timer1Timer(); });
+    oneShot(FFirstLineWait, negotiation::kFirstLineWaitMs, [this] { firstLineWaitOver(); });
+}
+
+bool TChatCore::EncryptWithOwnIdentity(std::string* error)
+{
+    const TTlsIdentity me = TTlsIdentity::LoadOrCreate(TTlsIdentity::DefaultPath(), error);
+    if (me.IsNull())
+        return false;
+    Encrypt.ctx = MakeTlsContext(me);
+    Encrypt.knownHubs = TKnownHubs::DefaultPath();
+    return Encrypt.On();
 }
 
 TChatCore::~TChatCore()
 {
     FTimer1.stop();
     FHeldTimer.stop();
+    FFirstLineWait.stop();
     for (TSeat& seat : FSeats) {
+        seat.OfferWait.stop();
         seat.NameWait.stop();
         seat.RateWait.stop();
     }
@@ -91,6 +110,7 @@ TChatCore::~TChatCore()
         s.OnSessionConnected = nullptr;
         s.OnDnsLookupDone = nullptr;
         s.OnSendQueueLevel = nullptr;
+        s.OnTlsDone = nullptr;
     };
     unbind(*SrvWSocket);
     unbind(*TmpWSocket);

@@ -37,6 +37,7 @@
 #include <vector>
 
 class TWSocket;
+struct ssl_ctx_st;
 
 class TChatCore {
 public:
@@ -128,6 +129,21 @@ public:
     // Where the regroup after a hub loss stands (None: no regroup).
     TRegroup Regroup() const { return FRegroup; }
 
+    // --- the encrypted link (negotiation.h) --------------------------------
+    // Off (no context) by default: the hub offers nothing and the caller
+    // sends its name line at once, as every instance without it does. On,
+    // the hub offers TLS to each caller and a caller accepts a hub's offer;
+    // the hubs' keys are pinned in knownHubs (knownhubs.h).
+    struct TEncryption {
+        std::shared_ptr<ssl_ctx_st> ctx; // tlsidentity.h: MakeTlsContext
+        std::string knownHubs;           // the pin file
+        bool On() const { return ctx != nullptr; }
+    };
+    TEncryption Encrypt;
+    // Switches it on with this instance's stored identity and pin file; false,
+    // with the reason in error, when the identity cannot be had.
+    bool EncryptWithOwnIdentity(std::string* error);
+
     // --- chat state -------------------------------------------------------
     bool rbServer = true;    // this instance seats callers (a hub)
     int nuser = 0;           // names in the roster, counted by NameList
@@ -176,6 +192,8 @@ public:
     void CliWSocketSessionConnected(int error);
     void CliWSocketSessionClosed(int error);
     void CliWSocketDataAvailable(int error);
+    void CliWSocketTlsDone(int error);
+    void CliNWSocketTlsDone(int k, int error);
 
 private:
     // s up to its first CR, LF or NUL: a typed text or nick never carries
@@ -185,6 +203,19 @@ private:
     static bool blank(std::string_view text);
     // The name line that introduces this instance.
     std::string nameLine() const;
+    // The name line sent on the peer link (a failed send closes the link).
+    void sendNameLine();
+    // One line of the peer link, through the negotiation while it runs.
+    void linkLine(std::string_view line);
+    // A line of the negotiation on the peer link: true when it was one.
+    bool linkNegotiation(std::string_view line);
+    void firstLineWaitOver();
+    // Hub: seat k's admission lines; late, after a negotiation, with the
+    // next candidate's lines the seat missed meanwhile.
+    void admitSeat(int k, bool late);
+    // Hub: seat k's first line while the offer stands; true when consumed.
+    bool seatNegotiation(int k, std::string_view line);
+    void offerWaitOver(int k);
     // Shown on the hub: the chat lines gathered before go out first.
     void show(const TChatEvent& event);
     void joinStart();
@@ -260,6 +291,12 @@ private:
     TLineBuffer RcvBuf;               // the peer link
     std::array<TSeat, kSeats> FSeats; // seats 1..9 at [0..8]
     TLink FLink = TLink::Down;
+    // The negotiation on the peer link, when encryption is on: Hearing the
+    // hub's first line (FFirstLineWait), Accepted (the go awaited), Securing
+    // (the TLS handshake); Plain once settled either way.
+    enum class TLinkTls : unsigned char { Plain, Hearing, Accepted, Securing };
+    TLinkTls FLinkTls = TLinkTls::Plain;
+    QTimer FFirstLineWait;
     // Regrouping after a hub loss. Each member notices a silent loss on its
     // own clock, so the candidate may still be a peer of the lost hub when
     // another member calls it: that caller calls again (TLink::Recalling)

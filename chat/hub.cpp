@@ -5,6 +5,7 @@
 #include "chatcore.h"
 
 #include "ipv4.h"
+#include "negotiation.h"
 #include "texts.h"
 #include "wire.h"
 #include "wsocket.h"
@@ -106,13 +107,17 @@ void TChatCore::answerCaller(int h)
         seat.Rate.SetRate(Guard.lineRate);
         seat.Above = false;
         seat.NameWait.start();
-        // The admission lines, as to every caller: the hub's name and its
-        // members' (a caller not yet named is nobody's business). The caller
-        // is a member (chat lines, the candidate) once it names itself.
-        seatSend(k, nameLine());
-        for (int j = 1; j <= kSeats; ++j)
-            if (j != k && Seat(j).Member())
-                seatSend(k, wire::NameLine(Seat(j).Name));
+        seat.Offered = false;
+        seat.Securing = false;
+        if (Encrypt.On()) {
+            // The offer first; admission waits for the caller's answer.
+            seatSend(k, negotiation::Build(negotiation::TStep::Offer));
+            seat.Offered = SeatConnected(k);
+            if (seat.Offered)
+                seat.OfferWait.start();
+        } else {
+            admitSeat(k, false);
+        }
         updateReadHolds();
     } else {
         takeIntoTmp(h);
@@ -124,6 +129,65 @@ void TChatCore::answerCaller(int h)
         }
     }
     ChooseIP(0);
+}
+
+void TChatCore::admitSeat(int k, bool late)
+{
+    // The admission lines, as to every caller: the hub's name and its
+    // members' (a caller not yet named is nobody's business). The caller
+    // is a member (chat lines, the candidate) once it names itself.
+    seatSend(k, nameLine());
+    for (int j = 1; j <= kSeats; ++j)
+        if (j != k && Seat(j).Member())
+            seatSend(k, wire::NameLine(Seat(j).Name));
+    if (!late)
+        return;
+    // What ChooseIP told the others while this seat was negotiating.
+    seatSend(k, wire::NextAddressLine(NextIPd));
+    if (!NextName.empty())
+        seatSend(k, wire::NextNameLine(NextName));
+}
+
+bool TChatCore::seatNegotiation(int k, std::string_view line)
+{
+    TSeat& seat = Seat(k);
+    if (seat.Securing)
+        return true; // nothing is read in the clear after the go
+    seat.Offered = false;
+    seat.OfferWait.stop();
+    const negotiation::TLine n = negotiation::Parse(line);
+    if (n.step != negotiation::TStep::Accept || n.version > negotiation::kVersion) {
+        admitSeat(k, true); // a plain caller: this line is its first
+        return false;
+    }
+    seatSend(k, negotiation::Build(negotiation::TStep::Go, n.version));
+    if (!SeatConnected(k))
+        return true;
+    seat.Securing = true;
+    try {
+        seat.Socket->StartTls(Encrypt.ctx, true);
+    } catch (const ESocketException&) {
+        Cli(k).Close(); // it never named itself: no trace
+    }
+    return true;
+}
+
+void TChatCore::offerWaitOver(int k)
+{
+    TSeat& seat = Seat(k);
+    if (!SeatConnected(k) || !seat.Offered)
+        return;
+    seat.Offered = false;
+    admitSeat(k, true); // silence: a plain caller
+}
+
+void TChatCore::CliNWSocketTlsDone(int k, int error)
+{
+    TSeat& seat = Seat(k);
+    if (error != 0 || !SeatConnected(k) || !seat.Securing)
+        return;
+    seat.Securing = false;
+    admitSeat(k, true);
 }
 
 int TChatCore::freeEndedSeat()
@@ -203,7 +267,7 @@ void TChatCore::sendToSeats(int notuser, std::string_view bytes)
     // hears nothing of what the group says.
     const bool chat = !bytes.empty() && bytes[0] == wire::kChat;
     for (int k = 1; k <= kSeats; ++k)
-        if (k != notuser && (chat ? Seat(k).Member() : SeatConnected(k)))
+        if (k != notuser && (chat ? Seat(k).Member() : SeatConnected(k) && !Seat(k).Negotiating()))
             seatSend(k, bytes);
 }
 
@@ -346,6 +410,8 @@ bool TChatCore::seatLine(int k, std::string_view line)
     TSeat& seat = Seat(k);
     if (!seat.Rate.Take(nowMs()))
         return false; // over its rate: this line and the rest wait
+    if (seat.Negotiating() && seatNegotiation(k, line))
+        return true;
     const std::string_view field = line.substr(1);
     switch (line[0]) {
     case wire::kName: {
@@ -405,6 +471,9 @@ void TChatCore::seatDeparture(int k)
     seat.Buf.Clear(); // no stale partial line for the next occupant
     seat.NameWait.stop();
     seat.RateWait.stop();
+    seat.OfferWait.stop();
+    seat.Offered = false;
+    seat.Securing = false;
     const bool wasAbove = seat.Above;
     seat.Above = false;
     if (wasAbove)

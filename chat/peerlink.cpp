@@ -2,6 +2,8 @@
 // regrouping around the announced next candidate when it goes away.
 #include "chatcore.h"
 
+#include "knownhubs.h"
+#include "negotiation.h"
 #include "texts.h"
 #include "wire.h"
 #include "wsocket.h"
@@ -102,14 +104,90 @@ void TChatCore::CliWSocketSessionConnected(int error)
     RcvBuf.Clear(); // a new link starts with no stale partial line
     FLink = TLink::Greeting;
     CliWSocket->SetNoDelay(true);
-    try {
-        CliWSocket->SendStr(nameLine());
-    } catch (const ESocketException&) {
+    if (Encrypt.On()) {
+        // Nothing is said before the hub's first line: it may be an offer.
+        FLinkTls = TLinkTls::Hearing;
+        FFirstLineWait.start();
+    } else {
+        sendNameLine();
     }
     // Only a link that survived its first send makes this instance a peer;
     // a link that broke under it has already been handled as closed.
     if (LinkConnected())
         rbServer = false;
+}
+
+void TChatCore::sendNameLine()
+{
+    try {
+        CliWSocket->SendStr(nameLine());
+    } catch (const ESocketException&) {
+    }
+}
+
+void TChatCore::firstLineWaitOver()
+{
+    if (FLinkTls != TLinkTls::Hearing || !LinkConnected())
+        return;
+    FLinkTls = TLinkTls::Plain; // a hub that does not negotiate
+    sendNameLine();
+}
+
+bool TChatCore::linkNegotiation(std::string_view line)
+{
+    const negotiation::TLine n = negotiation::Parse(line);
+    switch (FLinkTls) {
+    case TLinkTls::Hearing: {
+        FFirstLineWait.stop();
+        const int version = n.step == negotiation::TStep::Offer ? negotiation::Answer(n.version) : 0;
+        if (version < 1)
+            break;
+        FLinkTls = TLinkTls::Accepted;
+        try {
+            CliWSocket->SendStr(negotiation::Build(negotiation::TStep::Accept, version));
+        } catch (const ESocketException&) {
+        }
+        return true;
+    }
+    case TLinkTls::Accepted:
+        if (n.step != negotiation::TStep::Go)
+            break; // the hub went plain before the accept came
+        FLinkTls = TLinkTls::Securing;
+        try {
+            CliWSocket->StartTls(Encrypt.ctx, false);
+        } catch (const ESocketException&) {
+            closeLink(TLink::Down);
+        }
+        return true;
+    case TLinkTls::Securing: return true; // nothing counts in the clear now
+    case TLinkTls::Plain: return false;
+    }
+    FLinkTls = TLinkTls::Plain;
+    sendNameLine();
+    return false;
+}
+
+void TChatCore::CliWSocketTlsDone(int error)
+{
+    if (error != 0 || FLinkTls != TLinkTls::Securing || !LinkConnected())
+        return;
+    FLinkTls = TLinkTls::Plain;
+    std::string hub;
+    try {
+        hub = CliWSocket->GetPeerAddr();
+    } catch (const ESocketException&) {
+        return;
+    }
+    const std::string shown = CliWSocket->TlsPeerFingerprint();
+    TKnownHubs pins(Encrypt.knownHubs);
+    const std::string pinned = pins.Lookup(hub);
+    if (pins.Meet(hub, shown) == TKnownHubs::TTrust::Changed) {
+        // Another key than the one this hub had: nothing is said to it.
+        FView->ShowEvent(TChatEvent::Note(std::string(txt::kHubKeyChanged) + "\r\n" + pinned + "\r\n" + shown));
+        CliWSocket->Close();
+        return;
+    }
+    sendNameLine();
 }
 
 void TChatCore::K9Click()
@@ -138,6 +216,8 @@ void TChatCore::K9Click()
 void TChatCore::CliWSocketSessionClosed(int /*error*/)
 {
     RcvBuf.Clear(); // what is left of this link's input is dropped with it
+    FLinkTls = TLinkTls::Plain;
+    FFirstLineWait.stop();
     const TLink was = FLink;
     FLink = TLink::Down;
     if (was == TLink::DroppingSelf)
@@ -198,12 +278,27 @@ void TChatCore::CliWSocketDataAvailable(int /*error*/)
     const int n = CliWSocket->Receive(RcvBuf.Tail(), RcvBuf.Room());
     if (n <= 0)
         return;
-    if (FLink == TLink::Greeting) {
+    if (FLink == TLink::Greeting && FLinkTls == TLinkTls::Plain) {
         FLink = TLink::Roster;
         if (!FHeldCallers.empty())
             releaseHeldCallers(); // the link leads elsewhere: redirected
     }
-    RcvBuf.Commit(n, [this](std::string_view line) { peerLine(line); });
+    RcvBuf.Commit(n, [this](std::string_view line) { linkLine(line); });
+}
+
+void TChatCore::linkLine(std::string_view line)
+{
+    if (FLinkTls != TLinkTls::Plain) {
+        if (linkNegotiation(line))
+            return;
+        // Settled plain: this line is the hub's first word.
+        if (FLink == TLink::Greeting) {
+            FLink = TLink::Roster;
+            if (!FHeldCallers.empty())
+                releaseHeldCallers();
+        }
+    }
+    peerLine(line);
 }
 
 void TChatCore::peerLine(std::string_view line)
@@ -211,7 +306,8 @@ void TChatCore::peerLine(std::string_view line)
     if (line.empty())
         return;
     const std::string_view field = line.substr(1);
-    if (line[0] != wire::kName && FLink == TLink::Roster)
+    // An encrypting hub's offer, not taken, says nothing of the roster.
+    if (line[0] != wire::kName && line[0] != negotiation::kKind && FLink == TLink::Roster)
         FLink = TLink::Member;
     switch (line[0]) {
     case wire::kRedirect: {

@@ -1,5 +1,6 @@
 #include "reachcheck.h"
 
+#include "negotiation.h"
 #include "wire.h"
 
 #include <exception>
@@ -77,6 +78,10 @@ void TReachCheck::read()
     int names = 0;
     size_t at = 0;
     for (size_t lf; (lf = FLine.find('\n', at)) != std::string::npos; at = lf + 1) {
+        // A hub that encrypts offers it first, and admits in the clear a
+        // caller that does not answer.
+        if (negotiation::Parse(std::string_view(FLine).substr(at, lf - at)).step == negotiation::TStep::Offer)
+            continue;
         if (FLine[at] != wire::kName) {
             finish(false);
             return;

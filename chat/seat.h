@@ -50,6 +50,13 @@ struct TSeat {
     // stays unnamed.
     bool Named = false;
     QTimer NameWait;
+    // The encrypted link's negotiation (only when the hub offers it):
+    // Offered while the caller's first line is awaited (OfferWait), Securing
+    // from go to the end of the TLS handshake. Until then the seat is sent
+    // nothing, not even the admission lines.
+    bool Offered = false;
+    bool Securing = false;
+    QTimer OfferWait;
     std::string Address; // where it called from (the journal, the roster)
     // Its line rate; RateWait ends the pause of a seat whose lines wait in
     // Buf (reading it is held meanwhile).
@@ -61,4 +68,5 @@ struct TSeat {
 
     bool Connected() const { return Seated && Socket->State() == wsConnected; }
     bool Member() const { return Named && Connected(); }
+    bool Negotiating() const { return Offered || Securing; }
 };

@@ -81,6 +81,9 @@ int RunHub(int& argc, char** argv, const THubOptions& o)
     TChatCore core(&view, o.place.listenAddr, o.place.port, own);
     core.Name = HubNick(o);
     core.Guard = HubGuard(o);
+    std::string tlsError;
+    if (o.place.encrypt && !core.EncryptWithOwnIdentity(&tlsError)) // by hand only: stays plain
+        std::fprintf(stderr, "%s: PELMORA_ENCRYPT: %s\n", program.c_str(), tlsError.c_str());
     try {
         core.StartServer();
     } catch (const std::exception& e) {

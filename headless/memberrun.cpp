@@ -98,6 +98,9 @@ void TMember::startCore()
         p.ownAddr = TSirSock().SelfIPAddress();
     FCore = std::make_unique<TChatCore>(&FView, p.listenAddr, p.port, p.ownAddr);
     FCore->Name = MemberNick(FOptions);
+    std::string tlsError;
+    if (p.encrypt && !FCore->EncryptWithOwnIdentity(&tlsError)) // by hand only: stays plain
+        FView.Error("PELMORA_ENCRYPT: " + tlsError);
     try {
         FCore->StartServer();
         return;
@@ -110,6 +113,8 @@ void TMember::startCore()
     const std::string name = FCore->Name;
     FCore = std::make_unique<TChatCore>(&FView, p.listenAddr, p.port, std::string());
     FCore->Name = name;
+    if (p.encrypt)
+        FCore->EncryptWithOwnIdentity(&tlsError);
 }
 
 void TMember::watchSends()
