@@ -408,7 +408,7 @@ bool TChatCore::seatLine(int k, std::string_view line)
     if (line.empty())
         return true;
     TSeat& seat = Seat(k);
-    if (!seat.Rate.Take(nowMs()))
+    if (seat.Rate.Limited() && !seat.Rate.Take(nowMs())) // no clock read when off
         return false; // over its rate: this line and the rest wait
     if (seat.Negotiating() && seatNegotiation(k, line))
         return true;

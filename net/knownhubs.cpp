@@ -28,6 +28,17 @@ bool isAddress(const std::string& text)
     return true;
 }
 
+// Each line of the file's text, without its LF.
+template <class F>
+void forEachLine(std::string_view rest, F&& onLine)
+{
+    while (!rest.empty()) {
+        const size_t lf = rest.find('\n');
+        onLine(rest.substr(0, lf));
+        rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
+    }
+}
+
 } // namespace
 
 std::string TKnownHubs::DefaultPath()
@@ -52,16 +63,13 @@ std::string TKnownHubs::Lookup(const std::string& address) const
     std::string text;
     if (!ReadSmallFile(FPath, text))
         return {};
-    std::string_view rest(text);
-    while (!rest.empty()) {
-        const size_t lf = rest.find('\n');
-        const std::string_view line = rest.substr(0, lf);
-        rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
+    std::string found;
+    forEachLine(text, [&](std::string_view line) {
         std::string_view fingerprint;
-        if (addressOf(line, &fingerprint) == address)
-            return std::string(fingerprint);
-    }
-    return {};
+        if (found.empty() && addressOf(line, &fingerprint) == address)
+            found = std::string(fingerprint);
+    });
+    return found;
 }
 
 TKnownHubs::TTrust TKnownHubs::Meet(const std::string& address, const std::string& fingerprint)
@@ -80,15 +88,11 @@ bool TKnownHubs::Pin(const std::string& address, const std::string& fingerprint)
         return false;
     std::string text, out;
     ReadSmallFile(FPath, text);
-    std::string_view rest(text);
-    while (!rest.empty()) {
-        const size_t lf = rest.find('\n');
-        const std::string_view line = rest.substr(0, lf);
-        rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
+    forEachLine(text, [&](std::string_view line) {
         std::string_view old;
         if (addressOf(line, &old) != address)
             (out += line) += '\n';
-    }
+    });
     out += address + ' ' + fingerprint + '\n';
     return WritePrivateFile(FPath, out);
 }
