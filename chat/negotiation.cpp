@@ -1,5 +1,7 @@
 #include "negotiation.h"
 
+#include "knownhubs.h"
+
 namespace negotiation {
 
 namespace {
@@ -7,7 +9,35 @@ namespace {
 constexpr struct {
     TStep step;
     std::string_view verb;
-} kVerbs[] = {{TStep::Offer, "offer"}, {TStep::Accept, "accept"}, {TStep::Go, "go"}};
+    bool versioned;
+} kVerbs[] = {{TStep::Offer, "offer", true},  {TStep::Accept, "accept", true}, {TStep::Go, "go", true},
+              {TStep::Word, "word", true},    {TStep::Wrong, "wrong", true},   {TStep::Key, "key", false},
+              {TStep::Proof, "proof", false}, {TStep::Plain, "plain", false}};
+
+bool isProof(std::string_view s)
+{
+    if (s.size() != kProofDigits)
+        return false;
+    for (char c : s)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    return true;
+}
+
+bool isName(std::string_view s)
+{
+    return !s.empty() && s.find('\r') == std::string_view::npos && s.find('\0') == std::string_view::npos;
+}
+
+bool fits(TStep step, std::string_view text)
+{
+    switch (step) {
+    case TStep::Key: return TKnownHubs::IsFingerprint(std::string(text));
+    case TStep::Proof: return isProof(text);
+    case TStep::Plain: return isName(text);
+    default: return false;
+    }
+}
 
 // "1" .. "999" without a leading zero; 0 for anything else.
 int parseVersion(std::string_view s)
@@ -34,20 +64,33 @@ TLine Parse(std::string_view line)
     if (space == std::string_view::npos)
         return {};
     const std::string_view verb = line.substr(0, space);
-    const int version = parseVersion(line.substr(space + 1));
-    if (version == 0)
-        return {};
-    for (const auto& v : kVerbs)
-        if (v.verb == verb)
-            return {v.step, version};
+    const std::string_view rest = line.substr(space + 1);
+    for (const auto& v : kVerbs) {
+        if (v.verb != verb)
+            continue;
+        if (!v.versioned)
+            return fits(v.step, rest) ? TLine{v.step, 0, std::string(rest)} : TLine{};
+        const int version = parseVersion(rest);
+        return version == 0 ? TLine{} : TLine{v.step, version, {}};
+    }
     return {};
 }
 
 std::string Build(TStep step, int version)
 {
     for (const auto& v : kVerbs)
-        if (v.step == step)
+        if (v.step == step && v.versioned)
             return kKind + std::string(v.verb) + ' ' + std::to_string(version) + '\n';
+    return {};
+}
+
+std::string Build(TStep step, std::string_view text)
+{
+    if (!fits(step, text))
+        return {};
+    for (const auto& v : kVerbs)
+        if (v.step == step)
+            return kKind + std::string(v.verb) + ' ' + std::string(text) + '\n';
     return {};
 }
 

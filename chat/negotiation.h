@@ -33,6 +33,22 @@
 // answer, so no line reader ever holds TLS bytes it has read too far.
 // A malformed "e" line is not part of the negotiation: it is a line of
 // unknown kind.
+//
+// Inside the encrypted link only (never sent in the clear, so an instance
+// that speaks only the six kinds never sees them):
+//   key    := "e" "key"   SP fingerprint LF   hub -> member, after each
+//             next-address line: the certificate fingerprint (tlsidentity.h)
+//             of the candidate it names; a regroup trusts exactly that key
+//   word   := "e" "word"  SP version LF       hub -> caller, right after the
+//             handshake: this group needs its word; no admission line comes
+//             before the proof
+//   proof  := "e" "proof" SP 64 lower-case hex digits LF   caller -> hub: the
+//             word's proof, bound to this TLS session (groupword.h)
+//   wrong  := "e" "wrong" SP version LF       hub -> caller: the proof was
+//             wrong; the hub closes the link after it
+//   plain  := "e" "plain" SP name LF          hub -> member: the member of
+//             that nick name is linked to the hub in the clear (name: one or
+//             more bytes, none of them CR or NUL)
 
 #include <string>
 #include <string_view>
@@ -45,20 +61,27 @@ constexpr int kMaxVersion = 999;
 constexpr int kOfferWaitMs = 500;       // hub: how long it waits for the accept
 constexpr int kFirstLineWaitMs = 3000;  // caller: how long it waits for the hub's first line
 
-enum class TStep { None, Offer, Accept, Go };
+enum class TStep { None, Offer, Accept, Go, Key, Word, Proof, Wrong, Plain };
+
+constexpr size_t kProofDigits = 64;
 
 struct TLine {
     TStep step = TStep::None;
-    int version = 0;
-    bool operator==(const TLine& o) const { return step == o.step && version == o.version; }
+    int version = 0;  // offer, accept, go, word, wrong
+    std::string text; // key: the fingerprint; proof: the hex digits; plain: the name
+    bool operator==(const TLine& o) const { return step == o.step && version == o.version && text == o.text; }
 };
 
 // One line as the line buffer hands it (without its LF). Anything that is
-// not exactly one of the three lines above gives TStep::None.
+// not exactly one of the lines above gives TStep::None.
 TLine Parse(std::string_view line);
 
-// The line for step (None gives an empty string), LF included.
+// The line for a step that carries a version (None and the others give an
+// empty string), LF included.
 std::string Build(TStep step, int version = kVersion);
+// The line for key, proof or plain with its text, LF included; an empty
+// string when the text does not fit the step.
+std::string Build(TStep step, std::string_view text);
 
 // The version a caller answers an offer of `offered` with (0: none it speaks).
 inline int Answer(int offered)

@@ -13,9 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const negotiation::TLine parsed = negotiation::Parse(line);
     if (parsed.step == negotiation::TStep::None)
         return 0;
-    if (parsed.version < 1 || parsed.version > negotiation::kMaxVersion)
+    const bool versioned = parsed.text.empty();
+    if (versioned && (parsed.version < 1 || parsed.version > negotiation::kMaxVersion))
         std::abort();
-    const std::string built = negotiation::Build(parsed.step, parsed.version);
+    const std::string built = versioned ? negotiation::Build(parsed.step, parsed.version)
+                                        : negotiation::Build(parsed.step, parsed.text);
     if (std::string_view(built).substr(0, built.size() - 1) != line)
         std::abort();
     return 0;
