@@ -270,7 +270,8 @@ private:
     void checkSeat(int k);
     // The next candidate among the seats but notuser: the first seat of the
     // best rank (answered from a public address, answered, any; encrypted
-    // before plain within each); 0 when no seat qualifies. Seats found gone are added to lost.
+    // before plain within each); 0 when no seat qualifies. Seats found gone
+    // are added to lost.
     int pickCandidate(int notuser, std::string& addr, int* lost, int& nlost);
     // Choose again after a check; announce only a changed choice.
     void rechoose();
