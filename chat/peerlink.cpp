@@ -187,6 +187,7 @@ void TChatCore::CliWSocketTlsDone(int error)
         CliWSocket->Close();
         return;
     }
+    FLinkEncrypted = true;
     sendNameLine();
 }
 
@@ -217,6 +218,7 @@ void TChatCore::CliWSocketSessionClosed(int /*error*/)
 {
     RcvBuf.Clear(); // what is left of this link's input is dropped with it
     FLinkTls = TLinkTls::Plain;
+    FLinkEncrypted = false;
     FFirstLineWait.stop();
     const TLink was = FLink;
     FLink = TLink::Down;
@@ -348,6 +350,7 @@ void TChatCore::peerLine(std::string_view line)
         for (TSeat& s : FSeats)
             if (s.Name.empty()) {
                 s.Name = name;
+                s.Plain = false;
                 break;
             }
         TChatEvent arrival = TChatEvent::Arrival(name);
@@ -362,6 +365,7 @@ void TChatCore::peerLine(std::string_view line)
         for (TSeat& s : FSeats)
             if (s.Name == name) {
                 s.Name.clear();
+                s.Plain = false;
                 break;
             }
         NameList();
@@ -373,8 +377,24 @@ void TChatCore::peerLine(std::string_view line)
         break;
     case wire::kNextName: NextName = std::string(field); break;
     case wire::kChat: FView->ShowEvent(TChatEvent::ChatLine(field)); break;
+    case negotiation::kKind: markPlain(line); break;
     default: break;
     }
+}
+
+void TChatCore::markPlain(std::string_view line)
+{
+    // Only an encrypted link carries it; in the clear it is an unknown line.
+    const negotiation::TLine n = negotiation::Parse(line);
+    if (!FLinkEncrypted || n.step != negotiation::TStep::Plain)
+        return;
+    for (TSeat& s : FSeats)
+        if (s.Name == n.text && !s.Plain) {
+            s.Plain = true;
+            FView->ShowEvent(TChatEvent::Note(n.text + txt::kPlainWith));
+            NameList();
+            return;
+        }
 }
 
 void TChatCore::lostHubChecked(bool answered)

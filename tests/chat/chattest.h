@@ -40,6 +40,8 @@ public:
     bool keepLines = true;
     size_t lineCount = 0;
     std::vector<std::string> ownArrivals; // arrivals told at one's own join
+    std::array<bool, 9> plain{};
+    TOwnLink own = TOwnLink::None;
 
     void ShowEvent(const TChatEvent& event) override
     {
@@ -54,6 +56,11 @@ public:
         roster = names;
         caption = c;
         ++rosterShows;
+    }
+    void ShowLinks(const std::array<bool, 9>& p, TOwnLink o) override
+    {
+        plain = p;
+        own = o;
     }
     void ShowConnectOffered(bool offered) override
     {

@@ -19,6 +19,7 @@ class HeadlessChild {
 public:
     std::string journal; // standard output so far
     std::string errors;  // standard error so far
+    QStringList env;     // more of the environment ("NAME=value") for Launch
 
     virtual ~HeadlessChild() { Stop(SIGKILL); }
 
@@ -30,7 +31,7 @@ public:
         for (const char* v :
              {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PELMORA_ADDRESS", "PELMORA_PORT", "PELMORA_HUB_NAME"})
             e.remove(QLatin1String(v));
-        for (const QString& v : env)
+        for (const QString& v : env + this->env)
             e.insert(v.section(QLatin1Char('='), 0, 0), v.section(QLatin1Char('='), 1));
         FProcess.setProcessEnvironment(e);
         QObject::connect(&FProcess, &QProcess::readyReadStandardOutput,
