@@ -24,12 +24,13 @@ public:
     }
     // Its hello, not sent.
     std::string Hello() { return SSL_do_handshake(FSsl.get()), pending(); }
+    // The handshake, then an empty line inside.
     bool Handshake()
     {
         return waitFor([&] {
             const std::string got = FRaw.Take();
             BIO_write(FIn, got.data(), int(got.size()));
-            const bool done = SSL_do_handshake(FSsl.get()) == 1;
+            const bool done = SSL_do_handshake(FSsl.get()) == 1 && SSL_write(FSsl.get(), "\n", 1) == 1;
             FRaw.Send(pending());
             return done;
         });
@@ -101,7 +102,7 @@ TEST_P(EncryptedLinkBadInput, ClosedWithAJournalLineAndNothingForTheGroup)
     since.start();
     ASSERT_TRUE(caller.Connect(address(1).c_str(), testPort(), address(3).c_str()));
     ASSERT_TRUE(caller.Expect("eoffer 1\n"));
-    caller.Send("eaccept 1\n");
+    caller.Send("eaccept 1\nuEvil"); // no line inside begins with a tail in the clear
     ASSERT_TRUE(caller.Expect("ego 1\n"));
     GetParam().after(caller);
     ASSERT_TRUE(waitFor([&] { return !hub.SeatConnected(2); }, THubGuard::kNameWaitMs + 1000));
