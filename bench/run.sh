@@ -16,11 +16,19 @@
 #   LINE_RATE=10 bench/run.sh            the hubs with their line rate on
 #                                        (default 0: off, as a flood needs)
 #   bench/run.sh --smoke [BUILD_DIR]     a tiny load, to prove it works
+#   bench/run.sh --private [--smoke [BUILD_DIR]]
+#                                        the encrypted headless hub beside the
+#                                        plain one and the bare relay
+#                                        (bench/private.sh)
 #
 # Installs ngircd (Debian package) when it is missing, except for --smoke,
 # which then measures the hub alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = "--private" ]; then
+  shift
+  exec bench/private.sh "$@"
+fi
 
 smoke=0
 build=build
