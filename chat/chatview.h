@@ -53,6 +53,20 @@ public:
     // Show the error box with text (modal).
     virtual void ShowError(const std::string& text) = 0;
 
+    // The hub of this member's link asks for the group word, and the chat
+    // has none for it: the view gets its key (groupword.h) and hands it to
+    // TChatCore::ProveWord, or gives up with K9Click. False: it cannot ask,
+    // and the join ends with a note. The link waits meanwhile, up to the
+    // hub's deadline for a caller's name (10 s).
+    virtual bool AskWord(const std::string& /*hub*/) { return false; }
+    // The hub said the word this member proved is wrong (kWrongWord has been
+    // shown); the link is closed right after.
+    virtual void ShowWordRefused(const std::string& /*hub*/) { }
+    // Hub: what a guard did to a caller that never got in (a wrong word, a
+    // plain caller turned away, an address shut out), with its address,
+    // for whoever keeps the hub; never shown to the group.
+    virtual void ShowGuardNote(const std::string& /*text*/) { }
+
     // Run the connect dialog modally: mrOk and the typed (already
     // validated) target in target, or the dialog was cancelled.
     virtual TModalResult RunConnectDialog(std::string& /*target*/) { return mrCancel; }

@@ -56,6 +56,9 @@ struct TSeat {
     // nothing, not even the admission lines.
     bool Offered = false;
     bool Securing = false;
+    // Encrypted, and asked for the group word: its proof is awaited; it is
+    // sent nothing else until the proof is right.
+    bool Proving = false;
     QTimer OfferWait;
     std::string Address; // where it called from (the journal, the roster)
     // Its line rate; RateWait ends the pause of a seat whose lines wait in
@@ -68,5 +71,5 @@ struct TSeat {
 
     bool Connected() const { return Seated && Socket->State() == wsConnected; }
     bool Member() const { return Named && Connected(); }
-    bool Negotiating() const { return Offered || Securing; }
+    bool Negotiating() const { return Offered || Securing || Proving; }
 };

@@ -77,6 +77,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QDeadlineTimer;
@@ -332,6 +333,10 @@ public:
     bool TlsEstablished() const;
     // The peer's certificate fingerprint once established, else empty.
     std::string TlsPeerFingerprint() const;
+    // `bytes` bytes that only the two ends of this TLS session can compute,
+    // for `label` (the session's keying-material exporter); empty before the
+    // handshake is over or when the export fails.
+    std::string TlsExport(std::string_view label, size_t bytes) const;
 
     // ---- events ----------------------------------------------------------
     TDataAvailable OnDataAvailable;
