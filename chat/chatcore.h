@@ -241,7 +241,7 @@ private:
     void guardNote(const std::string& text, const std::string& address);
     // Member: the hub asked for the word; the proof sent, or the view asked.
     void wordAsked();
-    void sendProof(const groupword::TKeyRef& key);
+    void sendProof(groupword::TKeyRef key);
     void wordRefused();
     // Shown on the hub: the chat lines gathered before go out first.
     void show(const TChatEvent& event);

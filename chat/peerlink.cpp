@@ -174,7 +174,7 @@ bool TChatCore::linkNegotiation(std::string_view line)
             wordRefused();
             return true;
         }
-        FProvedWord = FLinkWord ? FLinkWord : MemberWord; // admitted
+        FProvedWord = FLinkWord; // admitted
         break;
     case TLinkTls::Plain: return false;
     }
@@ -225,12 +225,12 @@ void TChatCore::ProveWord(groupword::TKeyRef key)
 {
     if (!key || FLinkTls != TLinkTls::WordAsked || !LinkConnected())
         return;
-    FLinkWord = std::move(key);
-    sendProof(FLinkWord);
+    sendProof(key);
 }
 
-void TChatCore::sendProof(const groupword::TKeyRef& key)
+void TChatCore::sendProof(groupword::TKeyRef key)
 {
+    FLinkWord = key; // and for the candidate, should the group regroup
     const std::string line = negotiation::Build(
         negotiation::TStep::Proof,
         groupword::Proof(*key, CliWSocket->TlsExport(groupword::kExporterLabel, groupword::kExporterBytes)));
