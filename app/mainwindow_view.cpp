@@ -1,6 +1,8 @@
 // The window's side of the chat: what the chat asks of the screen.
 #include "mainwindow.h"
 
+#include "groupwordui.h"
+
 #include "connectdialog.h"
 #include "questiondialog.h"
 #include "dialogs.h"
@@ -106,6 +108,17 @@ TModalResult TTWSChatForm::RunConnectDialog(std::string& target)
         rememberAddress(sjis::decode(target));
     }
     return result;
+}
+
+bool TTWSChatForm::AskWord(const std::string& hub)
+{
+    return WordUi && WordUi->AskWord(hub);
+}
+
+void TTWSChatForm::ShowWordRefused(const std::string& hub)
+{
+    if (WordUi)
+        WordUi->WordRefused(hub);
 }
 
 std::string TTWSChatForm::MessageText()

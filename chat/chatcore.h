@@ -157,6 +157,8 @@ public:
     groupword::TKeyRef MemberWord;
     // The view's answer to AskWord: the key of the word for this link's hub.
     void ProveWord(groupword::TKeyRef key);
+    // The link's hub asked for the word and waits for ProveWord.
+    bool WordAwaited() const { return FLinkTls == TLinkTls::WordAsked && LinkConnected(); }
     // The word this instance asks callers for as a hub (null: none).
     groupword::TKeyRef AskedWord() const { return HubWord ? HubWord : FProvedWord; }
 

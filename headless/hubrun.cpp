@@ -68,6 +68,15 @@ groupword::TKeyRef ReadGroupWord(const std::string& path, std::string* error)
     return key;
 }
 
+std::string WordFileOf(const THubOptions& o)
+{
+    if (!o.wordFile.empty())
+        return o.wordFile;
+    const QString folder = qEnvironmentVariable("CREDENTIALS_DIRECTORY");
+    const QString credential = folder + QLatin1Char('/') + QLatin1String(kWordCredential);
+    return !folder.isEmpty() && QFileInfo::exists(credential) ? credential.toStdString() : std::string();
+}
+
 THubGuard HubGuard(const THubOptions& o)
 {
     return THubGuard::Stored(o.seatsPerAddress, o.lineRate, o.deny, o.allow);
@@ -83,9 +92,10 @@ int RunHub(int& argc, char** argv, const THubOptions& o)
     QCoreApplication app(argc, argv);
     const std::string program = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
     groupword::TKeyRef word;
-    if (!o.wordFile.empty()) {
+    const std::string wordFile = WordFileOf(o);
+    if (!wordFile.empty()) {
         std::string why;
-        word = ReadGroupWord(o.wordFile, &why);
+        word = ReadGroupWord(wordFile, &why);
         if (!word) {
             std::fprintf(stderr, "%s: %s\n", program.c_str(), why.c_str());
             return kExitBadStart;

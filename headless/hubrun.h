@@ -48,4 +48,11 @@ THubGuard HubGuard(const THubOptions& options);
 // line is empty. The word itself is not kept.
 groupword::TKeyRef ReadGroupWord(const std::string& path, std::string* error);
 
+// The service's credential that holds the group word (systemd's
+// LoadCredential=, found in $CREDENTIALS_DIRECTORY).
+inline constexpr char kWordCredential[] = "pelmora-hub-word";
+// The word file: --word-file, else the service's credential when it was
+// given one, else none.
+std::string WordFileOf(const THubOptions& options);
+
 int RunHub(int& argc, char** argv, const THubOptions& options);
