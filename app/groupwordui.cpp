@@ -11,6 +11,7 @@
 #include <qt6keychain/keychain.h>
 
 #include <QAction>
+#include <QDBusConnection>
 #include <QMenu>
 #include <QSettings>
 #include <QThread>
@@ -31,6 +32,14 @@ QString memberEntry(const std::string& hub)
 QSettings settings()
 {
     return QSettings(QLatin1String(settingskeys::kOrganisation), QLatin1String(settingskeys::kApplication));
+}
+
+// The keyring is reached over the session bus: without one (a session with
+// no desktop, the tests) there is none to ask.
+bool keyringReachable()
+{
+    static const bool reachable = QDBusConnection::sessionBus().isConnected();
+    return reachable;
 }
 
 bool keyringMissing(QKeychain::Error e)
@@ -76,6 +85,11 @@ bool TGroupWordUi::AskWord(const std::string& hub)
 
 void TGroupWordUi::fromKeyring(const std::string& hub)
 {
+    if (!keyringReachable()) {
+        noKeyring();
+        QTimer::singleShot(0, this, [this, hub] { askUser(hub, false); });
+        return;
+    }
     auto* job = new QKeychain::ReadPasswordJob(kService, this);
     job->setKey(memberEntry(hub));
     connect(job, &QKeychain::Job::finished, this, [this, job, hub] {
@@ -137,9 +151,7 @@ void TGroupWordUi::prove(const std::string& hub, const groupword::TKeyRef& key)
 void TGroupWordUi::WordRefused(const std::string& hub)
 {
     FKeys.erase(hub);
-    auto* job = new QKeychain::DeletePasswordJob(kService, this);
-    job->setKey(memberEntry(hub));
-    job->start();
+    forget(memberEntry(hub));
     // Once the link's end has been handled.
     QTimer::singleShot(0, this, [this, hub] { askUser(hub, true); });
 }
@@ -158,9 +170,7 @@ void TGroupWordUi::SetHubWord()
     if (word.empty()) {
         setHubKey(nullptr);
         settings().remove(QLatin1String(settingskeys::kHubWordKept));
-        auto* job = new QKeychain::DeletePasswordJob(kService, this);
-        job->setKey(kHubEntry);
-        job->start();
+        forget(kHubEntry);
         return;
     }
     keep(kHubEntry, word);
@@ -190,6 +200,10 @@ void TGroupWordUi::loadHubWord()
     for (unsigned char& b : *placeholder)
         b = static_cast<unsigned char>(random());
     setHubKey(placeholder);
+    if (!keyringReachable()) {
+        noKeyring();
+        return;
+    }
     auto* job = new QKeychain::ReadPasswordJob(kService, this);
     job->setKey(kHubEntry);
     connect(job, &QKeychain::Job::finished, this, [this, job] {
@@ -207,6 +221,10 @@ void TGroupWordUi::loadHubWord()
 
 void TGroupWordUi::keep(const QString& entry, const std::string& word)
 {
+    if (!keyringReachable()) {
+        noKeyring();
+        return;
+    }
     auto* job = new QKeychain::WritePasswordJob(kService, this);
     job->setKey(entry);
     job->setTextData(QString::fromStdString(word));
@@ -218,6 +236,15 @@ void TGroupWordUi::keep(const QString& entry, const std::string& word)
         if (entry == kHubEntry)
             settings().setValue(QLatin1String(settingskeys::kHubWordKept), 1);
     });
+    job->start();
+}
+
+void TGroupWordUi::forget(const QString& entry)
+{
+    if (!keyringReachable())
+        return;
+    auto* job = new QKeychain::DeletePasswordJob(kService, this);
+    job->setKey(entry);
     job->start();
 }
 

@@ -44,6 +44,7 @@ private:
     void setHubKey(const groupword::TKeyRef& key);
     void loadHubWord();
     void keep(const QString& entry, const std::string& word);
+    void forget(const QString& entry);
     void noKeyring();
 
     TTWSChatForm& FForm;
