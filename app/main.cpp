@@ -65,6 +65,7 @@ int main(int argc, char** argv)
         hub.quiet = line.quiet;
         hub.seatsPerAddress = line.seatsPerAddress;
         hub.lineRate = line.lineRate;
+        hub.wordFile = line.wordFile.toStdString();
         for (const QString& e : line.deny)
             hub.deny.push_back(e.toStdString());
         for (const QString& e : line.allow)
@@ -77,6 +78,7 @@ int main(int argc, char** argv)
         member.target = line.joinAddress.toStdString();
         member.nameGiven = line.nameGiven;
         member.name = line.name.toStdString();
+        member.wordFile = line.wordFile.toStdString();
         return RunMember(argc, argv, member);
     }
 

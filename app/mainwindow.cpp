@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "groupwordui.h"
 #include "hubguardui.h"
 
 #include "appearance.h"
@@ -139,6 +140,7 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
     if (place.encrypt && !Chat->EncryptWithOwnIdentity(&tlsError)) // by hand only: stays plain
         std::fprintf(stderr, "PELMORA_ENCRYPT: %s\n", tlsError.c_str());
     new THubGuardUi(*this, K7);        // the seats' addresses, 「締め出す」 and the list
+    WordUi = new TGroupWordUi(*this, K7); // 合言葉...: asked of callers, proved to hubs
 
     if (!firstArgument.isEmpty())
         guarded([&] { Chat->CommandLineJoin(sjis::encode(firstArgument)); });

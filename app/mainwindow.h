@@ -32,6 +32,7 @@ class THelpViewer;
 class TFindBar;
 class TInputCheck;
 class TSavedNote;
+class TGroupWordUi;
 class QShortcut;
 struct TRecovery;
 
@@ -105,6 +106,8 @@ public:
     TModalResult AskQuestion(const std::string& text) override;
     void ShowError(const std::string& text) override;
     TModalResult RunConnectDialog(std::string& target) override;
+    bool AskWord(const std::string& hub) override;
+    void ShowWordRefused(const std::string& hub) override;
 
     // The input box: on or off (moving the focus in when it comes on), the
     // focus into it, and its text, CP932.
@@ -114,6 +117,8 @@ public:
 
     // The chat: state, sockets and handlers. Its Name is the own nick name.
     std::unique_ptr<TChatCore> Chat;
+    // The group word's menu item, dialog and keyring (groupwordui.h).
+    TGroupWordUi* WordUi = nullptr;
 
     // Controls under their names: those the window's tests drive and read.
     // The rest are private below; the program's other parts go through the

@@ -2,7 +2,9 @@
 #include "mainwindow.h"
 
 #include "appearance.h"
+#include "groupwordui.h"
 #include "texts.h"
+
 #include "connectdialog.h"
 #include "questiondialog.h"
 #include "dialogs.h"
@@ -129,6 +131,17 @@ TModalResult TTWSChatForm::RunConnectDialog(std::string& target)
         rememberAddress(sjis::decode(target));
     }
     return result;
+}
+
+bool TTWSChatForm::AskWord(const std::string& hub)
+{
+    return WordUi && WordUi->AskWord(hub);
+}
+
+void TTWSChatForm::ShowWordRefused(const std::string& hub)
+{
+    if (WordUi)
+        WordUi->WordRefused(hub);
 }
 
 std::string TTWSChatForm::MessageText()

@@ -24,6 +24,7 @@
 // handling of a vanished connection.
 
 #include "chatview.h"
+#include "groupword.h"
 #include "hubguard.h"
 #include "linebuffer.h"
 #include "reachcheck.h"
@@ -147,6 +148,23 @@ public:
     // with the reason in error, when the identity cannot be had.
     bool EncryptWithOwnIdentity(std::string* error);
 
+    // --- the group word (groupword.h) ------------------------------------
+    // HubWord: the key of the word this hub asks every caller to prove
+    // inside the encrypted link (null: an open hub). A caller that does not
+    // encrypt cannot prove it: it gets one chat line saying a word is needed
+    // and is closed. A member that proved its hub's word asks the same word
+    // when it becomes the hub, as the candidate of a regroup.
+    groupword::TKeyRef HubWord;
+    // The key a member proves with whenever a hub asks (the console
+    // member's --word-file); null: the view is asked (TChatView::AskWord).
+    groupword::TKeyRef MemberWord;
+    // The view's answer to AskWord: the key of the word for this link's hub.
+    void ProveWord(groupword::TKeyRef key);
+    // The link's hub asked for the word and waits for ProveWord.
+    bool WordAwaited() const { return FLinkTls == TLinkTls::WordAsked && LinkConnected(); }
+    // The word this instance asks callers for as a hub (null: none).
+    groupword::TKeyRef AskedWord() const { return HubWord ? HubWord : FProvedWord; }
+
     // --- chat state -------------------------------------------------------
     bool rbServer = true;    // this instance seats callers (a hub)
     int nuser = 0;           // names in the roster, counted by NameList
@@ -226,6 +244,17 @@ private:
     void tellPlain(int k, const std::string& name);
     // Peer: its hub said the member named name is linked in the clear.
     void markPlain(std::string_view line);
+    // Hub: the group word's proof from seat k (its first line once asked).
+    void seatProof(int k, std::string_view line);
+    // Hub: seat k cannot prove a word (it does not encrypt): one chat line
+    // and closed.
+    void refusePlain(int k);
+    // Hub: a note for whoever keeps it: text with "%1" as the address.
+    void guardNote(const std::string& text, const std::string& address);
+    // Member: the hub asked for the word; the proof sent, or the view asked.
+    void wordAsked();
+    void sendProof(groupword::TKeyRef key);
+    void wordRefused();
     // Shown on the hub: the chat lines gathered before go out first.
     void show(const TChatEvent& event);
     void joinStart();
@@ -306,10 +335,17 @@ private:
     // The negotiation on the peer link, when encryption is on: Hearing the
     // hub's first line (FFirstLineWait), Accepted (the go awaited), Securing
     // (the TLS handshake); Plain once settled either way.
-    enum class TLinkTls : unsigned char { Plain, Hearing, Accepted, Securing };
+    // Then Admitting (encrypted, the hub's first line awaited: a word asked
+    // or its admission), WordAsked (the view gets the word), Proving (the
+    // proof sent, the hub's verdict awaited).
+    enum class TLinkTls : unsigned char { Plain, Hearing, Accepted, Securing, Admitting, WordAsked, Proving };
     TLinkTls FLinkTls = TLinkTls::Plain;
     bool FLinkEncrypted = false; // the peer link's TLS handshake is done
     QTimer FFirstLineWait;
+    // The word's key given for this join (ProveWord), and the one whose
+    // proof admitted this member: kept through a regroup, asked as the hub.
+    groupword::TKeyRef FLinkWord;
+    groupword::TKeyRef FProvedWord;
     // Regrouping after a hub loss. Each member notices a silent loss on its
     // own clock, so the candidate may still be a peer of the lost hub when
     // another member calls it: that caller calls again (TLink::Recalling)

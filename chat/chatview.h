@@ -59,13 +59,24 @@ public:
     // answers no.
     virtual TModalResult AskQuestion(const std::string& /*text*/) { return mrNo; }
 
-    // A line for the hub's journal only, never shown in the pane nor sent:
-    // why a caller's connection was closed that the group never saw. A
-    // view without a journal ignores it.
+    // A line (CP932) for the hub's journal only, never shown in the pane nor
+    // sent: what the hub did to a caller the group never saw (a broken
+    // encrypted link, a wrong word, a plain caller turned away, an address
+    // shut out), with its address. A view without a journal ignores it.
     virtual void ShowJournal(const std::string& /*text*/) { }
 
     // Show the error box with text (modal).
     virtual void ShowError(const std::string& text) = 0;
+
+    // The hub of this member's link asks for the group word, and the chat
+    // has none for it: the view gets its key (groupword.h) and hands it to
+    // TChatCore::ProveWord, or gives up with K9Click. False: it cannot ask,
+    // and the join ends with a note. The link waits meanwhile, up to the
+    // hub's deadline for a caller's name (10 s).
+    virtual bool AskWord(const std::string& /*hub*/) { return false; }
+    // The hub said the word this member proved is wrong (kWrongWord has been
+    // shown); the link is closed right after.
+    virtual void ShowWordRefused(const std::string& /*hub*/) { }
 
     // Run the connect dialog modally: mrOk and the typed (already
     // validated) target in target, or the dialog was cancelled.

@@ -32,8 +32,9 @@ void TChatCore::SrvWSocketSessionAvailable(int /*error*/)
     }
     if (ownCaller(h))
         return;
-    if (!Guard.rules.Admits(WSocketPeerAddress(h))) {
-        hangUp(h); // denied: nothing is sent, nothing shown
+    const std::string from = WSocketPeerAddress(h);
+    if (!Guard.rules.Admits(from) || Guard.wordMisses.Banned(from, nowMs())) {
+        hangUp(h); // denied, or shut out for wrong words: nothing is sent, nothing shown
         return;
     }
     if (!rbServer && FRegroup != TRegroup::None && LinkConnected() && FLink == TLink::Greeting &&
@@ -111,12 +112,15 @@ void TChatCore::answerCaller(int h)
         seat.Securing = false;
         seat.Encrypted = false;
         seat.Plain = false;
+        seat.Proving = false;
         if (Encrypt.On()) {
             // The offer first; admission waits for the caller's answer.
             seatSend(k, negotiation::Build(negotiation::TStep::Offer));
             seat.Offered = SeatConnected(k);
             if (seat.Offered)
                 seat.OfferWait.start();
+        } else if (AskedWord()) {
+            refusePlain(k);
         } else {
             admitSeat(k, false);
         }
@@ -157,12 +161,20 @@ void TChatCore::admitSeat(int k, bool late)
 bool TChatCore::seatNegotiation(int k, std::string_view line)
 {
     TSeat& seat = Seat(k);
+    if (seat.Proving) {
+        seatProof(k, line);
+        return true;
+    }
     if (seat.Securing)
         return true; // nothing is read in the clear after the go
     seat.Offered = false;
     seat.OfferWait.stop();
     const negotiation::TLine n = negotiation::Parse(line);
     if (n.step != negotiation::TStep::Accept || n.version > negotiation::kVersion) {
+        if (AskedWord()) {
+            refusePlain(k);
+            return true;
+        }
         admitPlain(k); // this line is its first
         return false;
     }
@@ -184,7 +196,10 @@ void TChatCore::offerWaitOver(int k)
     if (!SeatConnected(k) || !seat.Offered)
         return;
     seat.Offered = false;
-    admitPlain(k); // silence
+    if (AskedWord())
+        refusePlain(k);
+    else
+        admitPlain(k); // silence
 }
 
 void TChatCore::admitPlain(int k)
@@ -212,7 +227,70 @@ void TChatCore::CliNWSocketTlsDone(int k, int error)
     // Bytes that came in the clear behind the accept are no part of the
     // encrypted link: no line of it may begin with them.
     seat.Buf.Clear();
+    if (AskedWord()) {
+        // No admission line before the word is proved.
+        seat.Proving = true;
+        seatSend(k, negotiation::Build(negotiation::TStep::Word));
+        return;
+    }
     admitSeat(k, true);
+}
+
+void TChatCore::seatProof(int k, std::string_view line)
+{
+    TSeat& seat = Seat(k);
+    seat.Proving = false;
+    const negotiation::TLine n = negotiation::Parse(line);
+    const groupword::TKeyRef key = AskedWord();
+    const std::string expected = key ? groupword::Proof(
+        *key, Cli(k).TlsExport(groupword::kExporterLabel, groupword::kExporterBytes)) : std::string();
+    const std::string address = seat.Address;
+    if (n.step != negotiation::TStep::Proof || expected.empty()) {
+        guardNote(txt::kWordMissingFrom, address);
+        Cli(k).Close(); // it never named itself: no trace
+        return;
+    }
+    if (groupword::Same(expected, n.text)) {
+        admitSeat(k, true);
+        return;
+    }
+    seatSend(k, negotiation::Build(negotiation::TStep::Wrong));
+    guardNote(txt::kWordWrongFrom, address);
+    if (Guard.wordMisses.Miss(address, nowMs()))
+        guardNote(txt::kWordShutOut, address);
+    if (SeatConnected(k))
+        Cli(k).Close();
+}
+
+void TChatCore::refusePlain(int k)
+{
+    TSeat& seat = Seat(k);
+    seat.Offered = false;
+    seat.OfferWait.stop();
+    const std::string address = seat.Address;
+    seatSend(k, wire::WordNeededLine());
+    guardNote(txt::kPlainRefusedFrom, address);
+    if (!SeatConnected(k))
+        return;
+    // What it sent meanwhile is read first: closing on unread bytes would
+    // reset the connection and could take the line with it.
+    char sink[1024];
+    try {
+        for (int i = 0; i < 64 && Cli(k).Receive(sink, sizeof sink) > 0; ++i) {
+        }
+    } catch (const ESocketException&) {
+    }
+    if (SeatConnected(k))
+        Cli(k).Close();
+}
+
+void TChatCore::guardNote(const std::string& text, const std::string& address)
+{
+    std::string note = text;
+    const size_t at = note.find("%1");
+    if (at != std::string::npos)
+        note.replace(at, 2, address);
+    FView->ShowJournal(note);
 }
 
 int TChatCore::freeEndedSeat()
@@ -529,6 +607,7 @@ void TChatCore::seatDeparture(int k)
     seat.Securing = false;
     seat.Encrypted = false;
     seat.Plain = false;
+    seat.Proving = false;
     const bool wasAbove = seat.Above;
     seat.Above = false;
     if (wasAbove)

@@ -32,3 +32,40 @@ THubGuard THubGuard::Stored(int seatsGiven, int rateGiven, const std::vector<std
         g.rules.Allow(e);
     return g;
 }
+
+bool TWordMisses::Banned(const std::string& address, int64_t now)
+{
+    const auto it = FEntries.find(address);
+    return it != FEntries.end() && it->second.bannedUntil > now;
+}
+
+bool TWordMisses::Miss(const std::string& address, int64_t now)
+{
+    if (FEntries.size() >= kMaxAddresses && FEntries.find(address) == FEntries.end()) {
+        expire(now);
+        if (FEntries.size() >= kMaxAddresses)
+            return false;
+    }
+    TEntry& e = FEntries[address];
+    while (!e.misses.empty() && e.misses.front() <= now - windowMs)
+        e.misses.pop_front();
+    e.misses.push_back(now);
+    if (int(e.misses.size()) < limit)
+        return false;
+    e.misses.clear();
+    e.bannedUntil = now + banMs;
+    return true;
+}
+
+void TWordMisses::expire(int64_t now)
+{
+    for (auto it = FEntries.begin(); it != FEntries.end();) {
+        TEntry& e = it->second;
+        while (!e.misses.empty() && e.misses.front() <= now - windowMs)
+            e.misses.pop_front();
+        if (e.misses.empty() && e.bannedUntil <= now)
+            it = FEntries.erase(it);
+        else
+            ++it;
+    }
+}

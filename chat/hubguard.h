@@ -8,8 +8,40 @@
 #include "addressrules.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+// Wrong group words per address: `limit` of them within `windowMs` shut the
+// address out for `banMs`. Entries expire on their own; the table holds at
+// most kMaxAddresses, so callers from ever new addresses cannot grow it
+// without bound (past it, a new address's misses are not counted).
+class TWordMisses {
+public:
+    static constexpr int kDefaultLimit = 10;
+    static constexpr int64_t kDefaultWindowMs = 120 * 1000;
+    static constexpr int64_t kDefaultBanMs = 300 * 1000;
+    static constexpr size_t kMaxAddresses = 4096;
+
+    int limit = kDefaultLimit;
+    int64_t windowMs = kDefaultWindowMs;
+    int64_t banMs = kDefaultBanMs;
+
+    // The address is shut out at time now (ms of a steady clock).
+    bool Banned(const std::string& address, int64_t now);
+    // One more wrong word from address: true when it shuts the address out.
+    bool Miss(const std::string& address, int64_t now);
+
+private:
+    struct TEntry {
+        std::deque<int64_t> misses;
+        int64_t bannedUntil = 0;
+    };
+    void expire(int64_t now);
+    std::unordered_map<std::string, TEntry> FEntries;
+};
 
 struct THubGuard {
     static constexpr int kDefaultSeatsPerAddress = 4;
@@ -26,6 +58,7 @@ struct THubGuard {
     int seatsPerAddress = kDefaultSeatsPerAddress; // 0: no limit
     int lineRate = kDefaultLineRate;               // lines a second; 0: no limit
     TAddressRules rules;
+    TWordMisses wordMisses;
 
     // The guard as given (a count below 0 and empty lists: not given), else
     // as stored in the settings (settingskeys.h), else the defaults. Given

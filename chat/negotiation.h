@@ -31,6 +31,10 @@
 //     link stays plain and the accept is never sent.
 // Neither side sends a byte after offer, accept or go before the other's
 // answer, so no line reader ever holds TLS bytes it has read too far.
+// Inside the encrypted link the hub speaks first: its admission lines, or
+// the word line of a hub that asks for one (then the caller's proof, and
+// the admission lines once the proof is right). The caller sends its name
+// line once the hub's first admission line has come.
 // A malformed "e" line is not part of the negotiation: it is a line of
 // unknown kind.
 //

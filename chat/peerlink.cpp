@@ -27,6 +27,9 @@ void TChatCore::CommandLineJoin(const std::string& target)
 
 void TChatCore::joinStart()
 {
+    // A join of the user's: another group, maybe with another word.
+    FLinkWord.reset();
+    FProvedWord.reset();
     FRegroup = TRegroup::None;
     FLostHub.clear();
     FView->ShowEvent(TChatEvent::Note(IPName + txt::kSearching));
@@ -160,6 +163,19 @@ bool TChatCore::linkNegotiation(std::string_view line)
         }
         return true;
     case TLinkTls::Securing: return true; // nothing counts in the clear now
+    case TLinkTls::Admitting:
+        if (n.step != negotiation::TStep::Word)
+            break; // an open hub's admission
+        wordAsked();
+        return true;
+    case TLinkTls::WordAsked: return true; // the hub waits for the proof
+    case TLinkTls::Proving:
+        if (n.step == negotiation::TStep::Wrong) {
+            wordRefused();
+            return true;
+        }
+        FProvedWord = FLinkWord; // admitted
+        break;
     case TLinkTls::Plain: return false;
     }
     FLinkTls = TLinkTls::Plain;
@@ -171,7 +187,12 @@ void TChatCore::CliWSocketTlsDone(int error)
 {
     if (error != 0 || FLinkTls != TLinkTls::Securing || !LinkConnected())
         return;
-    FLinkTls = TLinkTls::Plain;
+    // The hub speaks first inside: it may ask for the group word before
+    // it admits anyone, and this member's name waits for that.
+    FLinkTls = TLinkTls::Admitting;
+    // Bytes that came in the clear behind the go are no part of the
+    // encrypted link: no line of it may begin with them.
+    RcvBuf.Clear();
     std::string hub;
     try {
         hub = CliWSocket->GetPeerAddr();
@@ -188,7 +209,58 @@ void TChatCore::CliWSocketTlsDone(int error)
         return;
     }
     FLinkEncrypted = true;
-    sendNameLine();
+}
+
+void TChatCore::wordAsked()
+{
+    FLinkTls = TLinkTls::WordAsked;
+    const groupword::TKeyRef key = FLinkWord ? FLinkWord : MemberWord;
+    if (key) {
+        sendProof(key);
+        return;
+    }
+    if (FView->AskWord(IPName))
+        return; // ProveWord follows, or K9
+    FView->ShowEvent(TChatEvent::Note(txt::kWordNeeded));
+    closeLink(TLink::Down);
+}
+
+void TChatCore::ProveWord(groupword::TKeyRef key)
+{
+    if (!key || FLinkTls != TLinkTls::WordAsked || !LinkConnected())
+        return;
+    sendProof(key);
+}
+
+void TChatCore::sendProof(groupword::TKeyRef key)
+{
+    FLinkWord = key; // and for the candidate, should the group regroup
+    const std::string line = negotiation::Build(
+        negotiation::TStep::Proof,
+        groupword::Proof(*key, CliWSocket->TlsExport(groupword::kExporterLabel, groupword::kExporterBytes)));
+    if (line.empty()) {
+        closeLink(TLink::Down);
+        return;
+    }
+    FLinkTls = TLinkTls::Proving;
+    try {
+        CliWSocket->SendStr(line);
+    } catch (const ESocketException&) {
+    }
+}
+
+void TChatCore::wordRefused()
+{
+    // No regroup and no redirect follow a refusal: the link just ends.
+    FLinkWord.reset();
+    FRegroup = TRegroup::None;
+    FLostHub.clear();
+    NextServer = false;
+    ChangeIP = false;
+    FView->ShowEvent(TChatEvent::Note(txt::kWrongWord));
+    FView->ShowWordRefused(IPName);
+    if (LinkConnected())
+        closeLink(TLink::Down);
 }
 
 void TChatCore::K9Click()
@@ -198,6 +270,7 @@ void TChatCore::K9Click()
     FLostHub.clear();
     if (!rbServer) {
         NextServer = false; // leaving on purpose is no hub loss
+        FProvedWord.reset();
         CliWSocket->Close();
         return;
     }

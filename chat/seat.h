@@ -56,6 +56,9 @@ struct TSeat {
     // nothing, not even the admission lines.
     bool Offered = false;
     bool Securing = false;
+    // Encrypted, and asked for the group word: its proof is awaited; it is
+    // sent nothing else until the proof is right.
+    bool Proving = false;
     QTimer OfferWait;
     // Hub: Encrypted once its TLS handshake is done; Plain when it was
     // offered TLS and was admitted in the clear. Peer: Plain when its hub
@@ -74,5 +77,5 @@ struct TSeat {
 
     bool Connected() const { return Seated && Socket->State() == wsConnected; }
     bool Member() const { return Named && Connected(); }
-    bool Negotiating() const { return Offered || Securing; }
+    bool Negotiating() const { return Offered || Securing || Proving; }
 };

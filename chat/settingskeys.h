@@ -39,5 +39,8 @@ inline constexpr const char* kHubLineRate = "hub/LineRate";
 // once, and those alone admitted when the list is not empty.
 inline constexpr const char* kHubDeny = "hub/Deny";
 inline constexpr const char* kHubAllow = "hub/Allow";
+// 1: the window hub's group word is in the desktop's keyring (the word
+// itself never is in the settings).
+inline constexpr const char* kHubWordKept = "hub/WordKept";
 
 } // namespace settingskeys

@@ -53,6 +53,13 @@ inline std::string FullLine()
     return line(kChat, txt::kHubFull, "\r\n");
 }
 
+// What a hub that asks for a group word says to a caller that cannot prove
+// one (it does not encrypt), as a chat line: it names nobody.
+inline std::string WordNeededLine()
+{
+    return line(kChat, txt::kWordNeededLine, "\r\n");
+}
+
 inline std::string ChatLine(std::string_view nick, std::string_view text)
 {
     std::string l;

@@ -68,8 +68,10 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
     const QCommandLineOption allow(QStringLiteral("allow"), QString(), QStringLiteral("address"));
     const std::initializer_list<QCommandLineOption> hubOptions = {listenAddress,   port,     logDir, quiet,
                                                                   seatsPerAddress, lineRate, deny,   allow};
+    const QCommandLineOption wordFile(QStringLiteral("word-file"), QString(), QStringLiteral("file"));
     parser.addOption(hub);
     parser.addOption(join);
+    parser.addOption(wordFile);
     for (const QCommandLineOption& o : hubOptions)
         parser.addOption(o);
     for (const char* o : kQtValueOptions)
@@ -112,6 +114,9 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
     r.join = parser.isSet(join);
     r.nameGiven = parser.isSet(QStringLiteral("name"));
     r.name = parser.value(QStringLiteral("name"));
+    r.wordFile = parser.value(wordFile);
+    if (!r.hub && !r.join && parser.isSet(wordFile))
+        return refuse(txt::kHubOnlyOption, asTyped(arguments, QStringLiteral("word-file")));
     if (!r.hub) {
         for (const QCommandLineOption& o : hubOptions)
             if (parser.isSet(o))

@@ -4,9 +4,9 @@
 //
 //   pelmora [-h | --help] [-v | --version] [ADDRESS]
 //   pelmora --hub [--address A] [--port P] [--name NICK] [--log-dir DIR] [--quiet]
-//   pelmora --join ADDRESS [--name NICK]
 //                 [--seats-per-address N] [--line-rate N] [--deny ADDR[/BITS]]...
-//                 [--allow ADDR[/BITS]]...
+//                 [--allow ADDR[/BITS]]... [--word-file FILE]
+//   pelmora --join ADDRESS [--name NICK] [--word-file FILE]
 //
 // ADDRESS is the instance to join at start-up; addresses after the first are
 // ignored. --hub runs the headless hub instead of the window (headless/hubrun.h);
@@ -30,6 +30,8 @@ struct TCommandLine {
     // Console member mode: the address to join (empty: not given).
     bool join = false;
     QString joinAddress;
+    // --word-file, for --hub and --join (empty: not given).
+    QString wordFile;
     bool nameGiven = false;
     QString name;
     bool quiet = false;

@@ -67,3 +67,16 @@ void TConsoleView::TurnEnded()
     const std::string line = txt::kRosterNow + names;
     Note(JournalText(TChatEvent::Note(line)));
 }
+
+bool TConsoleView::AskWord(const std::string& /*hub*/)
+{
+    if (OnWordRefused)
+        OnWordRefused(txt::kWordFileNeeded);
+    return false;
+}
+
+void TConsoleView::ShowWordRefused(const std::string& /*hub*/)
+{
+    if (OnWordRefused)
+        OnWordRefused(txt::kWrongWord);
+}

@@ -26,6 +26,11 @@ public:
     void ShowConnectOffered(bool offered) override;
     void ShowTalking(bool talking) override;
     TModalResult AskQuestion(const std::string&) override { return mrOk; }
+    // A hub asks for a word the member was not given, or refuses the one it
+    // proved: OnWordRefused with the reason (CP932); the join is over.
+    bool AskWord(const std::string& hub) override;
+    void ShowWordRefused(const std::string& hub) override;
+    std::function<void(const std::string&)> OnWordRefused;
 
     // End of the turn: the roster line, if one is due.
     void TurnEnded();

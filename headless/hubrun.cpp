@@ -53,6 +53,30 @@ std::string HubNick(const THubOptions& o)
     return stored.isValid() ? sjis::encode(stored.toString()) : txt::kDefaultNick;
 }
 
+groupword::TKeyRef ReadGroupWord(const std::string& path, std::string* error)
+{
+    std::string word, reason;
+    if (!groupword::ReadWordFile(path, word, &reason)) {
+        *error = reason.empty() ? utf8(txt::kWordFileEmpty) + path
+                                : utf8(txt::kWordFileUnreadable) + path + " (" + reason + ")";
+        return nullptr;
+    }
+    groupword::TKeyRef key = groupword::Derive(word);
+    groupword::Forget(word);
+    if (!key)
+        *error = utf8(txt::kWordFileUnreadable) + path;
+    return key;
+}
+
+std::string WordFileOf(const THubOptions& o)
+{
+    if (!o.wordFile.empty())
+        return o.wordFile;
+    const QString folder = qEnvironmentVariable("CREDENTIALS_DIRECTORY");
+    const QString credential = folder + QLatin1Char('/') + QLatin1String(kWordCredential);
+    return !folder.isEmpty() && QFileInfo::exists(credential) ? credential.toStdString() : std::string();
+}
+
 THubGuard HubGuard(const THubOptions& o)
 {
     return THubGuard::Stored(o.seatsPerAddress, o.lineRate, o.deny, o.allow);
@@ -67,6 +91,16 @@ int RunHub(int& argc, char** argv, const THubOptions& o)
         qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     const std::string program = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+    groupword::TKeyRef word;
+    const std::string wordFile = WordFileOf(o);
+    if (!wordFile.empty()) {
+        std::string why;
+        word = ReadGroupWord(wordFile, &why);
+        if (!word) {
+            std::fprintf(stderr, "%s: %s\n", program.c_str(), why.c_str());
+            return kExitBadStart;
+        }
+    }
     // A journal that nobody reads any more must not end the hub.
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -82,8 +116,17 @@ int RunHub(int& argc, char** argv, const THubOptions& o)
     core.Name = HubNick(o);
     core.Guard = HubGuard(o);
     std::string tlsError;
-    if (o.place.encrypt && !core.EncryptWithOwnIdentity(&tlsError)) // by hand only: stays plain
+    if (word) {
+        // A word is proved inside the encrypted link only: no link, no hub.
+        if (!core.EncryptWithOwnIdentity(&tlsError)) {
+            std::fprintf(stderr, "%s: %s\n", program.c_str(), tlsError.c_str());
+            WSocketExceptionHandler = nullptr;
+            return kExitBadStart;
+        }
+        core.HubWord = word;
+    } else if (o.place.encrypt && !core.EncryptWithOwnIdentity(&tlsError)) { // by hand only: stays plain
         std::fprintf(stderr, "%s: PELMORA_ENCRYPT: %s\n", program.c_str(), tlsError.c_str());
+    }
     try {
         core.StartServer();
     } catch (const std::exception& e) {

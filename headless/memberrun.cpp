@@ -4,6 +4,7 @@
 #include "consoleinput.h"
 #include "consoleview.h"
 #include "exception.h"
+#include "hubrun.h"
 #include "ownaddress.h"
 #include "settingskeys.h"
 #include "signalwatch.h"
@@ -89,6 +90,7 @@ private:
     bool FLeaving = false;
     int FExit = -1;
     QTimer FSettle, FGone, FLeaveTimer;
+    groupword::TKeyRef FWord; // --word-file's key
 };
 
 void TMember::startCore()
@@ -99,7 +101,10 @@ void TMember::startCore()
     FCore = std::make_unique<TChatCore>(&FView, p.listenAddr, p.port, p.ownAddr);
     FCore->Name = MemberNick(FOptions);
     std::string tlsError;
-    if (p.encrypt && !FCore->EncryptWithOwnIdentity(&tlsError)) // by hand only: stays plain
+    FCore->MemberWord = FWord;
+    if (FWord && !FCore->EncryptWithOwnIdentity(&tlsError))
+        FView.Error(tlsError); // a hub that asks for the word will end the join
+    else if (!FWord && p.encrypt && !FCore->EncryptWithOwnIdentity(&tlsError)) // by hand only: stays plain
         FView.Error("PELMORA_ENCRYPT: " + tlsError);
     try {
         FCore->StartServer();
@@ -113,7 +118,8 @@ void TMember::startCore()
     const std::string name = FCore->Name;
     FCore = std::make_unique<TChatCore>(&FView, p.listenAddr, p.port, std::string());
     FCore->Name = name;
-    if (p.encrypt)
+    FCore->MemberWord = FWord;
+    if (p.encrypt || FWord)
         FCore->EncryptWithOwnIdentity(&tlsError);
 }
 
@@ -250,6 +256,16 @@ void TMember::finish(int code, const std::string& why)
 
 int TMember::Run()
 {
+    if (!FOptions.wordFile.empty()) {
+        std::string why;
+        FWord = ReadGroupWord(FOptions.wordFile, &why);
+        if (!FWord) {
+            FView.Error(why);
+            FView.Flush();
+            return kExitMemberFailed;
+        }
+    }
+    FView.OnWordRefused = [this](const std::string& why) { finish(kExitMemberFailed, utf8(why)); };
     startCore();
     watchSends();
     FInput.OnLine = [this](const QString& text) { typed(text); };

@@ -33,6 +33,10 @@ struct TMemberOptions {
     std::string target; // --join, as typed
     bool nameGiven = false;
     std::string name; // --name, UTF-8
+    // --word-file: its first line is proved to a hub that asks for a word
+    // (the member then encrypts). Without one such a hub ends the member
+    // with kExitMemberFailed; a wrong word does too.
+    std::string wordFile;
 };
 
 inline constexpr int kExitMemberFailed = 1;

@@ -77,6 +77,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QDeadlineTimer;
@@ -338,6 +339,10 @@ public:
     // handshake), 10055 too much held before the handshake was over; 0
     // while none of these happened.
     uint16_t TlsFailure() const;
+    // `bytes` bytes that only the two ends of this TLS session can compute,
+    // for `label` (the session's keying-material exporter); empty before the
+    // handshake is over or when the export fails.
+    std::string TlsExport(std::string_view label, size_t bytes) const;
 
     // ---- events ----------------------------------------------------------
     TDataAvailable OnDataAvailable;

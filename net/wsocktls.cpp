@@ -98,6 +98,19 @@ uint16_t TCustomWSocket::TlsFailure() const
     return FTls ? FTls->failed : 0;
 }
 
+std::string TCustomWSocket::TlsExport(std::string_view label, size_t bytes) const
+{
+    if (!TlsEstablished() || bytes == 0)
+        return {};
+    std::string out(bytes, '\0');
+    if (SSL_export_keying_material(FTls->ssl, reinterpret_cast<unsigned char*>(out.data()), bytes, label.data(),
+                                   label.size(), nullptr, 0, 0) != 1) {
+        ERR_clear_error();
+        return {};
+    }
+    return out;
+}
+
 bool TCustomWSocket::tlsHandshaking() const
 {
     return FTls && (!FTls->established || FTls->failed != 0);

@@ -40,7 +40,7 @@ install \
   desktop-file-utils appstream dpkg-dev file \
   qt6-gtk-platformtheme lintian xvfb xauth dbus at-spi2-core python3-pyatspi \
   iproute2 nftables procps \
-  libssl-dev
+  libssl-dev qtkeychain-qt6-dev
 
 jobs=$(nproc)
 build() { # build DIR [cmake args...]

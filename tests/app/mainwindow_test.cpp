@@ -7,6 +7,10 @@
 #include "mainwindow.h"
 #include "modaldialog.h"
 #include "hubguardui.h"
+#include "worddialog.h"
+#include <QLabel>
+#include <QLineEdit>
+#include <deque>
 #include "chatcore.h"
 
 #include <QDir>
@@ -359,3 +363,42 @@ TEST_F(MainWindow, RendersForReview)
 }
 
 } // namespace
+
+// A window member meets a hub that asks for a word: it asks the user, says
+// a wrong one once and asks again, and joins with the right one; without a
+// keyring the user is told the word is kept for this run only.
+TEST_F(MainWindow, AsksForTheGroupWordAgainAfterAWrongOneAndJoins)
+{
+    struct : TChatView {
+        void ShowEvent(const TChatEvent&) override { }
+        void ShowError(const std::string&) override { }
+    } hubView;
+    TChatPlace place = Place(), hubPlace = Place();
+    place.port = hubPlace.port = std::to_string(testkit::freePort());
+    place.encrypt = true;
+    TChatCore hub(&hubView, hubPlace.listenAddr, hubPlace.port, hubPlace.ownAddr);
+    ASSERT_TRUE(hub.EncryptWithOwnIdentity(nullptr));
+    hub.HubWord = groupword::Derive("kiwi");
+    hub.StartServer();
+    std::vector<std::string> asked;
+    std::deque<QString> words{QStringLiteral("melon"), QStringLiteral("kiwi")};
+    TModalDialog::Answerer = [&](QDialog* d) {
+        auto* dialog = qobject_cast<TWordDialog*>(d);
+        if (!dialog || words.empty())
+            return int(mrCancel);
+        asked.push_back(sjis::encode(dialog->Message->text().replace(QLatin1Char('\n'), QStringLiteral("\r\n"))));
+        QTest::keyClicks(dialog->WordEdit, words.front());
+        words.pop_front();
+        return int(mrOk);
+    };
+    TTWSChatForm w(QString::fromStdString(hubPlace.listenAddr), nullptr, place);
+    w.show();
+    const bool seated = testkit::waitFor([&] { return hub.Seat(1).Named; }, 10000);
+    TModalDialog::Answerer = nullptr;
+    ASSERT_TRUE(seated);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1], txt::kWordAskAgain);
+    const QString pane = w.DisplayMemo->toPlainText();
+    EXPECT_EQ(pane.count(sjis::decode(txt::kWrongWord)), 1) << pane.toStdString();
+    EXPECT_EQ(pane.count(sjis::decode(txt::kWordNoKeyring)), 1) << pane.toStdString();
+}

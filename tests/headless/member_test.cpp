@@ -8,6 +8,8 @@
 
 #include <QTemporaryDir>
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -123,4 +125,49 @@ TEST(ConsoleMember, SaysNothingInTheClearThroughARecordingRelay)
         EXPECT_EQ(relay.Wire().find(clear), std::string::npos) << RawClient::Shown(clear);
     m.EndInput();
     EXPECT_EQ(m.Stop(0), 0);
+}
+
+TEST(ConsoleMember, ProvesTheGroupWordOrEndsWithTheReason)
+{
+    QTemporaryDir dir;
+    const QString data = QStringLiteral("XDG_DATA_HOME=") + dir.path();
+    auto file = [&](const QString& name, const char* text) {
+        QFile f(dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+        return f.fileName();
+    };
+    const int port = testPort() + 2;
+    const QStringList hubArgs{QStringLiteral("--hub"), QStringLiteral("--address"), QLatin1String(kHub),
+                              QStringLiteral("--port"), QString::number(port), QStringLiteral("--word-file")};
+    HeadlessHub empty;
+    ASSERT_TRUE(empty.Launch(hubArgs + QStringList{file(QStringLiteral("empty"), "")}, {data}));
+    EXPECT_EQ(empty.Stop(0), 2);
+    EXPECT_NE(empty.errors.find("合言葉のファイルの1行目が空です"), std::string::npos) << empty.errors;
+
+    HeadlessHub hub;
+    ASSERT_TRUE(hub.Launch(hubArgs + QStringList{file(QStringLiteral("right"), "kiwi\n"), QStringLiteral("--name"), "ハブ"}, {data}));
+    ASSERT_TRUE(waitFor([&] { return !hub.journal.empty(); }, 10000)) << hub.errors;
+    const struct {
+        const char* word;
+        int exit;
+        const char* says;
+    } rows[] = {{"kiwi\n", 0, ""}, {"melon\n", 1, "合言葉が違います。"}, {nullptr, 1, "--word-file"}};
+    int n = 30;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.says);
+        QStringList args{QStringLiteral("--join"), QLatin1String(kHub), QStringLiteral("--name"), QStringLiteral("m")};
+        if (row.word)
+            args << QStringLiteral("--word-file") << file(QString::number(n), row.word);
+        ConsoleMember m;
+        ASSERT_TRUE(m.Launch(args, {QStringLiteral("PELMORA_ADDRESS=127.64.2.%1").arg(++n),
+                                    QStringLiteral("PELMORA_PORT=%1").arg(port), QStringLiteral("PELMORA_ENCRYPT=1"), data}));
+        if (row.exit == 0) {
+            ASSERT_TRUE(m.Shows("おともだち: ハブ")) << m.journal << m.errors;
+            m.EndInput();
+        }
+        EXPECT_EQ(m.Stop(0), row.exit);
+        EXPECT_NE(m.errors.find(row.says), std::string::npos) << m.errors;
+    }
+    EXPECT_TRUE(hub.Shows("合言葉が違うので切りました (アドレス: 127.64.2.32)")) << hub.journal;
 }

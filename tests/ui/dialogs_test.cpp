@@ -11,13 +11,16 @@
 #include "namedialog.h"
 #include "errorbox.h"
 #include "wholeselect.h"
+#include "worddialog.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFocusEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -428,4 +431,40 @@ TEST(WholeSelect, OnlyAnEntryFromTheKeyboardOrAProgramSelectsTheWholeText)
     EXPECT_FALSE(focusIn(Qt::MouseFocusReason));
     focusOut(Qt::PopupFocusReason);
     EXPECT_FALSE(focusIn(Qt::PopupFocusReason));
+}
+
+// The word dialog from the keyboard alone: typed hidden, Enter takes it,
+// Escape does not; its controls are named for assistive technology. It is
+// rendered light and dark for review.
+TEST(WordDialog, KeyboardOnlyNamedAndRenderedLightAndDark)
+{
+    TWordDialog dialog;
+    dialog.SetMessage(txt::kWordAskAgain);
+    EXPECT_FALSE(dialog.WordEdit->accessibleName().isEmpty());
+    EXPECT_FALSE(dialog.CancelButton->accessibleName().isEmpty());
+    const QString review = qEnvironmentVariable("PELMORA_TEST_BINARY_DIR") + QStringLiteral("/review/");
+    ASSERT_TRUE(QDir().mkpath(review));
+    const QPalette desktop = QApplication::palette();
+    for (const int key : {Qt::Key_Return, Qt::Key_Escape}) {
+        Answering a([&](QDialog* d) {
+            EXPECT_TRUE(QTest::qWaitForWindowActive(d));
+            EXPECT_EQ(QApplication::focusWidget(), dialog.WordEdit);
+            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("kiwi"));
+            EXPECT_EQ(dialog.WordEdit->echoMode(), QLineEdit::Password);
+            for (const bool dark : {false, true}) {
+                const QPalette look(dark ? QColor(53, 53, 53) : QColor(239, 239, 239));
+                QApplication::setPalette(look);
+                d->setPalette(look);
+                EXPECT_TRUE(d->grab().save(review + (dark ? "word-dark.png" : "word-light.png")));
+            }
+            QApplication::setPalette(desktop);
+            d->setPalette(desktop);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+            return dialog.ModalResult();
+        });
+        EXPECT_EQ(dialog.ShowModal(), key == Qt::Key_Return ? mrOk : mrCancel);
+        EXPECT_EQ(dialog.Word(), "kiwi");
+        dialog.Clear();
+        EXPECT_EQ(dialog.Word(), "");
+    }
 }

@@ -1,0 +1,117 @@
+// A hub that asks for a group word: a plain caller is turned away with one
+// chat line, wrong words shut an address out for a while, and a member
+// that proved the word asks for it as the candidate of a regroup.
+#include "chattest.h"
+#include "negotiation.h"
+#include "tlsidentity.h"
+#include "wire.h"
+#include <QDeadlineTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <map>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct GuardedView : FakeView {
+    std::vector<std::string> guardNotes;
+    void ShowJournal(const std::string& text) override { guardNotes.push_back(text); }
+};
+
+struct WordNode {
+    GuardedView view;
+    TChatCore core;
+    WordNode(const std::string& addr, const std::string& name, const QTemporaryDir& dir) : core(&view, addr, testPortText(), addr)
+    {
+        core.Name = name;
+        core.Encrypt = {MakeTlsContext(TTlsIdentity::Create()), dir.filePath(QString::fromStdString(name)).toStdString()};
+        core.StartServer();
+    }
+    void Join(const std::string& to)
+    {
+        view.connectTarget = to;
+        core.K8Click();
+    }
+};
+
+const groupword::TKeyRef& key(const char* word)
+{
+    static std::map<std::string, groupword::TKeyRef> keys;
+    groupword::TKeyRef& k = keys[word];
+    if (!k)
+        k = groupword::Derive(word);
+    return k;
+}
+
+} // namespace
+
+TEST(GroupWord, APlainCallerGetsOneChatLineAndLearnsNoName)
+{
+    QTemporaryDir dir;
+    WordNode hub(address(1), "Hubert", dir);
+    hub.core.HubWord = key("kiwi");
+    RawClient raw;
+    ASSERT_TRUE(raw.Connect(address(1).c_str(), testPort(), address(2).c_str()));
+    raw.Send("uRaw\n");
+    EXPECT_TRUE(waitFor([&] { return raw.eof; }));
+    EXPECT_EQ(raw.received, negotiation::Build(negotiation::TStep::Offer) + wire::WordNeededLine());
+    EXPECT_TRUE(hub.view.lines.empty());
+    ASSERT_EQ(hub.view.guardNotes.size(), 1u);
+    EXPECT_NE(hub.view.guardNotes[0].find(address(2)), std::string::npos);
+}
+
+TEST(GroupWord, WrongWordsShutTheAddressOutForAWhile)
+{
+    QTemporaryDir dir;
+    WordNode hub(address(11), "Hubert", dir);
+    hub.core.HubWord = key("kiwi");
+    hub.core.Guard.wordMisses.limit = 2;
+    hub.core.Guard.wordMisses.banMs = 600;
+    WordNode member(address(12), "Mallory", dir);
+    member.core.MemberWord = key("melon");
+    for (int round = 1; round <= 2; ++round) {
+        member.view.lines.clear();
+        member.Join(address(11));
+        ASSERT_TRUE(waitFor([&] { return member.view.hasLine(txt::kWrongWord) && !member.core.LinkConnected(); }));
+    }
+    EXPECT_EQ(hub.view.guardNotes.size(), 3u); // two wrong words, then the shut-out
+    // Shut out: the next call is closed before the offer, even with the word.
+    member.core.MemberWord = key("kiwi");
+    RawClient raw;
+    ASSERT_TRUE(raw.Connect(address(11).c_str(), testPort(), address(12).c_str()));
+    EXPECT_TRUE(waitFor([&] { return raw.eof || raw.reset; }));
+    EXPECT_EQ(raw.received, "");
+    // Once the while is over, the right word gets in, and nothing of the
+    // refusals was shown to the group.
+    QTimer end; // the ban ends by the clock alone: an event to wake up for
+    end.setSingleShot(true);
+    end.start(int(hub.core.Guard.wordMisses.banMs));
+    ASSERT_TRUE(waitFor([&] {
+        return !end.isActive() && !hub.core.Guard.wordMisses.Banned(address(12), QDeadlineTimer::current(Qt::PreciseTimer).deadline());
+    }));
+    member.Join(address(11));
+    ASSERT_TRUE(waitFor([&] { return hub.core.Seat(1).Named; }));
+    EXPECT_EQ(member.core.lbName()[0], "Hubert");
+    EXPECT_EQ(hub.view.lines.size(), 1u) << hub.view.lines.front(); // Mallory's arrival
+}
+
+TEST(GroupWord, TheCandidateAsksForTheWordItProved)
+{
+    QTemporaryDir dir;
+    auto hub = std::make_unique<WordNode>(address(21), "Hubert", dir);
+    hub->core.HubWord = key("kiwi");
+    WordNode first(address(22), "Ichi", dir), second(address(23), "Ni", dir);
+    first.core.MemberWord = second.core.MemberWord = key("kiwi");
+    first.Join(address(21));
+    ASSERT_TRUE(waitFor([&] { return hub->core.Seat(1).Named; }));
+    second.Join(address(21));
+    ASSERT_TRUE(waitFor([&] { return hub->core.Seat(2).Named && second.core.NextIP == address(22); }));
+    second.core.MemberWord = nullptr; // the candidate is proved the word this member was admitted with
+    second.view.answers = {mrOk};
+    hub.reset(); // lost without a word
+    ASSERT_TRUE(waitFor([&] { return first.core.rbServer && first.core.Seat(1).Named; }, 10000))
+        << ::testing::PrintToString(first.view.lines) << ::testing::PrintToString(second.view.lines);
+    RawClient raw;
+    ASSERT_TRUE(raw.Connect(address(22).c_str(), testPort(), address(24).c_str()));
+    EXPECT_TRUE(raw.WaitFor(negotiation::Build(negotiation::TStep::Offer) + wire::WordNeededLine()));
+}
