@@ -79,6 +79,7 @@ void TTWSChatForm::KIP1Click()
     fmStatus->SetOwnAddress(SirSock1->SelfIPAddress());
     fmStatus->SetConnectedTo(Chat->StatusConnectedText());
     fmStatus->SetNextCandidate(Chat->StatusNextText());
+    fmStatus->SetKeys(Chat->HubFingerprint(), Chat->Encrypt.own);
     fmStatus->ShowModal();
 }
 

@@ -1,11 +1,14 @@
 // The window's side of the chat: what the chat asks of the screen.
 #include "mainwindow.h"
 
+#include "keychangedialog.h"
+
 #include "connectdialog.h"
 #include "questiondialog.h"
 #include "dialogs.h"
 #include "modaldialog.h"
 #include "sjis.h"
+#include "texts.h"
 #include "errorbox.h"
 
 void TTWSChatForm::ShowRoster(const std::array<std::string, 9>& names, const std::string& caption)
@@ -89,6 +92,15 @@ TModalResult TTWSChatForm::AskQuestion(const std::string& text)
     Dialog->Clear();
     Dialog->Add(text);
     return TModalResult(Dialog->ShowModal());
+}
+
+TModalResult TTWSChatForm::AskKeyChange(const std::string& address, const std::string& pinned,
+                                        const std::string& shown)
+{
+    emit QuestionAsked(txt::kKeyChangeCaption);
+    TfmKeyChange dialog(this);
+    dialog.SetKeys(address, pinned, shown);
+    return TModalResult(dialog.ShowModal());
 }
 
 void TTWSChatForm::ShowError(const std::string& text)

@@ -50,6 +50,16 @@ public:
     // answers no.
     virtual TModalResult AskQuestion(const std::string& /*text*/) { return mrNo; }
 
+    // A hub at address showed another key than the one pinned for it:
+    // mrOk when the user accepts the shown key (the join goes on), anything
+    // else refuses it. Fingerprints as TKnownHubs keeps them. A view that
+    // cannot ask refuses.
+    virtual TModalResult AskKeyChange(const std::string& /*address*/, const std::string& /*pinned*/,
+                                      const std::string& /*shown*/)
+    {
+        return mrNo;
+    }
+
     // Show the error box with text (modal).
     virtual void ShowError(const std::string& text) = 0;
 

@@ -178,16 +178,30 @@ void TChatCore::CliWSocketTlsDone(int error)
     } catch (const ESocketException&) {
         return;
     }
-    const std::string shown = CliWSocket->TlsPeerFingerprint();
+    if (trustHub(hub, CliWSocket->TlsPeerFingerprint()))
+        sendNameLine();
+}
+
+bool TChatCore::trustHub(const std::string& hub, const std::string& shown)
+{
     TKnownHubs pins(Encrypt.knownHubs);
     const std::string pinned = pins.Lookup(hub);
-    if (pins.Meet(hub, shown) == TKnownHubs::TTrust::Changed) {
-        // Another key than the one this hub had: nothing is said to it.
-        FView->ShowEvent(TChatEvent::Note(std::string(txt::kHubKeyChanged) + "\r\n" + pinned + "\r\n" + shown));
+    if (pins.Meet(hub, shown) != TKnownHubs::TTrust::Changed)
+        return true;
+    // Another key than the one this hub had: nothing is said to it, and
+    // nothing it says is read, unless the user takes the new key. Other
+    // events go on while the question is open; this link is not read.
+    CliWSocket->SetReadHeld(true);
+    const bool accepted = FView->AskKeyChange(hub, pinned, shown) == mrOk && pins.Pin(hub, shown);
+    if (CliWSocket->State() == wsClosed)
+        return false;
+    CliWSocket->SetReadHeld(false); // a close that came meanwhile is told now
+    if (accepted)
+        return LinkConnected();
+    FView->ShowEvent(TChatEvent::Note(std::string(txt::kHubKeyChanged) + "\r\n" + pinned + "\r\n" + shown));
+    if (LinkConnected())
         CliWSocket->Close();
-        return;
-    }
-    sendNameLine();
+    return false;
 }
 
 void TChatCore::K9Click()
@@ -255,6 +269,10 @@ void TChatCore::linkEnded()
                 FRegroup = FLostHub.empty() ? TRegroup::None : TRegroup::Calling;
                 FCandidateCalls = 0;
                 IPName = NextIP;
+                // The lost hub vouched for the candidate's key: exactly that
+                // one is trusted there, whatever was pinned before.
+                if (Encrypt.On() && !FHandedKey.empty())
+                    TKnownHubs(Encrypt.knownHubs).Pin(IPName, FHandedKey);
                 rejoin = true;
             }
         } else {
@@ -370,7 +388,15 @@ void TChatCore::peerLine(std::string_view line)
     case wire::kNextAddress:
         NextIP = std::string(field);
         NextServer = true;
+        FHandedKey.clear(); // its key, if any, follows
         break;
+    case negotiation::kKind: {
+        // Believed only from inside an encrypted link.
+        const negotiation::TLine n = negotiation::Parse(line);
+        if (n.step == negotiation::TStep::Key && CliWSocket->TlsEstablished())
+            FHandedKey = n.text;
+        break;
+    }
     case wire::kNextName: NextName = std::string(field); break;
     case wire::kChat: FView->ShowEvent(TChatEvent::ChatLine(field)); break;
     default: break;

@@ -5,6 +5,7 @@
 //   pelmora [-h | --help] [-v | --version] [ADDRESS]
 //   pelmora --hub [--address A] [--port P] [--name NICK] [--log-dir DIR] [--quiet]
 //   pelmora --join ADDRESS [--name NICK]
+//   pelmora --forget-hub ADDRESS
 //                 [--seats-per-address N] [--line-rate N] [--deny ADDR[/BITS]]...
 //                 [--allow ADDR[/BITS]]...
 //
@@ -12,7 +13,8 @@
 // ignored. --hub runs the headless hub instead of the window (headless/hubrun.h);
 // the other hub options need it (--name is also the window system's option,
 // passed on without --hub or --join). --join runs the console member, a
-// member of the group at ADDRESS without a window (headless/memberrun.h). The window system's own options (-platform
+// member of the group at ADDRESS without a window (headless/memberrun.h).
+// --forget-hub removes the key pinned for a hub's address and ends. The window system's own options (-platform
 // NAME, -display NAME, -style NAME, ...) pass through to the application
 // object untouched.
 
@@ -30,6 +32,8 @@ struct TCommandLine {
     // Console member mode: the address to join (empty: not given).
     bool join = false;
     QString joinAddress;
+    // The hub address whose pinned key is to be forgotten (empty: none).
+    QString forgetHub;
     bool nameGiven = false;
     QString name;
     bool quiet = false;

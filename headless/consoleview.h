@@ -26,6 +26,14 @@ public:
     void ShowConnectOffered(bool offered) override;
     void ShowTalking(bool talking) override;
     TModalResult AskQuestion(const std::string&) override { return mrOk; }
+    // A changed key is never taken: OnKeyChanged tells the member.
+    TModalResult AskKeyChange(const std::string& address, const std::string& pinned,
+                              const std::string& shown) override
+    {
+        if (OnKeyChanged)
+            OnKeyChanged(address, pinned, shown);
+        return mrNo;
+    }
 
     // End of the turn: the roster line, if one is due.
     void TurnEnded();
@@ -39,6 +47,7 @@ public:
 
     // Told when the state above may have changed, from inside the core.
     std::function<void()> OnState;
+    std::function<void(const std::string&, const std::string&, const std::string&)> OnKeyChanged;
 
 private:
     static constexpr size_t kReasonBytes = 2048;

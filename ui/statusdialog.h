@@ -4,6 +4,7 @@
 //   fmStatus->SetConnectedTo(...);   // Label4
 //   fmStatus->SetNextCandidate(...); // Label6
 //   fmStatus->SetOwnAddress(SirSock1.SelfIPAddress()); // Label1
+//   fmStatus->SetKeys(hubFingerprint, ownFingerprint);  // empty: not shown
 //   fmStatus->ShowModal();
 // Ok, Enter, Space or Escape (nothing here to cancel) give mrOk, the close
 // box mrCancel.
@@ -21,6 +22,9 @@ public:
     void SetOwnAddress(const std::string& cp932) { SetCaption(Label1, cp932); }
     void SetConnectedTo(const std::string& cp932) { SetCaption(Label4, cp932); }
     void SetNextCandidate(const std::string& cp932) { SetCaption(Label6, cp932); }
+    // The key of the hub on an encrypted link and this instance's own key;
+    // each shown below the addresses when not empty, the window grown.
+    void SetKeys(const std::string& hub, const std::string& own);
 
     QFrame* Panel1;
     QLabel* Label2;           // heading "接続先"
@@ -30,6 +34,10 @@ public:
     QLabel* Label3;           // heading "自分のIPアドレス"
     QLabel* Label1;           // value: own address
     TCuteButton* CuteButton1; // "Ok"
+    QLabel* HubKeyHeading;    // "サーバの鍵"
+    QLabel* HubKey;
+    QLabel* OwnKeyHeading;    // "自分の鍵"
+    QLabel* OwnKey;
 
 private:
     void CuteButton1Click();
