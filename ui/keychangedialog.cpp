@@ -20,9 +20,9 @@ QLabel* fingerprintLabel(QWidget* parent, int y, const std::string& accessibleNa
     label->setFont(mono);
     label->setTextFormat(Qt::PlainText);
     // Selectable, so it can be copied and compared with what the hub's
-    // owner reads out; reached by Tab like the buttons.
+    // owner reads out; Tab goes from button to button only.
     label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    label->setFocusPolicy(Qt::StrongFocus);
+    label->setFocusPolicy(Qt::ClickFocus);
     label->setAccessibleName(sjis::decode(accessibleName));
     label->move(kTextLeft + 8, y);
     return label;
@@ -58,8 +58,6 @@ TfmKeyChange::TfmKeyChange(QWidget* parent) : TModalDialog(parent)
     AcceptButton = makeFlatButton(this, "AcceptButton", {kWidth / 2 + 18, 217, 110, 25}, txt::kKeyAccept,
                                   [this] { SetModalResult(mrOk); });
     setTabOrder(RefuseButton, AcceptButton);
-    setTabOrder(AcceptButton, Pinned);
-    setTabOrder(Pinned, Shown);
     addCancelButton(this, {-100, -100, 10, 10}, [this] { SetModalResult(mrNo); });
 }
 
@@ -83,7 +81,9 @@ void TfmKeyChange::SetKeys(const std::string& address, const std::string& pinned
         value->move(kTextLeft + 8, y + heading->height() + 2);
         y = value->y() + value->height() + 8;
     }
-    const int width = std::max({kWidth, Message->x() + Message->width() + 24, Pinned->x() + Pinned->width() + 24});
+    // The panel's own left edge and a margin as wide on the right.
+    const int width =
+        std::max({kWidth, 8 + Message->x() + Message->width() + 24, 8 + Pinned->x() + Pinned->width() + 24});
     Panel1->setGeometry(8, 9, width - 16, y);
     RefuseButton->move(width / 2 - 128, y + 17);
     AcceptButton->move(width / 2 + 18, y + 17);

@@ -5,6 +5,8 @@
 // when their hub is killed.
 #include "../chat/chattest.h"
 
+#include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
 
 namespace {
@@ -86,4 +88,39 @@ TEST(ConsoleMember, TwoMembersRegroupWhenTheirHubIsKilled)
     EXPECT_EQ(ni.Stop(0), 0);
     EXPECT_TRUE(ichi.Shows("niさんが帰りました。またね。"));
     EXPECT_EQ(ichi.Stop(SIGTERM), 0);
+}
+
+TEST(ConsoleMember, RefusesAChangedHubKeyUntilTheOldOneIsForgotten)
+{
+    HeadlessHub hub;
+    ASSERT_TRUE(hub.Start(kHub, testPort() + 2, "ハブ")) << hub.errors;
+    const size_t at = hub.journal.find("ハブの鍵: ");
+    ASSERT_NE(at, std::string::npos) << hub.journal;
+    const std::string keyLine = hub.journal.substr(at, hub.journal.find('\n', at) - at); // with "(address)"
+    ConsoleMember refused;
+    const QString data = QStringLiteral("XDG_DATA_HOME=") + refused.DataDir();
+    QFile pins(refused.DataDir() + QStringLiteral("/pelmora/known_hubs"));
+    ASSERT_TRUE(QDir().mkpath(refused.DataDir() + QStringLiteral("/pelmora")) && pins.open(QIODevice::WriteOnly));
+    std::string oldKey;
+    for (int i = 0; i < 32; ++i)
+        oldKey += std::string(i ? ":" : "") + "AB";
+    pins.write((std::string(kHub) + " " + oldKey + "\n").c_str());
+    pins.close();
+
+    ASSERT_TRUE(refused.Join("127.64.2.31", testPort() + 2, kHub, "san"));
+    EXPECT_EQ(refused.Stop(0), 1);
+    EXPECT_NE(refused.errors.find(oldKey), std::string::npos) << refused.errors;
+    EXPECT_NE(refused.errors.find("--forget-hub " + std::string(kHub)), std::string::npos) << refused.errors;
+    EXPECT_FALSE(hub.Shows("sanがやってきました。 なかよくしてあげてね。", 200));
+
+    HeadlessChild forget;
+    ASSERT_TRUE(forget.Launch({QStringLiteral("--forget-hub"), QLatin1String(kHub)}, {data}));
+    EXPECT_EQ(forget.Stop(0), 0);
+    EXPECT_NE(forget.journal.find(oldKey), std::string::npos) << forget.journal;
+    ConsoleMember accepted;
+    ASSERT_TRUE(accepted.Join("127.64.2.32", testPort() + 2, kHub, "san", {data}));
+    EXPECT_TRUE(accepted.Shows(keyLine)) << accepted.journal; // the key the hub has
+    EXPECT_TRUE(hub.Shows("sanがやってきました。 なかよくしてあげてね。"));
+    accepted.EndInput();
+    EXPECT_EQ(accepted.Stop(0), 0);
 }
