@@ -203,6 +203,11 @@ QWidget* TTWSChatForm::buildRosterStrip(QWidget* central, const QFont& gothic)
         lbName[i]->move(-10, 7);
         lbName[i]->adjustSize();
         lbName[i]->hide(); // shown when a name takes the place
+        lbPlain[i] = look::NewPlainMark(Panel1);
+        lbPlain[i]->setObjectName(QStringLiteral("lbPlain%1").arg(i + 1));
+        lbPlain[i]->setToolTip(sjis::decode(txt::kLinkPlain));
+        lbPlain[i]->setAccessibleName(sjis::decode(txt::kLinkPlain));
+        lbPlain[i]->hide();
     }
     IPName = hiddenLabel(Panel1, "IPName", txt::kIPNameDesign);
     NameLabel = hiddenLabel(Panel1, "Name", txt::kNameDesign);

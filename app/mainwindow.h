@@ -96,6 +96,9 @@ public:
 
     // What the chat shows on the screen.
     void ShowRoster(const std::array<std::string, 9>& names, const std::string& caption) override;
+    // Marks the members linked in the clear (at the next ShowRoster) and
+    // puts the padlock of one's own link on the status picture.
+    void ShowLinks(const std::array<bool, 9>& plain, TOwnLink own) override;
     void ShowConnectOffered(bool offered) override;
     void ShowTalking(bool talking) override;
     void ShowFirstSeatTaken() override;
@@ -120,6 +123,7 @@ public:
     QWidget* Panel1 = nullptr; // the roster strip
     QLabel* Label1 = nullptr;
     std::array<QLabel*, 9> lbName{};
+    std::array<QWidget*, 9> lbPlain{}; // the mark after a name linked in the clear
     QLabel* IPName = nullptr;
     QWidget* Panel2 = nullptr; // input row
     TConversationPane* DisplayMemo = nullptr;
@@ -221,5 +225,6 @@ private:
     bool FSettingsFailSaid = false;
     QString FSpoolNote, FAutoLogNote; // the notes shown for them, while shown
     QStringList FRecent;
+    std::array<bool, 9> FPlain{}; // places whose member is linked in the clear
     QShortcut* FEscape = nullptr;
 };

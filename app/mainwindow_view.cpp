@@ -1,8 +1,9 @@
 // The window's side of the chat: what the chat asks of the screen.
 #include "mainwindow.h"
 
+#include "appearance.h"
 #include "keychangedialog.h"
-
+#include "texts.h"
 #include "connectdialog.h"
 #include "questiondialog.h"
 #include "dialogs.h"
@@ -14,23 +15,44 @@
 void TTWSChatForm::ShowRoster(const std::array<std::string, 9>& names, const std::string& caption)
 {
     // Named participants in label order from 84 pixels, 12 apart; free
-    // places wait outside the strip.
+    // places wait outside the strip. A member linked in the clear keeps its
+    // name as it is and gets the mark after it, told by its tip and
+    // description too.
     int left = 84;
-    for (int i = 0; i < 9; ++i) {
-        QLabel* l = lbName[static_cast<size_t>(i)];
-        l->setText(sjis::decode(names[static_cast<size_t>(i)]));
+    for (size_t i = 0; i < 9; ++i) {
+        QLabel* l = lbName[i];
+        l->setText(sjis::decode(names[i]));
         l->adjustSize();
         // A free place is also hidden, so a screen reader skips it.
-        l->setVisible(!names[static_cast<size_t>(i)].empty());
-        if (names[static_cast<size_t>(i)].empty()) {
+        l->setVisible(!names[i].empty());
+        const bool plain = FPlain[i] && !names[i].empty();
+        const QString said = plain ? sjis::decode(txt::kLinkPlain) : QString();
+        l->setToolTip(said);
+        l->setAccessibleDescription(said);
+        lbPlain[i]->setVisible(plain);
+        if (names[i].empty()) {
             l->move(-10, 7);
-        } else {
-            l->move(left, 7);
-            left += l->width() + 12;
+            continue;
+        }
+        l->move(left, 7);
+        left += l->width() + (plain ? 2 : 12);
+        if (plain) {
+            lbPlain[i]->move(left, 7 + (l->height() - lbPlain[i]->height()) / 2);
+            left += lbPlain[i]->width() + 12;
         }
     }
     Label1->setText(sjis::decode(caption));
     Label1->adjustSize();
+}
+
+void TTWSChatForm::ShowLinks(const std::array<bool, 9>& plain, TOwnLink own)
+{
+    FPlain = plain;
+    Image1->setPixmap(look::statusPicture(own));
+    const QString said = own == TOwnLink::None ? QString()
+        : sjis::decode(own == TOwnLink::Encrypted ? txt::kLinkEncrypted : txt::kLinkPlain);
+    Image1->setToolTip(said);
+    Image1->setAccessibleDescription(said);
 }
 
 void TTWSChatForm::ShowConnectOffered(bool offered)

@@ -178,6 +178,10 @@ void TChatCore::NameList()
     for (const TSeat& s : FSeats)
         if (!s.Name.empty())
             ++nuser;
+    std::array<bool, kSeats> plain;
+    for (size_t i = 0; i < plain.size(); ++i)
+        plain[i] = FSeats[i].Plain && !FSeats[i].Name.empty();
+    FView->ShowLinks(plain, OwnLink());
     FView->ShowRoster(lbName(), nuser == 0 ? txt::kNoFriends : txt::kFriends);
     if (nuser == 0) {
         offerConnect(true);
@@ -187,6 +191,21 @@ void TChatCore::NameList()
         offerConnect(false);
         setTalking(true);
     }
+}
+
+TOwnLink TChatCore::OwnLink() const
+{
+    if (!rbServer)
+        return !LinkConnected() ? TOwnLink::None : FLinkEncrypted ? TOwnLink::Encrypted : TOwnLink::Plain;
+    bool any = false;
+    for (const TSeat& s : FSeats) {
+        if (!s.Member())
+            continue;
+        if (!s.Encrypted)
+            return TOwnLink::Plain;
+        any = true;
+    }
+    return any ? TOwnLink::Encrypted : TOwnLink::None;
 }
 
 std::array<std::string, TChatCore::kSeats> TChatCore::lbName() const
@@ -199,8 +218,10 @@ std::array<std::string, TChatCore::kSeats> TChatCore::lbName() const
 
 void TChatCore::clearRoster()
 {
-    for (TSeat& s : FSeats)
+    for (TSeat& s : FSeats) {
         s.Name.clear();
+        s.Plain = false;
+    }
 }
 
 void TChatCore::setTalking(bool talking)

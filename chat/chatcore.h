@@ -126,6 +126,9 @@ public:
     bool Initialized() const { return FInitialized; }
     // There is a group to talk to (the input box is on).
     bool Talking() const { return FTalking; }
+    // How what this instance says travels: a peer's own link, or a hub's
+    // links to its members (any in the clear: Plain).
+    TOwnLink OwnLink() const;
     // Where the regroup after a hub loss stands (None: no regroup).
     TRegroup Regroup() const { return FRegroup; }
 
@@ -227,6 +230,13 @@ private:
     // Hub: seat k's first line while the offer stands; true when consumed.
     bool seatNegotiation(int k, std::string_view line);
     void offerWaitOver(int k);
+    // Hub: seat k's caller goes on in the clear after the offer.
+    void admitPlain(int k);
+    // Hub: tells the encrypted members but k that the member named name is
+    // linked in the clear (and the pane, once per arrival).
+    void tellPlain(int k, const std::string& name);
+    // Peer: its hub said the member named name is linked in the clear.
+    void markPlain(std::string_view line);
     // Shown on the hub: the chat lines gathered before go out first.
     void show(const TChatEvent& event);
     void joinStart();
@@ -270,8 +280,9 @@ private:
     // The reachability check of seat k (see TReach).
     void checkSeat(int k);
     // The next candidate among the seats but notuser: the first seat of the
-    // best rank (answered from a public address, answered, any); 0 when no
-    // seat qualifies. Seats found gone are added to lost.
+    // best rank (answered from a public address, answered, any; encrypted
+    // before plain within each); 0 when no seat qualifies. Seats found gone
+    // are added to lost.
     int pickCandidate(int notuser, std::string& addr, int* lost, int& nlost);
     // Choose again after a check; announce only a changed choice.
     void rechoose();
@@ -307,6 +318,7 @@ private:
     // (the TLS handshake); Plain once settled either way.
     enum class TLinkTls : unsigned char { Plain, Hearing, Accepted, Securing };
     TLinkTls FLinkTls = TLinkTls::Plain;
+    bool FLinkEncrypted = false; // the peer link's TLS handshake is done
     QTimer FFirstLineWait;
     // The key the hub handed over for the candidate it last announced
     // (NextIP); empty when that candidate's link to it is plain.

@@ -16,6 +16,11 @@
 #include <array>
 #include <string>
 
+// How what this instance says travels to the group: no group; in the clear
+// on at least one link (a peer's own link to its hub, or a hub's link to one
+// of its members); encrypted on every link it has.
+enum class TOwnLink { None, Plain, Encrypted };
+
 class TChatView {
 public:
     virtual ~TChatView() = default;
@@ -33,6 +38,10 @@ public:
     // one at 84 px, each next one at the previous left + its width + 12,
     // empty ones at left -10.
     virtual void ShowRoster(const std::array<std::string, 9>& /*names*/, const std::string& /*caption*/) { }
+    // Told right before every ShowRoster: plain[i] when the member named in
+    // names[i] is linked to the hub in the clear (the roster marks it, its
+    // name unchanged), and how this instance's own talk travels.
+    virtual void ShowLinks(const std::array<bool, 9>& /*plain*/, TOwnLink /*own*/) { }
 
     // Which command the chat offers: connect (K8 "接続...", while no link
     // or group is up) or disconnect (K9 "切断").

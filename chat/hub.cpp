@@ -109,6 +109,8 @@ void TChatCore::answerCaller(int h)
         seat.NameWait.start();
         seat.Offered = false;
         seat.Securing = false;
+        seat.Encrypted = false;
+        seat.Plain = false;
         if (Encrypt.On()) {
             // The offer first; admission waits for the caller's answer.
             seatSend(k, negotiation::Build(negotiation::TStep::Offer));
@@ -140,6 +142,10 @@ void TChatCore::admitSeat(int k, bool late)
     for (int j = 1; j <= kSeats; ++j)
         if (j != k && Seat(j).Member())
             seatSend(k, wire::NameLine(Seat(j).Name));
+    // An encrypted newcomer learns which of them talk in the clear.
+    for (int j = 1; j <= kSeats && Seat(k).Encrypted; ++j)
+        if (j != k && Seat(j).Member() && Seat(j).Plain)
+            seatSend(k, negotiation::Build(negotiation::TStep::Plain, Seat(j).Name));
     if (!late)
         return;
     // What ChooseIP told the others while this seat was negotiating.
@@ -159,7 +165,7 @@ bool TChatCore::seatNegotiation(int k, std::string_view line)
     seat.OfferWait.stop();
     const negotiation::TLine n = negotiation::Parse(line);
     if (n.step != negotiation::TStep::Accept || n.version > negotiation::kVersion) {
-        admitSeat(k, true); // a plain caller: this line is its first
+        admitPlain(k); // this line is its first
         return false;
     }
     seatSend(k, negotiation::Build(negotiation::TStep::Go, n.version));
@@ -180,7 +186,22 @@ void TChatCore::offerWaitOver(int k)
     if (!SeatConnected(k) || !seat.Offered)
         return;
     seat.Offered = false;
-    admitSeat(k, true); // silence: a plain caller
+    admitPlain(k); // silence
+}
+
+void TChatCore::admitPlain(int k)
+{
+    Seat(k).Plain = true;
+    admitSeat(k, true);
+}
+
+void TChatCore::tellPlain(int k, const std::string& name)
+{
+    const std::string line = negotiation::Build(negotiation::TStep::Plain, name);
+    for (int j = 1; j <= kSeats && !line.empty(); ++j)
+        if (j != k && SeatConnected(j) && Seat(j).Encrypted) // named or not: it heard the name line
+            seatSend(j, line);
+    show(TChatEvent::Note(name + txt::kPlainWith));
 }
 
 void TChatCore::CliNWSocketTlsDone(int k, int error)
@@ -189,6 +210,7 @@ void TChatCore::CliNWSocketTlsDone(int k, int error)
     if (error != 0 || !SeatConnected(k) || !seat.Securing)
         return;
     seat.Securing = false;
+    seat.Encrypted = true;
     admitSeat(k, true);
 }
 
@@ -430,6 +452,8 @@ bool TChatCore::seatLine(int k, std::string_view line)
         if (first && nuser > 0)
             FView->ShowFirstSeatTaken();
         Sendall(k, wire::NameLine(name));
+        if (seat.Plain)
+            tellPlain(k, name);
         if (Nextnumber == k)
             Sendall(k, wire::NextNameLine(name));
         // A newly named member may be the better candidate (the first one
@@ -476,6 +500,8 @@ void TChatCore::seatDeparture(int k)
     seat.OfferWait.stop();
     seat.Offered = false;
     seat.Securing = false;
+    seat.Encrypted = false;
+    seat.Plain = false;
     const bool wasAbove = seat.Above;
     seat.Above = false;
     if (wasAbove)
@@ -499,7 +525,8 @@ int TChatCore::pickCandidate(int notuser, std::string& chosen, int* lost, int& n
 {
     int best = 0;
     int bestRank = -1;
-    for (int k = 1; k <= kSeats && bestRank < 2; ++k) {
+    constexpr int kBestRank = 5;
+    for (int k = 1; k <= kSeats && bestRank < kBestRank; ++k) {
         if (k == notuser || !SeatConnected(k) || !Seat(k).Named)
             continue;
         std::string addr;
@@ -519,8 +546,10 @@ int TChatCore::pickCandidate(int notuser, std::string& chosen, int* lost, int& n
             continue; // just ended: no candidate; its close event follows
         // Others can call a seat back only where it answered the hub's
         // check; over the Internet, only at a public address.
+        // Within each, an encrypted member first: it is an instance of this
+        // program, which knows itself at its router's address when called.
         const TReach reach = Seat(k).Reach;
-        const int rank = reach == TReach::Public ? 2 : reach == TReach::Answered ? 1 : 0;
+        const int rank = (reach == TReach::Public ? 4 : reach == TReach::Answered ? 2 : 0) + Seat(k).Encrypted;
         if (rank > bestRank) {
             best = k;
             bestRank = rank;

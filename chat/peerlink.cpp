@@ -178,8 +178,10 @@ void TChatCore::CliWSocketTlsDone(int error)
     } catch (const ESocketException&) {
         return;
     }
-    if (trustHub(hub, CliWSocket->TlsPeerFingerprint()))
-        sendNameLine();
+    if (!trustHub(hub, CliWSocket->TlsPeerFingerprint()))
+        return;
+    FLinkEncrypted = true;
+    sendNameLine();
 }
 
 bool TChatCore::trustHub(const std::string& hub, const std::string& shown)
@@ -231,6 +233,7 @@ void TChatCore::CliWSocketSessionClosed(int /*error*/)
 {
     RcvBuf.Clear(); // what is left of this link's input is dropped with it
     FLinkTls = TLinkTls::Plain;
+    FLinkEncrypted = false;
     FFirstLineWait.stop();
     const TLink was = FLink;
     FLink = TLink::Down;
@@ -366,6 +369,7 @@ void TChatCore::peerLine(std::string_view line)
         for (TSeat& s : FSeats)
             if (s.Name.empty()) {
                 s.Name = name;
+                s.Plain = false;
                 break;
             }
         TChatEvent arrival = TChatEvent::Arrival(name);
@@ -380,6 +384,7 @@ void TChatCore::peerLine(std::string_view line)
         for (TSeat& s : FSeats)
             if (s.Name == name) {
                 s.Name.clear();
+                s.Plain = false;
                 break;
             }
         NameList();
@@ -390,17 +395,33 @@ void TChatCore::peerLine(std::string_view line)
         NextServer = true;
         FHandedKey.clear(); // its key, if any, follows
         break;
+    case wire::kNextName: NextName = std::string(field); break;
+    case wire::kChat: FView->ShowEvent(TChatEvent::ChatLine(field)); break;
     case negotiation::kKind: {
-        // Believed only from inside an encrypted link.
+        markPlain(line);
+        // The candidate's key, believed only from inside an encrypted link.
         const negotiation::TLine n = negotiation::Parse(line);
-        if (n.step == negotiation::TStep::Key && CliWSocket->TlsEstablished())
+        if (n.step == negotiation::TStep::Key && FLinkEncrypted)
             FHandedKey = n.text;
         break;
     }
-    case wire::kNextName: NextName = std::string(field); break;
-    case wire::kChat: FView->ShowEvent(TChatEvent::ChatLine(field)); break;
     default: break;
     }
+}
+
+void TChatCore::markPlain(std::string_view line)
+{
+    // Only an encrypted link carries it; in the clear it is an unknown line.
+    const negotiation::TLine n = negotiation::Parse(line);
+    if (!FLinkEncrypted || n.step != negotiation::TStep::Plain)
+        return;
+    for (TSeat& s : FSeats)
+        if (s.Name == n.text && !s.Plain) {
+            s.Plain = true;
+            FView->ShowEvent(TChatEvent::Note(n.text + txt::kPlainWith));
+            NameList();
+            return;
+        }
 }
 
 void TChatCore::lostHubChecked(bool answered)

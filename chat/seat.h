@@ -57,6 +57,12 @@ struct TSeat {
     bool Offered = false;
     bool Securing = false;
     QTimer OfferWait;
+    // Hub: Encrypted once its TLS handshake is done; Plain when it was
+    // offered TLS and was admitted in the clear. Peer: Plain when its hub
+    // said that this place's member is linked to it in the clear. Either
+    // way Plain marks the place in the roster.
+    bool Encrypted = false;
+    bool Plain = false;
     std::string Address; // where it called from (the journal, the roster)
     // Its line rate; RateWait ends the pause of a seat whose lines wait in
     // Buf (reading it is held meanwhile).

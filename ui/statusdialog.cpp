@@ -28,19 +28,20 @@ QLabel* keyLabel(QWidget* parent, const std::string& accessibleName)
 TfmStatus::TfmStatus(QWidget* parent) : TModalDialog(parent)
 {
     setObjectName(QStringLiteral("fmStatus"));
-    setupWindow(txt::kMenuStatus, 190, 165);
+    setupWindow(txt::kMenuStatus, 190, 183);
     setDesignedPosition(299, 172);
     setEscapeResult(mrOk);
 
-    Panel1 = makePanel(this, 8, 9, 172, 116);
+    Panel1 = makePanel(this, 8, 9, 172, 134);
     Label2 = makeLabel(Panel1, 8, 6, txt::kDlgConnectTarget, 13);
     Label4 = makeLabel(Panel1, 16, 22, txt::kNone, 13);
     Label5 = makeLabel(Panel1, 9, 40, txt::kNextCandidate, 13);
     Label6 = makeLabel(Panel1, 17, 57, txt::kNone, 13);
     Label3 = makeLabel(Panel1, 10, 77, txt::kOwnIPAddress, 13);
     Label1 = makeLabel(Panel1, 18, 94, "0.0.0.0", 13);
+    Label7 = makeLabel(Panel1, 10, 114, std::string(), 13);
 
-    CuteButton1 = makeFlatButton(this, "CuteButton1", {67, 133, 51, 25}, "Ok", [this] { CuteButton1Click(); });
+    CuteButton1 = makeFlatButton(this, "CuteButton1", {67, 151, 51, 25}, "Ok", [this] { CuteButton1Click(); });
     HubKeyHeading = makeLabel(Panel1, 10, 0, txt::kHubKey, 13);
     HubKey = keyLabel(Panel1, txt::kHubKey);
     OwnKeyHeading = makeLabel(Panel1, 10, 0, txt::kOwnKey, 13);
@@ -52,7 +53,7 @@ void TfmStatus::SetKeys(const std::string& hub, const std::string& own)
 {
     // Below the own address, each key that is known; the designed size
     // when there is none.
-    int y = 116;
+    int y = 134;
     int width = 190;
     for (auto [heading, value, key] : {std::tuple{HubKeyHeading, HubKey, &hub}, std::tuple{OwnKeyHeading, OwnKey, &own}}) {
         heading->setVisible(!key->empty());

@@ -308,6 +308,40 @@ TEST_F(MainWindow, AHubShutsOutASeatsAddressAndTakesItOffAgain)
     EXPECT_TRUE(w.Chat->Guard.rules.Admits(from));
 }
 
+// A member linked in the clear: name unchanged, a mark after it; the status
+// picture tells one's own link. Rendered light, then dark and in the clear.
+TEST_F(MainWindow, MarksAMemberLinkedInTheClear)
+{
+    TTWSChatForm w(QString(), nullptr, Place());
+    w.show();
+    const std::array<std::string, 9> names{"\x83n\x83u", "Raw", "\x82\xA2\x82\xBF"};
+    w.ShowLinks({false, true}, TOwnLink::Encrypted);
+    w.ShowRoster(names, txt::kFriends);
+    const QString plain = sjis::decode(txt::kLinkPlain);
+    EXPECT_EQ(w.lbName[1]->text(), QStringLiteral("Raw"));
+    EXPECT_EQ(w.lbName[1]->toolTip() + w.lbName[1]->accessibleDescription(), plain + plain);
+    EXPECT_TRUE(w.lbPlain[1]->isVisible() && !w.lbPlain[0]->isVisible() && !w.lbPlain[2]->isVisible());
+    EXPECT_GE(w.lbPlain[1]->x(), w.lbName[1]->geometry().right());
+    EXPECT_GE(w.lbName[2]->x(), w.lbPlain[1]->geometry().right() + 12);
+    EXPECT_EQ(w.Image1->accessibleDescription(), sjis::decode(txt::kLinkEncrypted));
+
+    QImage img(w.width(), w.height() * 2, QImage::Format_ARGB32);
+    img.fill(Qt::white);
+    w.render(&img);
+    QPalette dark = w.palette();
+    for (auto [role, colour] : {std::pair{QPalette::Window, QColor(40, 44, 52)}, {QPalette::WindowText, Qt::white},
+                                {QPalette::Base, QColor(30, 30, 30)}, {QPalette::Text, Qt::white}})
+        dark.setColor(role, colour);
+    for (QWidget* p : {static_cast<QWidget*>(&w), w.Panel1, w.Panel2})
+        p->setPalette(dark);
+    w.ShowLinks({false, true}, TOwnLink::Plain); // the other padlock below
+    w.ShowRoster(names, txt::kFriends);
+    EXPECT_EQ(w.Image1->accessibleDescription(), plain);
+    w.render(&img, QPoint(0, w.height()));
+    const QString dir = QString::fromLocal8Bit(qgetenv("PELMORA_TEST_BINARY_DIR")) + QStringLiteral("/review");
+    EXPECT_TRUE(QDir().mkpath(dir) && img.save(dir + QStringLiteral("/plainmember.png")));
+}
+
 TEST_F(MainWindow, RendersForReview)
 {
     TTWSChatForm w(QString(), nullptr, Place());

@@ -40,6 +40,8 @@ public:
     bool keepLines = true;
     size_t lineCount = 0;
     std::vector<std::string> ownArrivals; // arrivals told at one's own join
+    std::array<bool, 9> plain{};
+    TOwnLink own = TOwnLink::None;
     std::vector<std::string> keyQuestions; // "address pinned shown" of each changed key
     int keyAnswer = 7;                     // its answer (1 accepts)
 
@@ -56,6 +58,11 @@ public:
         roster = names;
         caption = c;
         ++rosterShows;
+    }
+    void ShowLinks(const std::array<bool, 9>& p, TOwnLink o) override
+    {
+        plain = p;
+        own = o;
     }
     void ShowConnectOffered(bool offered) override
     {

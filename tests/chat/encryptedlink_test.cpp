@@ -1,44 +1,12 @@
 // Two encrypting chat cores through a recording relay, and a plain caller.
 #include "chattest.h"
 #include "knownhubs.h"
+#include "recordingrelay.h"
 #include "texts.h"
 #include "tlsidentity.h"
 #include "wsocket.h"
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-// Joins its one caller at `at` to `to`, calling from `from`; keeps every byte.
-struct RecordingRelay {
-    TWSocket listener, in, out;
-    std::string wire;
-    RecordingRelay(const std::string& at, const std::string& to, const std::string& from)
-    {
-        listener.OnSessionAvailable = [this, to, from](TCustomWSocket*, uint16_t) {
-            in.Dup(listener.Accept());
-            out.SetLocalAddr(from);
-            out.SetAddr(to);
-            out.SetPort(testPortText());
-            out.SetProto("tcp");
-            out.Connect();
-        };
-        in.OnDataAvailable = forward(out);
-        out.OnDataAvailable = forward(in);
-        listener.SetAddr(at);
-        listener.SetPort(testPortText());
-        listener.SetProto("tcp");
-        listener.Listen();
-    }
-    TDataAvailable forward(TWSocket& to)
-    {
-        return [this, &to](TCustomWSocket* s, uint16_t) {
-            char buf[8192];
-            const int n = s->Receive(buf, sizeof buf);
-            wire.append(buf, size_t(std::max(n, 0)));
-            if (n > 0)
-                to.Send(buf, n);
-        };
-    }
-};
 
 static void encrypt(Node& node, const TTlsIdentity& id, const QTemporaryDir& dir)
 {
@@ -46,10 +14,10 @@ static void encrypt(Node& node, const TTlsIdentity& id, const QTemporaryDir& dir
                          id.Fingerprint()};
 }
 
-static bool shown(const FakeView& view, const std::string& text)
+static long shown(const FakeView& view, const std::string& text)
 {
-    return std::any_of(view.lines.begin(), view.lines.end(),
-                       [&](const std::string& line) { return line.find(text) != std::string::npos; });
+    return std::count_if(view.lines.begin(), view.lines.end(),
+                         [&](const std::string& line) { return line.find(text) != std::string::npos; });
 }
 
 TEST(EncryptedLink, MembersTalkInCipherAndAPlainCallerStillTalks)
@@ -60,7 +28,7 @@ TEST(EncryptedLink, MembersTalkInCipherAndAPlainCallerStillTalks)
     Node member(address(4), "Mallory");
     encrypt(hub, hubId, dir);
     encrypt(member, TTlsIdentity::Create(), dir);
-    RecordingRelay relay(address(2), address(1), address(3));
+    RecordingRelay relay(address(2), address(1), address(3), testPortText());
     member.view.connectTarget = address(2);
     member.core.K8Click();
     ASSERT_TRUE(waitFor([&] { return hub.core.Seat(1).Named && member.core.lbName()[0] == "Hubert"; }));
@@ -69,7 +37,7 @@ TEST(EncryptedLink, MembersTalkInCipherAndAPlainCallerStillTalks)
     ASSERT_TRUE(hub.core.Say("secret two"));
     ASSERT_TRUE(waitFor([&] { return shown(hub.view, "secret one") && shown(member.view, "secret two"); }));
     for (const char* clear : {"Hubert", "Mallory", "secret"})
-        EXPECT_EQ(relay.wire.find(clear), std::string::npos) << clear;
+        EXPECT_EQ(relay.Wire().find(clear), std::string::npos) << clear;
 
     // A caller that knows nothing of the offer: admitted in the clear.
     RawClient raw;
@@ -80,6 +48,20 @@ TEST(EncryptedLink, MembersTalkInCipherAndAPlainCallerStillTalks)
     ASSERT_TRUE(member.core.Say("to raw"));
     EXPECT_TRUE(raw.SkipThrough("1Mallory> to raw\r\n"));
     EXPECT_TRUE(waitFor([&] { return shown(member.view, "Raw> to all"); }));
+    // Both encrypted ends mark it and say so once; the plain one hears
+    // nothing of it. A member joining later learns it on admission.
+    Node late(address(7), "Nina");
+    encrypt(late, TTlsIdentity::Create(), dir);
+    late.view.connectTarget = address(1);
+    late.core.K8Click();
+    ASSERT_TRUE(waitFor([&] { return late.view.roster[2] == "Raw" && late.view.plain[2]; }));
+    const std::string note = "Raw" + txt::kPlainWith;
+    for (FakeView* v : {&hub.view, &member.view, &late.view})
+        EXPECT_EQ(shown(*v, note), 1) << v->lines.size();
+    EXPECT_TRUE(member.view.plain[1] && !member.view.plain[0] && !member.view.plain[2]);
+    EXPECT_EQ(member.view.own, TOwnLink::Encrypted);
+    EXPECT_EQ(hub.view.own, TOwnLink::Plain);
+    EXPECT_EQ(raw.Take().find("eplain"), std::string::npos);
 
     // A hub that shows another key than the pinned one is told nothing,
     // unless the user accepts the key.
@@ -89,8 +71,8 @@ TEST(EncryptedLink, MembersTalkInCipherAndAPlainCallerStillTalks)
     ASSERT_TRUE(TKnownHubs(other.core.Encrypt.knownHubs).Pin(address(1), wrongKey));
     other.view.connectTarget = address(1);
     other.core.K8Click();
-    const std::string note = txt::kHubKeyChanged + ("\r\n" + wrongKey + "\r\n" + hubId.Fingerprint());
-    ASSERT_TRUE(waitFor([&] { return shown(other.view, note); }));
+    const std::string changed = txt::kHubKeyChanged + ("\r\n" + wrongKey + "\r\n" + hubId.Fingerprint());
+    ASSERT_TRUE(waitFor([&] { return shown(other.view, changed); }));
     EXPECT_TRUE(waitFor([&] { return !other.core.LinkConnected(); }));
     EXPECT_FALSE(shown(hub.view, "Oscar"));
     ASSERT_EQ(other.view.keyQuestions.size(), 1u);

@@ -20,6 +20,7 @@ class HeadlessChild {
 public:
     std::string journal; // standard output so far
     std::string errors;  // standard error so far
+    QStringList env;     // more of the environment ("NAME=value") for Launch
 
     virtual ~HeadlessChild() { Stop(SIGKILL); }
 
@@ -34,7 +35,7 @@ public:
               "PELMORA_ENCRYPT"})
             e.remove(QLatin1String(v));
         e.insert(QStringLiteral("XDG_DATA_HOME"), FData.path());
-        for (const QString& v : env)
+        for (const QString& v : env + this->env)
             e.insert(v.section(QLatin1Char('='), 0, 0), v.section(QLatin1Char('='), 1));
         FProcess.setProcessEnvironment(e);
         QObject::connect(&FProcess, &QProcess::readyReadStandardOutput,
