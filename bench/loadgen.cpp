@@ -3,7 +3,7 @@
 // channel), and send lines that carry their send time. Every client reads
 // everything; a line counts as one delivery at each client that receives it.
 //
-//   loadgen --proto pelmora|irc --host 127.0.0.1 --port 2200
+//   loadgen --proto pelmora|irc --host 127.0.0.1 --port 2200 [--tls]
 //           [--clients 9] [--size 64] [--mode flood|single] [--lines N]
 //           [--window W] [--pid PID] [--block-log FILE] [--timeout S]
 //   loadgen --probe HOST PORT [--realtime]
@@ -15,10 +15,21 @@
 //         all the others; reports deliveries per second over the whole run.
 // single: N lines in total, one at a time, the clients taking turns; the next
 //         line goes when every other client has the previous one.
+// --tls:  every client answers the hub's offer of an encrypted link (the
+//         lines of chat/negotiation.h) and speaks TLS 1.3 through OpenSSL
+//         with a throwaway certificate from then on, as a Pelmora member does.
 // Output: one line of "key=value" fields: deliveries, seconds, per_s, p50_us,
 // p99_us, max_us, and with --pid the target's CPU time in ms (cpu_ms) and
-// per delivery (cpu_ns_per_delivery), with --block-log the longest event-loop
+// per delivery (cpu_ns_per_delivery) and its resident memory in KiB before
+// the first client called (rss0_kib) and with every client seated
+// (rss_joined_kib), with --block-log the longest event-loop
 // block that the hub logged during the run (block_max_us).
+#include "negotiation.h"
+#include "tlsidentity.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -28,9 +39,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <string>
+#include <string_view>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <time.h>
@@ -64,6 +77,7 @@ struct Options {
     int pid = 0;
     std::string blockLog;
     int timeout = 120;
+    bool tls = false;
 };
 
 struct Client {
@@ -74,10 +88,17 @@ struct Client {
     long sent = 0;   // lines sent
     long names = 0;  // pelmora: name lines received; irc: JOINs seen
     bool welcomed = false;
+    // --tls: the session once the hub said go; secure once its handshake
+    // is over. OpenSSL reads and writes the socket itself.
+    SSL* ssl = nullptr;
+    bool secure = false;
+    bool wantWrite = false; // TLS must write before it can go on
+    bool readWaits = false; // a read that must write first
 };
 
 struct Run {
     Options o;
+    std::shared_ptr<SSL_CTX> ctx;
     std::vector<Client> c;
     int ep = -1;
     std::vector<long> deliveredFrom; // per sender: deliveries of its lines
@@ -109,7 +130,9 @@ struct Run {
 
     void flushOut(Client& k)
     {
-        while (!k.out.empty()) {
+        if (k.secure)
+            tlsWrite(k);
+        while (!k.secure && !k.out.empty()) {
             ssize_t n = ::send(k.fd, k.out.data(), k.out.size(), MSG_NOSIGNAL);
             if (n < 0) {
                 if (errno == EAGAIN || errno == EINTR)
@@ -118,10 +141,94 @@ struct Run {
             }
             k.out.erase(0, size_t(n));
         }
+        watch(k);
+    }
+
+    void watch(Client& k)
+    {
         epoll_event ev{};
-        ev.events = EPOLLIN | (k.out.empty() ? 0u : uint32_t(EPOLLOUT));
+        ev.events = EPOLLIN | (k.out.empty() && !k.wantWrite && !k.readWaits ? 0u : uint32_t(EPOLLOUT));
         ev.data.u32 = uint32_t(k.id);
         ::epoll_ctl(ep, EPOLL_CTL_MOD, k.fd, &ev);
+    }
+
+    [[noreturn]] void tlsDie(const Client& k, const char* what)
+    {
+        char reason[256] = "the server closed the connection";
+        if (unsigned long e = ERR_get_error())
+            ERR_error_string_n(e, reason, sizeof reason);
+        errno = 0;
+        die("client " + std::to_string(k.id) + ": " + what + ": " + reason);
+    }
+
+    // What TLS takes of k.out, a record at most per call. A write that
+    // waits for the socket is retried with the same bytes in front (the
+    // buffer may move and grow meanwhile: both allowed by its modes).
+    void tlsWrite(Client& k)
+    {
+        k.wantWrite = false;
+        while (!k.out.empty()) {
+            ERR_clear_error();
+            const int n = SSL_write(k.ssl, k.out.data(), int(std::min<size_t>(k.out.size(), 16384)));
+            if (n > 0) {
+                k.out.erase(0, size_t(n));
+                continue;
+            }
+            const int e = SSL_get_error(k.ssl, n);
+            if (e != SSL_ERROR_WANT_WRITE && e != SSL_ERROR_WANT_READ)
+                tlsDie(k, "TLS write");
+            break;
+        }
+    }
+
+    // As recv: bytes, 0 at the end, -1 with EAGAIN when nothing is there.
+    ssize_t tlsRead(Client& k, char* buf, size_t size)
+    {
+        ERR_clear_error();
+        const int n = SSL_read(k.ssl, buf, int(size));
+        if (n > 0)
+            return n;
+        const int e = SSL_get_error(k.ssl, n);
+        if (e == SSL_ERROR_ZERO_RETURN)
+            return 0;
+        if (e != SSL_ERROR_WANT_READ && e != SSL_ERROR_WANT_WRITE)
+            tlsDie(k, "TLS read");
+        if (e == SSL_ERROR_WANT_WRITE) {
+            k.readWaits = true;
+            watch(k);
+        }
+        errno = EAGAIN;
+        return -1;
+    }
+
+    // The lines before TLS: the hub's offer is answered, its go starts TLS.
+    void negotiate(Client& k, std::string_view line)
+    {
+        const negotiation::TLine n = negotiation::Parse(line);
+        if (n.step == negotiation::TStep::Offer && negotiation::Answer(n.version) > 0) {
+            queue(k, negotiation::Build(negotiation::TStep::Accept, negotiation::Answer(n.version)));
+        } else if (n.step == negotiation::TStep::Go) {
+            k.ssl = SSL_new(ctx.get());
+            if (!k.ssl || SSL_set_fd(k.ssl, k.fd) != 1)
+                tlsDie(k, "TLS setup");
+            SSL_set_mode(k.ssl, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+            SSL_set_connect_state(k.ssl);
+        } else {
+            errno = 0;
+            die("client " + std::to_string(k.id) + ": the hub offered no encrypted link: " + std::string(line));
+        }
+    }
+
+    void handshake(Client& k)
+    {
+        ERR_clear_error();
+        const int r = SSL_do_handshake(k.ssl);
+        const int e = r == 1 ? SSL_ERROR_NONE : SSL_get_error(k.ssl, r);
+        if (e != SSL_ERROR_NONE && e != SSL_ERROR_WANT_READ && e != SSL_ERROR_WANT_WRITE)
+            tlsDie(k, "TLS handshake");
+        k.secure = r == 1;
+        k.wantWrite = e == SSL_ERROR_WANT_WRITE;
+        watch(k);
     }
 
     // A payload of the chosen line size: "@sender seq time " padded with x.
@@ -141,6 +248,10 @@ struct Run {
 
     void onLine(Client& k, const char* s, size_t n)
     {
+        if (o.tls && !k.ssl) {
+            negotiate(k, std::string_view(s, n));
+            return;
+        }
         const char* at = static_cast<const char*>(std::memchr(s, '@', n));
         if (o.proto == "pelmora") {
             if (n > 0 && s[0] == 'u')
@@ -176,7 +287,7 @@ struct Run {
     {
         char buf[65536];
         for (;;) {
-            ssize_t n = ::recv(k.fd, buf, sizeof buf, 0);
+            ssize_t n = k.secure ? tlsRead(k, buf, sizeof buf) : ::recv(k.fd, buf, sizeof buf, 0);
             if (n < 0) {
                 if (errno == EAGAIN || errno == EINTR)
                     break;
@@ -203,7 +314,18 @@ struct Run {
                 start = lf + 1;
             }
             k.in.erase(0, start);
-            if (size_t(n) < sizeof buf)
+            if (k.ssl && !k.secure) {
+                // The hub said go and waits for our hello; it sends nothing
+                // in the clear after go, so nothing of TLS was read here.
+                if (!k.in.empty()) {
+                    errno = 0;
+                    die("client " + std::to_string(k.id) + ": bytes after the go");
+                }
+                handshake(k);
+                break;
+            }
+            // TLS may hold more than the kernel: read it dry.
+            if (!k.secure && size_t(n) < sizeof buf)
                 break;
         }
     }
@@ -215,10 +337,18 @@ struct Run {
         int n = ::epoll_wait(ep, evs, 32, ms);
         for (int i = 0; i < n; ++i) {
             Client& k = c[evs[i].data.u32];
+            if (k.ssl && !k.secure) {
+                handshake(k);
+                continue;
+            }
             if (evs[i].events & (EPOLLIN | EPOLLHUP | EPOLLERR))
                 readFrom(k);
             if (evs[i].events & EPOLLOUT)
                 flushOut(k);
+            if (k.readWaits && (evs[i].events & EPOLLOUT)) {
+                k.readWaits = false;
+                readFrom(k);
+            }
         }
         if (nowNs() > deadline) {
             errno = 0;
@@ -259,6 +389,8 @@ struct Run {
                     return true;
                 });
             } else {
+                if (o.tls)
+                    until([&] { return k.secure; });
                 queue(k, "u" + nick + "\n");
                 // Seated: the hub's name and the earlier seats' arrived here,
                 // and this one's name reached every earlier seat.
@@ -309,6 +441,17 @@ struct Run {
         }
     }
 };
+
+long rssKiB(int pid)
+{
+    std::ifstream f("/proc/" + std::to_string(pid) + "/status");
+    std::string key;
+    long kib = -1;
+    while (f >> key)
+        if (key == "VmRSS:" && f >> kib)
+            break;
+    return kib;
+}
 
 long cpuMs(int pid)
 {
@@ -410,20 +553,28 @@ int main(int argc, char** argv)
             o.blockLog = next();
         else if (a == "--timeout")
             o.timeout = std::stoi(next());
+        else if (a == "--tls")
+            o.tls = true;
         else {
             errno = 0;
             die("unknown option " + a);
         }
     }
     if (o.clients < 2 || o.size < 40 || o.size > 1000 || o.window < 1 || (o.proto != "pelmora" && o.proto != "irc") ||
-        (o.mode != "flood" && o.mode != "single")) {
+        (o.mode != "flood" && o.mode != "single") || (o.tls && o.proto != "pelmora")) {
         errno = 0;
-        die("bad options (clients >= 2, 40 <= size <= 1000, window >= 1)");
+        die("bad options (clients >= 2, 40 <= size <= 1000, window >= 1, --tls with pelmora)");
     }
     Run r;
     r.o = o;
+    if (o.tls && !(r.ctx = MakeTlsContext(TTlsIdentity::Create()))) {
+        errno = 0;
+        die("no TLS context");
+    }
     r.deadline = nowNs() + int64_t(o.timeout) * 1000000000;
+    const long rss0 = o.pid > 0 ? rssKiB(o.pid) : -1;
     r.join();
+    const long rssJoined = o.pid > 0 ? rssKiB(o.pid) : -1;
     r.lat.reserve(size_t(o.lines) * size_t(o.clients) * size_t(o.clients));
     long cpu0 = cpuMs(o.pid);
     int64_t t0 = nowNs();
@@ -449,10 +600,14 @@ int main(int argc, char** argv)
     if (cpu0 >= 0 && cpu1 >= 0)
         std::printf(" cpu_ms=%ld cpu_ns_per_delivery=%.1f", cpu1 - cpu0,
                     double(cpu1 - cpu0) * 1e6 / double(std::max(1L, r.deliveries)));
+    if (rss0 >= 0 && rssJoined >= 0)
+        std::printf(" rss0_kib=%ld rss_joined_kib=%ld", rss0, rssJoined);
     if (!o.blockLog.empty())
         std::printf(" block_max_us=%ld", longestBlock(o.blockLog, t0, t1 + 50000000));
     std::printf("\n");
-    for (Client& k : r.c)
+    for (Client& k : r.c) {
+        SSL_free(k.ssl);
         ::close(k.fd);
+    }
     return 0;
 }

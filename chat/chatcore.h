@@ -254,6 +254,7 @@ private:
     void updateReadHolds();
     // A caller that has not named itself in time is closed.
     void nameWaitOver(int k);
+    void journalTlsEnd(int k, int error);
     void seatDeparture(int k);
     void seatLost(int k);
     void seatSend(int k, std::string_view bytes);

@@ -69,6 +69,11 @@ public:
         return mrNo;
     }
 
+    // A line for the hub's journal only, never shown in the pane nor sent:
+    // why a caller's connection was closed that the group never saw. A
+    // view without a journal ignores it.
+    virtual void ShowJournal(const std::string& /*text*/) { }
+
     // Show the error box with text (modal).
     virtual void ShowError(const std::string& text) = 0;
 

@@ -211,6 +211,9 @@ void TChatCore::CliNWSocketTlsDone(int k, int error)
         return;
     seat.Securing = false;
     seat.Encrypted = true;
+    // Bytes that came in the clear behind the accept are no part of the
+    // encrypted link: no line of it may begin with them.
+    seat.Buf.Clear();
     admitSeat(k, true);
 }
 
@@ -478,13 +481,39 @@ bool TChatCore::seatLine(int k, std::string_view line)
 
 void TChatCore::nameWaitOver(int k)
 {
-    if (SeatConnected(k) && !Seat(k).Named)
-        Cli(k).Close(); // its departure leaves no trace
+    if (!SeatConnected(k) || Seat(k).Named)
+        return;
+    if (Seat(k).Securing && Cli(k).TlsFailure() == 0) {
+        // Accepted, and the handshake never ended (or never began); one
+        // that failed is closing already and journals itself.
+        Seat(k).Securing = false;
+        FView->ShowJournal(txt::kJournalTlsStalled + " (" + Seat(k).Address + ")");
+    }
+    Cli(k).Close(); // its departure leaves no trace in the group
 }
 
-void TChatCore::CliNWSocketSessionClosed(int k, int /*error*/)
+void TChatCore::CliNWSocketSessionClosed(int k, int error)
 {
+    if (Seat(k).Seated && Cli(k).TlsStarted())
+        journalTlsEnd(k, error);
     seatDeparture(k);
+}
+
+// An encrypted link that the peer broke is closed with a line in the
+// journal; one that simply ended, or that this hub closed, without.
+void TChatCore::journalTlsEnd(int k, int error)
+{
+    const TSeat& seat = Seat(k);
+    const uint16_t failure = Cli(k).TlsFailure();
+    const std::string* why = nullptr;
+    if (failure == WSAETIMEDOUT)
+        why = &txt::kJournalTlsStalled;
+    else if (seat.Securing && (failure != 0 || error != 0))
+        why = &txt::kJournalTlsBroken; // garbage, a cut or reset handshake
+    else if (failure != 0)
+        why = &txt::kJournalTlsBadData; // a broken, huge or unexpected record
+    if (why)
+        FView->ShowJournal(*why + " (" + seat.Address + ")");
 }
 
 void TChatCore::seatDeparture(int k)

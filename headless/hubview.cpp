@@ -108,6 +108,13 @@ void THubView::ShowError(const std::string& text)
     Error(sjis::decode(text).toStdString());
 }
 
+void THubView::ShowJournal(const std::string& text)
+{
+    stamp(FJournal);
+    appendUtf8(FJournal, text);
+    FJournal += '\n';
+}
+
 void THubView::Note(const std::string& utf8)
 {
     stamp(FJournal);

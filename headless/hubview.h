@@ -28,6 +28,8 @@ public:
     // the view's defaults do; nothing else is shown.
     void ShowEvent(const TChatEvent& event) override;
     void ShowError(const std::string& text) override;
+    // Written even when quiet: it tells of a caller the hub closed.
+    void ShowJournal(const std::string& text) override;
 
     // A note of the hub's own (start, end) in the journal, UTF-8; not
     // kept back by quiet. And an error, UTF-8, on the error output.

@@ -332,6 +332,12 @@ public:
     bool TlsEstablished() const;
     // The peer's certificate fingerprint once established, else empty.
     std::string TlsPeerFingerprint() const;
+    // What ended TLS on this connection from the peer's side: 10060 the
+    // handshake's deadline, 10053 the peer left in the handshake or sent
+    // what TLS refuses (garbage, a broken or oversized record, a second
+    // handshake), 10055 too much held before the handshake was over; 0
+    // while none of these happened.
+    uint16_t TlsFailure() const;
 
     // ---- events ----------------------------------------------------------
     TDataAvailable OnDataAvailable;

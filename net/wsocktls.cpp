@@ -93,6 +93,11 @@ std::string TCustomWSocket::TlsPeerFingerprint() const
     return CertificateFingerprint(SSL_get0_peer_certificate(FTls->ssl));
 }
 
+uint16_t TCustomWSocket::TlsFailure() const
+{
+    return FTls ? FTls->failed : 0;
+}
+
 bool TCustomWSocket::tlsHandshaking() const
 {
     return FTls && (!FTls->established || FTls->failed != 0);
