@@ -55,6 +55,8 @@ int main(int argc, char** argv)
         print(stderr, line.err);
         return line.exitCode;
     }
+    if (!line.forgetHub.isEmpty())
+        return ForgetHub(QFileInfo(arguments.value(0)).fileName().toStdString(), line.forgetHub.toStdString());
     if (line.hub) {
         THubOptions hub;
         hub.place = TChatPlace::FromEnvironment();

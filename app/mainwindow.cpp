@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "tlsidentity.h"
+
 #include <cstdio>
 
 #include "groupwordui.h"
@@ -137,8 +139,9 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
                                        place.ownAddr.empty() ? SirSock1->SelfIPAddress() : place.ownAddr);
     Chat->Guard = THubGuard::Stored(); // who may call this window's hub, from the settings
     std::string tlsError;
-    if (place.encrypt && !Chat->EncryptWithOwnIdentity(&tlsError)) // by hand only: stays plain
-        std::fprintf(stderr, "PELMORA_ENCRYPT: %s\n", tlsError.c_str());
+    if (place.encrypt && !Chat->EncryptWithOwnIdentity(&tlsError)) // plain, said once in the pane
+        ShowEvent(TChatEvent::Note(sjis::encode(
+            sjis::decode(txt::kPlainForNoKey).arg(QString::fromStdString(TTlsIdentity::DefaultPath())))));
     new THubGuardUi(*this, K7);        // the seats' addresses, 「締め出す」 and the list
     WordUi = new TGroupWordUi(*this, K7); // 合言葉...: asked of callers, proved to hubs
 

@@ -82,6 +82,7 @@ void TTWSChatForm::KIP1Click()
     const TOwnLink own = Chat->OwnLink();
     fmStatus->SetLinkState(own == TOwnLink::None ? std::string()
                                : own == TOwnLink::Encrypted ? txt::kLinkEncrypted : txt::kLinkPlain);
+    fmStatus->SetKeys(Chat->HubFingerprint(), Chat->Encrypt.own);
     fmStatus->ShowModal();
 }
 

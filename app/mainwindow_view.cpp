@@ -3,6 +3,7 @@
 
 #include "appearance.h"
 #include "groupwordui.h"
+#include "keychangedialog.h"
 #include "texts.h"
 
 #include "connectdialog.h"
@@ -10,6 +11,7 @@
 #include "dialogs.h"
 #include "modaldialog.h"
 #include "sjis.h"
+#include "texts.h"
 #include "errorbox.h"
 
 void TTWSChatForm::ShowRoster(const std::array<std::string, 9>& names, const std::string& caption)
@@ -114,6 +116,15 @@ TModalResult TTWSChatForm::AskQuestion(const std::string& text)
     Dialog->Clear();
     Dialog->Add(text);
     return TModalResult(Dialog->ShowModal());
+}
+
+TModalResult TTWSChatForm::AskKeyChange(const std::string& address, const std::string& pinned,
+                                        const std::string& shown)
+{
+    emit QuestionAsked(txt::kKeyChangeCaption);
+    TfmKeyChange dialog(this);
+    dialog.SetKeys(address, pinned, shown);
+    return TModalResult(dialog.ShowModal());
 }
 
 void TTWSChatForm::ShowError(const std::string& text)

@@ -131,7 +131,7 @@ start_hub() {
   local t0 t1
   t0=$(date +%s%N)
   ( cd "$work/home/logs" && QT_QPA_PLATFORM=offscreen PELMORA_ADDRESS=$HUB_ADDR \
-      PELMORA_PORT=$PORT PELMORA_LOOP_LOG="$work/loop.log" HOME="$work/home" \
+      PELMORA_PORT=$PORT PELMORA_LOOP_LOG="$work/loop.log" HOME="$work/home" PELMORA_ENCRYPT=0 \
       XDG_CONFIG_HOME="$work/home/config" XDG_RUNTIME_DIR="$work/home/runtime" \
       exec "$work/pelmora-bench" ) >"$work/hub.log" 2>&1 &
   HUB_PID=$!
@@ -156,7 +156,7 @@ echo "hub: start to listening ${start_ms} ms (median of ${starts[*]})"
 # --- the headless hub: the same program, no display, journal to a file -----
 t0=$(date +%s%N)
 ( cd "$work/home/logs" && exec env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$work/home" \
-    XDG_CONFIG_HOME="$work/home/config" \
+    XDG_CONFIG_HOME="$work/home/config" PELMORA_ENCRYPT=0 \
     "$work/pelmora-bench" --hub --address "$HEADLESS_ADDR" --port "$PORT" --name bench-hub \
     --line-rate "$LINE_RATE" --seats-per-address 0 ) \
   >"$work/headless.log" 2>&1 &

@@ -86,7 +86,15 @@ bool TChatCore::EncryptWithOwnIdentity(std::string* error)
         return false;
     Encrypt.ctx = MakeTlsContext(me);
     Encrypt.knownHubs = TKnownHubs::DefaultPath();
+    Encrypt.own = me.Fingerprint();
     return Encrypt.On();
+}
+
+std::string TChatCore::HubFingerprint() const
+{
+    if (rbServer || !LinkConnected() || !CliWSocket->TlsEstablished())
+        return std::string();
+    return CliWSocket->TlsPeerFingerprint();
 }
 
 TChatCore::~TChatCore()

@@ -134,19 +134,24 @@ public:
     TRegroup Regroup() const { return FRegroup; }
 
     // --- the encrypted link (negotiation.h) --------------------------------
-    // Off (no context) by default: the hub offers nothing and the caller
+    // Off (no context) in a bare core: the hub offers nothing and the caller
     // sends its name line at once, as every instance without it does. On,
     // the hub offers TLS to each caller and a caller accepts a hub's offer;
-    // the hubs' keys are pinned in knownHubs (knownhubs.h).
+    // the hubs' keys are pinned in knownHubs (knownhubs.h). The window, the
+    // console member and the headless hub switch it on.
     struct TEncryption {
         std::shared_ptr<ssl_ctx_st> ctx; // tlsidentity.h: MakeTlsContext
         std::string knownHubs;           // the pin file
+        std::string own;                 // this instance's fingerprint
         bool On() const { return ctx != nullptr; }
     };
     TEncryption Encrypt;
     // Switches it on with this instance's stored identity and pin file; false,
     // with the reason in error, when the identity cannot be had.
     bool EncryptWithOwnIdentity(std::string* error);
+    // The fingerprint of the hub on the other end of the peer link, when
+    // that link is encrypted; empty otherwise.
+    std::string HubFingerprint() const;
 
     // --- the group word (groupword.h) ------------------------------------
     // HubWord: the key of the word this hub asks every caller to prove
@@ -204,6 +209,9 @@ public:
     void Sendall(int notuser, std::string_view line);
     void NameList();
     void ChooseIP(int notuser);
+    // The next-address line to every seat but notuser, each encrypted one
+    // followed by the candidate's key (when its link is encrypted too).
+    void SendNextAddress(int notuser);
 
     // --- socket event handlers --------------------------------------------
     void SrvWSocketSessionAvailable(int error);
@@ -231,6 +239,9 @@ private:
     // A line of the negotiation on the peer link: true when it was one.
     bool linkNegotiation(std::string_view line);
     void firstLineWaitOver();
+    // The hub's key is checked against its pin once the handshake is over:
+    // true when the link may go on (known, new, or accepted by the user).
+    bool trustHub(const std::string& hub, const std::string& shown);
     // Hub: seat k's admission lines; late, after a negotiation, with the
     // next candidate's lines the seat missed meanwhile.
     void admitSeat(int k, bool late);
@@ -346,6 +357,11 @@ private:
     // proof admitted this member: kept through a regroup, asked as the hub.
     groupword::TKeyRef FLinkWord;
     groupword::TKeyRef FProvedWord;
+    // The key the hub handed over for the candidate it last announced
+    // (NextIP); empty when that candidate's link to it is plain.
+    std::string FHandedKey;
+    // Hub: the key of the candidate it announces (NextIPd), as it saw it.
+    std::string FNextKey;
     // Regrouping after a hub loss. Each member notices a silent loss on its
     // own clock, so the candidate may still be a peer of the lost hub when
     // another member calls it: that caller calls again (TLink::Recalling)

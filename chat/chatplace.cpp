@@ -26,7 +26,7 @@ TChatPlace TChatPlace::FromEnvironment()
     int port = 0;
     if (validPort(qEnvironmentVariable("PELMORA_PORT"), port))
         p.port = std::to_string(port);
-    p.encrypt = qgetenv("PELMORA_ENCRYPT").trimmed() == "1";
+    p.encrypt = qgetenv("PELMORA_ENCRYPT").trimmed() != "0";
     return p;
 }
 

@@ -9,8 +9,9 @@ struct TChatPlace {
     std::string port = "2200";
     // Empty: the own-address component's SelfIPAddress.
     std::string ownAddr;
-    // PELMORA_ENCRYPT=1: the chat core offers and accepts encrypted links.
-    bool encrypt = false;
+    // The chat core offers and accepts encrypted links unless
+    // PELMORA_ENCRYPT=0 asks for a plain instance.
+    bool encrypt = true;
 
     // PELMORA_ADDRESS=127.0.0.N listens on, reports and connects from that
     // address; PELMORA_PORT=P replaces port 2200. Unset, nothing changes.

@@ -59,6 +59,16 @@ public:
     // answers no.
     virtual TModalResult AskQuestion(const std::string& /*text*/) { return mrNo; }
 
+    // A hub at address showed another key than the one pinned for it:
+    // mrOk when the user accepts the shown key (the join goes on), anything
+    // else refuses it. Fingerprints as TKnownHubs keeps them. A view that
+    // cannot ask refuses.
+    virtual TModalResult AskKeyChange(const std::string& /*address*/, const std::string& /*pinned*/,
+                                      const std::string& /*shown*/)
+    {
+        return mrNo;
+    }
+
     // A line (CP932) for the hub's journal only, never shown in the pane nor
     // sent: what the hub did to a caller the group never saw (a broken
     // encrypted link, a wrong word, a plain caller turned away, an address

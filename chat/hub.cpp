@@ -154,6 +154,8 @@ void TChatCore::admitSeat(int k, bool late)
         return;
     // What ChooseIP told the others while this seat was negotiating.
     seatSend(k, wire::NextAddressLine(NextIPd));
+    if (!FNextKey.empty() && Cli(k).TlsEstablished())
+        seatSend(k, negotiation::Build(negotiation::TStep::Key, FNextKey));
     if (!NextName.empty())
         seatSend(k, wire::NextNameLine(NextName));
 }
@@ -675,13 +677,26 @@ void TChatCore::ChooseIP(int notuser)
         NextIPd = addr;
         Nextnumber = k;
         NextName = Seat(k).Name;
+        FNextKey = Cli(k).TlsEstablished() ? Cli(k).TlsPeerFingerprint() : std::string();
     }
     NextIP = NextIPd;
-    Sendall(notuser, wire::NextAddressLine(NextIPd));
+    SendNextAddress(notuser);
     if (!NextName.empty())
         Sendall(notuser, wire::NextNameLine(NextName));
     for (int i = 0; i < nlost; ++i)
         seatLost(lost[i]);
+}
+
+void TChatCore::SendNextAddress(int notuser)
+{
+    Sendall(notuser, wire::NextAddressLine(NextIPd));
+    if (FNextKey.empty())
+        return;
+    // Only inside an encrypted link: a plain seat never sees the line.
+    const std::string key = negotiation::Build(negotiation::TStep::Key, FNextKey);
+    for (int k = 1; k <= kSeats; ++k)
+        if (k != notuser && SeatConnected(k) && !Seat(k).Negotiating() && Cli(k).TlsEstablished())
+            seatSend(k, key);
 }
 
 void TChatCore::rechoose()

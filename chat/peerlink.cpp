@@ -199,15 +199,8 @@ void TChatCore::CliWSocketTlsDone(int error)
     } catch (const ESocketException&) {
         return;
     }
-    const std::string shown = CliWSocket->TlsPeerFingerprint();
-    TKnownHubs pins(Encrypt.knownHubs);
-    const std::string pinned = pins.Lookup(hub);
-    if (pins.Meet(hub, shown) == TKnownHubs::TTrust::Changed) {
-        // Another key than the one this hub had: nothing is said to it.
-        FView->ShowEvent(TChatEvent::Note(std::string(txt::kHubKeyChanged) + "\r\n" + pinned + "\r\n" + shown));
-        CliWSocket->Close();
+    if (!trustHub(hub, CliWSocket->TlsPeerFingerprint()))
         return;
-    }
     FLinkEncrypted = true;
 }
 
@@ -261,6 +254,28 @@ void TChatCore::wordRefused()
     FView->ShowWordRefused(IPName);
     if (LinkConnected())
         closeLink(TLink::Down);
+}
+
+bool TChatCore::trustHub(const std::string& hub, const std::string& shown)
+{
+    TKnownHubs pins(Encrypt.knownHubs);
+    const std::string pinned = pins.Lookup(hub);
+    if (pins.Meet(hub, shown) != TKnownHubs::TTrust::Changed)
+        return true;
+    // Another key than the one this hub had: nothing is said to it, and
+    // nothing it says is read, unless the user takes the new key. Other
+    // events go on while the question is open; this link is not read.
+    CliWSocket->SetReadHeld(true);
+    const bool accepted = FView->AskKeyChange(hub, pinned, shown) == mrOk && pins.Pin(hub, shown);
+    if (CliWSocket->State() == wsClosed)
+        return false;
+    CliWSocket->SetReadHeld(false); // a close that came meanwhile is told now
+    if (accepted)
+        return LinkConnected();
+    FView->ShowEvent(TChatEvent::Note(std::string(txt::kHubKeyChanged) + "\r\n" + pinned + "\r\n" + shown));
+    if (LinkConnected())
+        CliWSocket->Close();
+    return false;
 }
 
 void TChatCore::K9Click()
@@ -330,6 +345,10 @@ void TChatCore::linkEnded()
                 FRegroup = FLostHub.empty() ? TRegroup::None : TRegroup::Calling;
                 FCandidateCalls = 0;
                 IPName = NextIP;
+                // The lost hub vouched for the candidate's key: exactly that
+                // one is trusted there, whatever was pinned before.
+                if (Encrypt.On() && !FHandedKey.empty())
+                    TKnownHubs(Encrypt.knownHubs).Pin(IPName, FHandedKey);
                 rejoin = true;
             }
         } else {
@@ -447,10 +466,18 @@ void TChatCore::peerLine(std::string_view line)
     case wire::kNextAddress:
         NextIP = std::string(field);
         NextServer = true;
+        FHandedKey.clear(); // its key, if any, follows
         break;
     case wire::kNextName: NextName = std::string(field); break;
     case wire::kChat: FView->ShowEvent(TChatEvent::ChatLine(field)); break;
-    case negotiation::kKind: markPlain(line); break;
+    case negotiation::kKind: {
+        markPlain(line);
+        // The candidate's key, believed only from inside an encrypted link.
+        const negotiation::TLine n = negotiation::Parse(line);
+        if (n.step == negotiation::TStep::Key && FLinkEncrypted)
+            FHandedKey = n.text;
+        break;
+    }
     default: break;
     }
 }

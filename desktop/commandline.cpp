@@ -58,6 +58,7 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
     parser.addOption(version);
     const QCommandLineOption hub(QStringLiteral("hub"));
     const QCommandLineOption join(QStringLiteral("join"), QString(), QStringLiteral("address"));
+    const QCommandLineOption forgetHub(QStringLiteral("forget-hub"), QString(), QStringLiteral("address"));
     const QCommandLineOption listenAddress(QStringLiteral("address"), QString(), QStringLiteral("address"));
     const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("port"));
     const QCommandLineOption logDir(QStringLiteral("log-dir"), QString(), QStringLiteral("folder"));
@@ -72,6 +73,7 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
     parser.addOption(hub);
     parser.addOption(join);
     parser.addOption(wordFile);
+    parser.addOption(forgetHub);
     for (const QCommandLineOption& o : hubOptions)
         parser.addOption(o);
     for (const char* o : kQtValueOptions)
@@ -91,7 +93,8 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
     }
     if (parser.isSet(help)) {
         r.run = false;
-        QString usage = q(txt::kUsage).arg(name) + q(txt::kHubUsage).arg(name) + q(txt::kJoinUsage).arg(name);
+        QString usage = q(txt::kUsage).arg(name) + q(txt::kHubUsage).arg(name) + q(txt::kJoinUsage).arg(name) +
+            q(txt::kForgetUsage).arg(name);
         r.out = usage.replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + QLatin1Char('\n');
         return r;
     }
@@ -110,6 +113,9 @@ TCommandLine TCommandLine::Parse(const QStringList& arguments)
         r.err = name + QStringLiteral(": ") + q(why) + what + QLatin1Char('\n') + q(txt::kSeeHelp) + QLatin1Char('\n');
         return r;
     };
+    r.forgetHub = parser.value(forgetHub);
+    if (!r.forgetHub.isEmpty())
+        return r; // nothing else runs
     r.hub = parser.isSet(hub);
     r.join = parser.isSet(join);
     r.nameGiven = parser.isSet(QStringLiteral("name"));

@@ -7,12 +7,14 @@
 //                 [--seats-per-address N] [--line-rate N] [--deny ADDR[/BITS]]...
 //                 [--allow ADDR[/BITS]]... [--word-file FILE]
 //   pelmora --join ADDRESS [--name NICK] [--word-file FILE]
+//   pelmora --forget-hub ADDRESS
 //
 // ADDRESS is the instance to join at start-up; addresses after the first are
 // ignored. --hub runs the headless hub instead of the window (headless/hubrun.h);
 // the other hub options need it (--name is also the window system's option,
 // passed on without --hub or --join). --join runs the console member, a
-// member of the group at ADDRESS without a window (headless/memberrun.h). The window system's own options (-platform
+// member of the group at ADDRESS without a window (headless/memberrun.h).
+// --forget-hub removes the key pinned for a hub's address and ends. The window system's own options (-platform
 // NAME, -display NAME, -style NAME, ...) pass through to the application
 // object untouched.
 
@@ -32,6 +34,8 @@ struct TCommandLine {
     QString joinAddress;
     // --word-file, for --hub and --join (empty: not given).
     QString wordFile;
+    // The hub address whose pinned key is to be forgotten (empty: none).
+    QString forgetHub;
     bool nameGiven = false;
     QString name;
     bool quiet = false;

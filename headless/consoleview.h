@@ -31,6 +31,14 @@ public:
     bool AskWord(const std::string& hub) override;
     void ShowWordRefused(const std::string& hub) override;
     std::function<void(const std::string&)> OnWordRefused;
+    // A changed key is never taken: OnKeyChanged tells the member.
+    TModalResult AskKeyChange(const std::string& address, const std::string& pinned,
+                              const std::string& shown) override
+    {
+        if (OnKeyChanged)
+            OnKeyChanged(address, pinned, shown);
+        return mrNo;
+    }
 
     // End of the turn: the roster line, if one is due.
     void TurnEnded();
@@ -44,6 +52,7 @@ public:
 
     // Told when the state above may have changed, from inside the core.
     std::function<void()> OnState;
+    std::function<void(const std::string&, const std::string&, const std::string&)> OnKeyChanged;
 
 private:
     static constexpr size_t kReasonBytes = 2048;

@@ -8,6 +8,7 @@
 #include "sjis.h"
 #include "signalwatch.h"
 #include "texts.h"
+#include "tlsidentity.h"
 #include "wsocket.h"
 
 #include <QAbstractEventDispatcher>
@@ -116,16 +117,15 @@ int RunHub(int& argc, char** argv, const THubOptions& o)
     core.Name = HubNick(o);
     core.Guard = HubGuard(o);
     std::string tlsError;
+    const bool plainForNoKey = (o.place.encrypt || word) && !core.EncryptWithOwnIdentity(&tlsError);
     if (word) {
         // A word is proved inside the encrypted link only: no link, no hub.
-        if (!core.EncryptWithOwnIdentity(&tlsError)) {
+        if (plainForNoKey) {
             std::fprintf(stderr, "%s: %s\n", program.c_str(), tlsError.c_str());
             WSocketExceptionHandler = nullptr;
             return kExitBadStart;
         }
         core.HubWord = word;
-    } else if (o.place.encrypt && !core.EncryptWithOwnIdentity(&tlsError)) { // by hand only: stays plain
-        std::fprintf(stderr, "%s: PELMORA_ENCRYPT: %s\n", program.c_str(), tlsError.c_str());
     }
     try {
         core.StartServer();
@@ -141,6 +141,14 @@ int RunHub(int& argc, char** argv, const THubOptions& o)
                   .arg(QString::fromStdString(o.place.listenAddr), QString::fromStdString(o.place.port),
                        sjis::decode(core.Name))
                   .toStdString());
+    if (plainForNoKey)
+        view.Note(sjis::decode(txt::kPlainForNoKey)
+                      .arg(QString::fromStdString(TTlsIdentity::DefaultPath()))
+                      .toStdString());
+    else if (core.Encrypt.On()) // for members to check what they were shown
+        view.Note(sjis::decode(txt::kHubKeyIs)
+                      .arg(QString::fromStdString(core.Encrypt.own), QString::fromStdString(o.place.listenAddr))
+                      .toStdString());
     view.Flush();
 
     TSignalWatch stop;

@@ -5,6 +5,8 @@
 #include "consoleview.h"
 #include "exception.h"
 #include "hubrun.h"
+#include "knownhubs.h"
+#include "tlsidentity.h"
 #include "ownaddress.h"
 #include "settingskeys.h"
 #include "signalwatch.h"
@@ -14,11 +16,13 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
 #include <algorithm>
+#include <cstdio>
 #include <deque>
 #include <memory>
 
@@ -65,6 +69,10 @@ public:
 
 private:
     void startCore();
+    void encrypt();
+    void keyChanged(const std::string& address, const std::string& pinned, const std::string& shown);
+    // The hub's key in the journal, once for each hub joined.
+    void noteHubKey();
     void watchSends();
     void typed(const QString& text);
     void refuse(const std::string& why, const QString& line);
@@ -86,6 +94,8 @@ private:
     TSignalWatch FSignals;
     std::deque<std::string> FQueue; // CP932 lines not yet said
     bool FJoinedOnce = false;
+    std::string FKeyNoted; // the hub and key last noted
+    bool FPlainSaid = false;
     bool FStopping = false; // input ended or a signal: leave once all is said
     bool FLeaving = false;
     int FExit = -1;
@@ -100,12 +110,7 @@ void TMember::startCore()
         p.ownAddr = TSirSock().SelfIPAddress();
     FCore = std::make_unique<TChatCore>(&FView, p.listenAddr, p.port, p.ownAddr);
     FCore->Name = MemberNick(FOptions);
-    std::string tlsError;
-    FCore->MemberWord = FWord;
-    if (FWord && !FCore->EncryptWithOwnIdentity(&tlsError))
-        FView.Error(tlsError); // a hub that asks for the word will end the join
-    else if (!FWord && p.encrypt && !FCore->EncryptWithOwnIdentity(&tlsError)) // by hand only: stays plain
-        FView.Error("PELMORA_ENCRYPT: " + tlsError);
+    encrypt();
     try {
         FCore->StartServer();
         return;
@@ -118,9 +123,39 @@ void TMember::startCore()
     const std::string name = FCore->Name;
     FCore = std::make_unique<TChatCore>(&FView, p.listenAddr, p.port, std::string());
     FCore->Name = name;
+    encrypt();
+}
+
+void TMember::encrypt()
+{
     FCore->MemberWord = FWord;
-    if (p.encrypt || FWord)
-        FCore->EncryptWithOwnIdentity(&tlsError);
+    std::string unused;
+    if (!(FOptions.place.encrypt || FWord) || FCore->EncryptWithOwnIdentity(&unused) || FPlainSaid)
+        return;
+    FPlainSaid = true; // once, not again for a second core
+    FView.Note(
+        sjis::decode(txt::kPlainForNoKey).arg(QString::fromStdString(TTlsIdentity::DefaultPath())).toStdString());
+}
+
+void TMember::keyChanged(const std::string& address, const std::string& pinned, const std::string& shown)
+{
+    const std::string program = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+    finish(kExitMemberFailed, sjis::decode(txt::kKeyChangedHowTo)
+                                  .arg(QString::fromStdString(address), QString::fromStdString(pinned),
+                                       QString::fromStdString(shown), QString::fromStdString(program))
+                                  .toStdString());
+}
+
+void TMember::noteHubKey()
+{
+    const std::string key = FCore->HubFingerprint();
+    const std::string noted = FCore->IPName + " " + key;
+    if (key.empty() || noted == FKeyNoted)
+        return;
+    FKeyNoted = noted;
+    FView.Note(sjis::decode(txt::kHubKeyIs)
+                   .arg(QString::fromStdString(key), sjis::decode(FCore->IPName))
+                   .toStdString());
 }
 
 void TMember::watchSends()
@@ -225,6 +260,7 @@ void TMember::settle(bool goneWaited)
     if (FCore->Talking()) {
         FJoinedOnce = true;
         FGone.stop();
+        noteHubKey();
     }
     sayQueued();
     if (FCore->Talking() || FExit >= 0)
@@ -273,6 +309,9 @@ int TMember::Run()
     FInput.OnEnd = [this] { stop(); };
     QObject::connect(&FSignals, &TSignalWatch::Received, [this] { stop(); });
     FView.OnState = [this] { later(); };
+    FView.OnKeyChanged = [this](const std::string& address, const std::string& pinned, const std::string& shown) {
+        keyChanged(address, pinned, shown);
+    };
     WSocketExceptionHandler = [this](const std::exception& e) { FView.Error(messageOf(e)); };
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [this] {
         FView.TurnEnded();
@@ -317,4 +356,17 @@ int RunMember(int& argc, char** argv, const TMemberOptions& o)
     std::signal(SIGPIPE, SIG_IGN);
     TMember member(o);
     return member.Run();
+}
+
+int ForgetHub(const std::string& program, const std::string& address)
+{
+    const std::string removed = TKnownHubs(TKnownHubs::DefaultPath()).Forget(address);
+    const QString a = QString::fromStdString(address);
+    const std::string line = (removed.empty() ? program + ": " + sjis::decode(txt::kNoHubPinned).arg(a).toStdString()
+                                              : sjis::decode(txt::kForgotHub)
+                                                    .arg(a, QString::fromStdString(removed))
+                                                    .toStdString()) +
+        "\n";
+    std::fwrite(line.data(), 1, line.size(), removed.empty() ? stderr : stdout);
+    return removed.empty() ? kExitMemberFailed : 0;
 }

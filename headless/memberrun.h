@@ -19,6 +19,11 @@
 // that is gone ends it with kExitMemberFailed and the reason on standard
 // error.
 //
+// A hub that shows another key than the one pinned for its address is
+// refused: the member ends with kExitMemberFailed and says on standard
+// error how to accept the new key (ForgetHub). The hub's key is noted in
+// the journal once for each hub it joins.
+//
 // A port in use does not end it: it says so and stays a member that cannot
 // be called. It then never takes itself for the named candidate: whoever
 // listens at its address (the user's window, most likely) is what the group
@@ -46,3 +51,8 @@ inline constexpr int kExitMemberFailed = 1;
 std::string MemberNick(const TMemberOptions& options);
 
 int RunMember(int& argc, char** argv, const TMemberOptions& options);
+
+// pelmora --forget-hub ADDRESS: removes the key pinned for that hub and
+// prints it (0); kExitMemberFailed when none was pinned or the file could
+// not be written.
+int ForgetHub(const std::string& program, const std::string& address);

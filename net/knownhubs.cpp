@@ -86,13 +86,30 @@ bool TKnownHubs::Pin(const std::string& address, const std::string& fingerprint)
 {
     if (!isAddress(address) || !IsFingerprint(fingerprint))
         return false;
+    std::string out = without(address, nullptr);
+    out += address + ' ' + fingerprint + '\n';
+    return WritePrivateFile(FPath, out);
+}
+
+std::string TKnownHubs::Forget(const std::string& address)
+{
+    std::string removed;
+    const std::string out = without(address, &removed);
+    if (removed.empty() || !WritePrivateFile(FPath, out))
+        return {};
+    return removed;
+}
+
+std::string TKnownHubs::without(const std::string& address, std::string* removed) const
+{
     std::string text, out;
     ReadSmallFile(FPath, text);
     forEachLine(text, [&](std::string_view line) {
         std::string_view old;
         if (addressOf(line, &old) != address)
             (out += line) += '\n';
+        else if (removed && removed->empty())
+            *removed = std::string(old);
     });
-    out += address + ' ' + fingerprint + '\n';
-    return WritePrivateFile(FPath, out);
+    return out;
 }

@@ -30,11 +30,19 @@ public:
     TTrust Meet(const std::string& address, const std::string& fingerprint);
     // Pins `fingerprint` for `address`, replacing any pin it had.
     bool Pin(const std::string& address, const std::string& fingerprint);
+    // Removes the pin of `address` (the next contact pins afresh): the
+    // fingerprint it had, empty when there was none or the file could not
+    // be written.
+    std::string Forget(const std::string& address);
 
     // A fingerprint as CertificateFingerprint writes it (32 upper-case hex
     // pairs joined by ':').
     static bool IsFingerprint(const std::string& text);
 
 private:
+    // The file's text without the lines of `address`; the first one's
+    // fingerprint in removed.
+    std::string without(const std::string& address, std::string* removed) const;
+
     std::string FPath;
 };

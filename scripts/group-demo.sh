@@ -20,7 +20,7 @@ start() { # start NAME ADDRESS NICK LEFT [JOIN]
   cp build/app/pelmora "$home/$name"
   printf '[position]\nLeft=%s\nTop=100\nWidth=420\nHeight=360\n\n[user]\nname=%s\n' \
     "$left" "$nick" > "$home/config/tovanit/pelmora.conf"
-  ( cd "$home/logs" && PELMORA_ADDRESS=$addr XDG_CONFIG_HOME="$home/config" \
+  ( cd "$home/logs" && PELMORA_ADDRESS=$addr XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
       exec "$home/$name" ${join:+"$join"} ) &
   echo "started $name as $nick on $addr${join:+, joining $join}"
 }

@@ -12,7 +12,7 @@ with socket.socket() as s:  # a port this address leaves free
     s.bind(("127.61.9.1", 0)); port = str(s.getsockname()[1])
 env = dict(os.environ, DISPLAY=":" + display, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
            PELMORA_ADDRESS="127.61.9.1", PELMORA_PORT=port, XDG_CONFIG_HOME=sys.argv[2],
-           XDG_CACHE_HOME=sys.argv[2], XDG_RUNTIME_DIR=sys.argv[2])
+           XDG_CACHE_HOME=sys.argv[2], XDG_DATA_HOME=sys.argv[2], XDG_RUNTIME_DIR=sys.argv[2])
 env.pop("QT_QPA_PLATFORMTHEME", None)
 program = subprocess.Popen([sys.argv[1]], env=env, stderr=subprocess.DEVNULL)
 try:

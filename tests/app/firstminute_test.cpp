@@ -1,5 +1,6 @@
 // The first minute with the real window offscreen: where typing lands, blank
-// lines, legibility under a light and a dark desktop, assistive technology.
+// lines, legibility under a light and a dark desktop, assistive technology,
+// the changed-key question.
 #include "testkit.h"
 #include "appearance.h"
 #include "application.h"
@@ -7,6 +8,7 @@
 #include "dialogs.h"
 #include "findbar.h"
 #include "flatbutton.h"
+#include "keychangedialog.h"
 #include "mainwindow.h"
 #include "savednote.h"
 #include "sjis.h"
@@ -16,6 +18,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QMenuBar>
+#include <QPainter>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -243,6 +246,50 @@ TEST_F(FirstMinute, AssistiveTechnologyGetsNamedControlsAndAPressableFlatButton)
     fmConnect->hide();
     of(w->FindBar->CloseButton)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_FALSE(w->FindBar->isVisible());
+}
+
+// The changed-key question: legible in both themes (rendered for review),
+// refused by Enter or Escape as it opens, accepted only by its own button.
+TEST_F(FirstMinute, KeyChangeQuestionRefusesUnlessItsAcceptButtonIsPressed)
+{
+    const QPalette desktop = QApplication::palette();
+    std::string pinned, shown;
+    for (int i = 0; i < 32; ++i)
+        pinned += i ? ":3F" : "3F", shown += i ? ":A0" : "A0";
+    std::vector<QImage> shots;
+    for (const QColor window : {QColor(239, 239, 239), QColor(53, 53, 53)}) {
+        QApplication::setPalette(QPalette(window));
+        TfmKeyChange d;
+        d.SetKeys("192.0.2.7", pinned, shown);
+        d.show();
+        shots.push_back(d.grab().toImage());
+        for (const QWidget* w : std::initializer_list<const QWidget*>{d.Message, d.Pinned, d.Shown, d.AcceptButton})
+            EXPECT_GE(contrast(shots.back(), in(&d, w)), 4.5) << w->objectName().toStdString();
+    }
+    QApplication::setPalette(desktop);
+    QImage both(shots[0].width() * 2, shots[0].height(), QImage::Format_RGB32);
+    QPainter paint(&both);
+    paint.drawImage(0, 0, shots[0]);
+    paint.drawImage(shots[0].width(), 0, shots[1]);
+    paint.end();
+    const QString review = qEnvironmentVariable("PELMORA_TEST_BINARY_DIR") + QStringLiteral("/review/");
+    EXPECT_TRUE(QDir().mkpath(review) && both.save(review + QStringLiteral("keychange.png")));
+
+    QAccessible::setActive(true);
+    const std::pair<std::vector<Qt::Key>, int> cases[] = {
+        {{Qt::Key_Return}, mrNo}, {{Qt::Key_Escape}, mrNo}, {{Qt::Key_Tab, Qt::Key_Space}, mrOk}};
+    for (const auto& [keys, result] : cases) {
+        TModalDialog::Answerer = [&keys = keys](QDialog* d) {
+            for (Qt::Key k : keys)
+                QTest::keyClick(d->focusWidget(), k);
+            return 0;
+        };
+        TfmKeyChange d;
+        d.SetKeys("192.0.2.7", pinned, shown);
+        EXPECT_EQ(d.ShowModal(), result) << keys.size();
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(d.Shown)->text(QAccessible::Name),
+                  sjis::decode(txt::kKeyShown));
+    }
 }
 
 } // namespace

@@ -42,6 +42,8 @@ public:
     std::vector<std::string> ownArrivals; // arrivals told at one's own join
     std::array<bool, 9> plain{};
     TOwnLink own = TOwnLink::None;
+    std::vector<std::string> keyQuestions; // "address pinned shown" of each changed key
+    int keyAnswer = 7;                     // its answer (1 accepts)
 
     void ShowEvent(const TChatEvent& event) override
     {
@@ -79,6 +81,12 @@ public:
         int a = answers.front();
         answers.pop_front();
         return TModalResult(a);
+    }
+    TModalResult AskKeyChange(const std::string& address, const std::string& pinned,
+                              const std::string& shown) override
+    {
+        keyQuestions.push_back(address + " " + pinned + " " + shown);
+        return TModalResult(keyAnswer);
     }
     void ShowError(const std::string& text) override { errors.push_back(text); }
     TModalResult RunConnectDialog(std::string& target) override
@@ -203,9 +211,10 @@ protected:
         return waitFor([&] { return hub.view.hasLine(EventText(e)); }, ms);
     }
 
-    // A raw peer from .host of the hub's /24, seated (by a headless hub: it
-    // was greeted); then, unless name is null, its name line is sent and seen
-    // arriving. The peer lives as long as the test.
+    // A raw peer from .host of the hub's /24 that, unless name is null,
+    // sends its name line at once; seated (by a headless hub: it was
+    // greeted) and, when named, seen arriving. The peer lives as long as the
+    // test.
     ::testing::AssertionResult seat(RawClient*& c, int host, const char* name = nullptr)
     {
         FPeers.push_back(std::make_unique<RawClient>());
@@ -214,6 +223,10 @@ protected:
         const int before = hub.seated();
         if (!c->Connect(FHubAddr.c_str(), testPort(), from.c_str()))
             return ::testing::AssertionFailure() << from << " cannot connect to the hub";
+        // A plain instance names itself at once: an encrypting hub then
+        // admits it without waiting for an answer to its offer.
+        if (name)
+            c->Send("u" + std::string(name) + "\n");
         const std::string greeting = "uHub\n";
         if (!waitFor([&] {
                 return FHeadless ? c->received.compare(0, greeting.size(), greeting) == 0 : hub.seated() > before;
@@ -221,7 +234,6 @@ protected:
             return ::testing::AssertionFailure() << from << " was not seated";
         if (!name)
             return ::testing::AssertionSuccess();
-        c->Send("u" + std::string(name) + "\n");
         if (!shows(TChatEvent::Arrival(name)))
             return ::testing::AssertionFailure() << "the hub did not show " << name << " arriving";
         return ::testing::AssertionSuccess();

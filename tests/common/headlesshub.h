@@ -9,6 +9,7 @@
 #include "testkit.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <csignal>
 #include <string>
@@ -24,13 +25,16 @@ public:
     virtual ~HeadlessChild() { Stop(SIGKILL); }
 
     // Starts the program with args, the environment's PELMORA_ and display
-    // variables replaced by env ("NAME=value").
+    // variables replaced by env ("NAME=value"). Its key and pinned keys
+    // live in a data folder of its own (DataDir) unless env names one.
     bool Launch(const QStringList& args, const QStringList& env = {})
     {
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
         for (const char* v :
-             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PELMORA_ADDRESS", "PELMORA_PORT", "PELMORA_HUB_NAME"})
+             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PELMORA_ADDRESS", "PELMORA_PORT", "PELMORA_HUB_NAME",
+              "PELMORA_ENCRYPT"})
             e.remove(QLatin1String(v));
+        e.insert(QStringLiteral("XDG_DATA_HOME"), FData.path());
         for (const QString& v : env + this->env)
             e.insert(v.section(QLatin1Char('='), 0, 0), v.section(QLatin1Char('='), 1));
         FProcess.setProcessEnvironment(e);
@@ -76,8 +80,11 @@ public:
     }
 
     bool Running() const { return FProcess.state() == QProcess::Running; }
+    // Its XDG_DATA_HOME: pelmora/identity.pem and pelmora/known_hubs.
+    QString DataDir() const { return FData.path(); }
 
 protected:
+    QTemporaryDir FData;
     QProcess FProcess;
 };
 
@@ -99,12 +106,14 @@ class ConsoleMember : public HeadlessChild {
 public:
     // Starts `pelmora --join target --name nick` on addr:port; the test
     // waits for what it expects to see.
-    bool Join(const std::string& addr, int port, const std::string& target, const std::string& nick)
+    bool Join(const std::string& addr, int port, const std::string& target, const std::string& nick,
+              const QStringList& env = {})
     {
         return Launch({QStringLiteral("--join"), QString::fromStdString(target), QStringLiteral("--name"),
                        QString::fromStdString(nick)},
-                      {QStringLiteral("PELMORA_ADDRESS=") + QString::fromStdString(addr),
-                       QStringLiteral("PELMORA_PORT=") + QString::number(port)});
+                      QStringList{QStringLiteral("PELMORA_ADDRESS=") + QString::fromStdString(addr),
+                                  QStringLiteral("PELMORA_PORT=") + QString::number(port)} +
+                          env);
     }
 };
 

@@ -131,6 +131,10 @@ public:
     bool eof = false;
     bool reset = false;
     bool reading = true; // false: never read (a peer that does not read)
+    // Lines of kind 'e' (an encrypting instance's negotiation) are dropped
+    // unread, as an instance that speaks only the six kinds drops them;
+    // false keeps every byte.
+    bool dropNegotiation = true;
 
     RawClient() = default;
     explicit RawClient(int fd) { Adopt(fd); }
@@ -255,7 +259,7 @@ private:
         for (;;) {
             ssize_t n = ::recv(FFd, buf, sizeof buf, 0);
             if (n > 0) {
-                received.append(buf, size_t(n));
+                keep(buf, size_t(n));
                 continue;
             }
             bool again = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
@@ -266,6 +270,22 @@ private:
             if (!again)
                 FRead->setEnabled(false);
             return;
+        }
+    }
+
+    void keep(const char* bytes, size_t n)
+    {
+        if (!dropNegotiation) {
+            received.append(bytes, n);
+            return;
+        }
+        for (size_t i = 0; i < n; ++i) {
+            const char c = bytes[i];
+            if (FLineStart)
+                FDropping = c == 'e';
+            if (!FDropping)
+                received += c;
+            FLineStart = c == '\n';
         }
     }
 
@@ -283,6 +303,7 @@ private:
 
     int FFd = -1;
     std::string FOut;
+    bool FLineStart = true, FDropping = false;
     std::unique_ptr<QSocketNotifier> FRead;
     std::unique_ptr<QSocketNotifier> FWrite;
 };

@@ -2,12 +2,12 @@
 // member chats through the headless hub (CP932 on the wire, UTF-8 on its
 // terminal), refuses a line CP932 cannot carry, leaves at the end of its
 // input; joins that fail end it with 1 and the reason; two members regroup
-// when their hub is killed; encrypted, nothing crosses a relay in the clear.
+// when their hub is killed; encrypted, nothing crosses a relay in the clear;
+// a changed hub key ends it until the old key is forgotten.
 #include "../chat/chattest.h"
 #include "recordingrelay.h"
 
-#include <QTemporaryDir>
-
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -170,4 +170,39 @@ TEST(ConsoleMember, ProvesTheGroupWordOrEndsWithTheReason)
         EXPECT_NE(m.errors.find(row.says), std::string::npos) << m.errors;
     }
     EXPECT_TRUE(hub.Shows("合言葉が違うので切りました (アドレス: 127.64.2.32)")) << hub.journal;
+}
+
+TEST(ConsoleMember, RefusesAChangedHubKeyUntilTheOldOneIsForgotten)
+{
+    HeadlessHub hub;
+    ASSERT_TRUE(hub.Start(kHub, testPort() + 3, "ハブ")) << hub.errors;
+    const size_t at = hub.journal.find("ハブの鍵: ");
+    ASSERT_NE(at, std::string::npos) << hub.journal;
+    const std::string keyLine = hub.journal.substr(at, hub.journal.find('\n', at) - at); // with "(address)"
+    ConsoleMember refused;
+    const QString data = QStringLiteral("XDG_DATA_HOME=") + refused.DataDir();
+    QFile pins(refused.DataDir() + QStringLiteral("/pelmora/known_hubs"));
+    ASSERT_TRUE(QDir().mkpath(refused.DataDir() + QStringLiteral("/pelmora")) && pins.open(QIODevice::WriteOnly));
+    std::string oldKey;
+    for (int i = 0; i < 32; ++i)
+        oldKey += std::string(i ? ":" : "") + "AB";
+    pins.write((std::string(kHub) + " " + oldKey + "\n").c_str());
+    pins.close();
+
+    ASSERT_TRUE(refused.Join("127.64.2.41", testPort() + 3, kHub, "san"));
+    EXPECT_EQ(refused.Stop(0), 1);
+    EXPECT_NE(refused.errors.find(oldKey), std::string::npos) << refused.errors;
+    EXPECT_NE(refused.errors.find("--forget-hub " + std::string(kHub)), std::string::npos) << refused.errors;
+    EXPECT_FALSE(hub.Shows("sanがやってきました。 なかよくしてあげてね。", 200));
+
+    HeadlessChild forget;
+    ASSERT_TRUE(forget.Launch({QStringLiteral("--forget-hub"), QLatin1String(kHub)}, {data}));
+    EXPECT_EQ(forget.Stop(0), 0);
+    EXPECT_NE(forget.journal.find(oldKey), std::string::npos) << forget.journal;
+    ConsoleMember accepted;
+    ASSERT_TRUE(accepted.Join("127.64.2.42", testPort() + 3, kHub, "san", {data}));
+    EXPECT_TRUE(accepted.Shows(keyLine)) << accepted.journal; // the key the hub has
+    EXPECT_TRUE(hub.Shows("sanがやってきました。 なかよくしてあげてね。"));
+    accepted.EndInput();
+    EXPECT_EQ(accepted.Stop(0), 0);
 }
