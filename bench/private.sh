@@ -42,25 +42,8 @@ PRIVATE_HUB_ADDR=${BASE%.*}.2
 BARE_ADDR=${BASE%.*}.3
 PORT=${PORT:-$((20000 + $$ % 20000))}
 
-if [ $smoke -eq 0 ]; then
-  [ -f build/build.ninja ] || scripts/setup.sh normal
-  cmake --build build -j2 --target pelmora pelmora_loadgen pelmora_barerelay >/dev/null
-fi
-LOADGEN=$build/bench/pelmora_loadgen
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/pelmora-private.XXXXXX")
-chmod 700 "$work"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do
-    kill "$p" 2>/dev/null || true
-  done
-  for p in "${pids[@]}"; do
-    wait "$p" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
+. bench/common.sh
+bench_setup pelmora-private
 cp "${PELMORA_BIN:-$build/app/pelmora}" "$work/pelmora-bench"
 
 start_hub() { # start_hub NAME ADDRESS ENCRYPT: its pid in HUB_PID

@@ -69,25 +69,8 @@ if ! command -v ngircd >/dev/null && [ ! -x /usr/sbin/ngircd ]; then
 fi
 NGIRCD=$(command -v ngircd || echo /usr/sbin/ngircd)
 
-if [ $smoke -eq 0 ]; then
-  [ -f build/build.ninja ] || scripts/setup.sh normal
-  cmake --build build -j2 --target pelmora pelmora_loadgen pelmora_barerelay >/dev/null
-fi
-LOADGEN=$build/bench/pelmora_loadgen
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/pelmora-bench.XXXXXX")
-chmod 700 "$work"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do
-    kill "$p" 2>/dev/null || true
-  done
-  for p in "${pids[@]}"; do
-    wait "$p" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
+. bench/common.sh
+bench_setup pelmora-bench
 
 # --- ngIRCd: its own configuration, penalties off, in the foreground --------
 if [ $have_ngircd -eq 1 ]; then
