@@ -1,8 +1,10 @@
 // A hub that asks for a group word: a plain caller is turned away with one
-// chat line, wrong words shut an address out for a while, and a member
+// chat line, wrong words shut an address out for a while (the right one,
+// through a recording relay, crosses nowhere in the clear), and a member
 // that proved the word asks for it as the candidate of a regroup.
 #include "chattest.h"
 #include "negotiation.h"
+#include "recordingrelay.h"
 #include "tlsidentity.h"
 #include "wire.h"
 #include <QDeadlineTimer>
@@ -90,10 +92,17 @@ TEST(GroupWord, WrongWordsShutTheAddressOutForAWhile)
     ASSERT_TRUE(waitFor([&] {
         return !end.isActive() && !hub.core.Guard.wordMisses.Banned(address(12), QDeadlineTimer::current(Qt::PreciseTimer).deadline());
     }));
-    member.Join(address(11));
+    // It gets in through a listener on the path, which reads no name, line
+    // or word in the clear.
+    testkit::RecordingRelay relay(address(13), address(11), address(12), testPortText());
+    member.Join(address(13));
     ASSERT_TRUE(waitFor([&] { return hub.core.Seat(1).Named; }));
     EXPECT_EQ(member.core.lbName()[0], "Hubert");
-    EXPECT_EQ(hub.view.lines.size(), 1u) << hub.view.lines.front(); // Mallory's arrival
+    ASSERT_TRUE(member.core.Say("secret plans"));
+    ASSERT_TRUE(waitFor([&] { return hub.view.lines.size() == 2; })); // Mallory's arrival and line
+    EXPECT_NE(hub.view.lines.back().find("secret plans"), std::string::npos);
+    for (const char* clear : {"Mallory", "Hubert", "kiwi", "secret"})
+        EXPECT_EQ(relay.Wire().find(clear), std::string::npos) << clear;
 }
 
 TEST(GroupWord, TheCandidateAsksForTheWordItProved)
