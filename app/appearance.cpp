@@ -88,7 +88,8 @@ QPixmap statusPicture(TOwnLink own)
     paintBubbles(p, QRectF(1, 1, 35, 35));
     if (own != TOwnLink::None) {
         const bool shut = own == TOwnLink::Encrypted;
-        PaintPadlock(p, shut ? QRectF(23, 19, 13, 17) : QRectF(19, 19, 17, 17), shut, kText, shut ? kShutFill : kPlainFill);
+        PaintPadlock(p, shut ? QRectF(23, 19, 13, 17) : QRectF(19, 19, 17, 17), shut, kText,
+                     shut ? kShutFill : kPlainFill);
     }
     return pm;
 }

@@ -113,7 +113,8 @@ void TGroupWordUi::fromKeyring(const std::string& hub)
 void TGroupWordUi::askUser(const std::string& hub, bool again)
 {
     TWordDialog dialog(&FForm);
-    dialog.SetMessage(again ? txt::kWordAskAgain : sjis::encode(sjis::decode(txt::kWordAsk).arg(QString::fromStdString(hub))));
+    dialog.SetMessage(again ? txt::kWordAskAgain
+                            : sjis::encode(sjis::decode(txt::kWordAsk).arg(QString::fromStdString(hub))));
     const int answer = dialog.ShowModal();
     std::string word = dialog.Word();
     dialog.Clear();

@@ -140,9 +140,9 @@ TTWSChatForm::TTWSChatForm(const QString& firstArgument, QWidget* parent, const 
     Chat->Guard = THubGuard::Stored(); // who may call this window's hub, from the settings
     std::string tlsError;
     if (place.encrypt && !Chat->EncryptWithOwnIdentity(&tlsError)) // plain, said once in the pane
-        ShowEvent(TChatEvent::Note(sjis::encode(
-            sjis::decode(txt::kPlainForNoKey).arg(QString::fromStdString(TTlsIdentity::DefaultPath())))));
-    new THubGuardUi(*this, K7);        // the seats' addresses, 「締め出す」 and the list
+        ShowEvent(TChatEvent::Note(
+            sjis::encode(sjis::decode(txt::kPlainForNoKey).arg(QString::fromStdString(TTlsIdentity::DefaultPath())))));
+    new THubGuardUi(*this, K7);           // the seats' addresses, 「締め出す」 and the list
     WordUi = new TGroupWordUi(*this, K7); // 合言葉...: asked of callers, proved to hubs
 
     if (!firstArgument.isEmpty())

@@ -104,8 +104,7 @@ public:
     void ShowTalking(bool talking) override;
     void ShowFirstSeatTaken() override;
     TModalResult AskQuestion(const std::string& text) override;
-    TModalResult AskKeyChange(const std::string& address, const std::string& pinned,
-                              const std::string& shown) override;
+    TModalResult AskKeyChange(const std::string& address, const std::string& pinned, const std::string& shown) override;
     void ShowError(const std::string& text) override;
     TModalResult RunConnectDialog(std::string& target) override;
     bool AskWord(const std::string& hub) override;

@@ -80,8 +80,9 @@ void TTWSChatForm::KIP1Click()
     fmStatus->SetConnectedTo(Chat->StatusConnectedText());
     fmStatus->SetNextCandidate(Chat->StatusNextText());
     const TOwnLink own = Chat->OwnLink();
-    fmStatus->SetLinkState(own == TOwnLink::None ? std::string()
-                               : own == TOwnLink::Encrypted ? txt::kLinkEncrypted : txt::kLinkPlain);
+    fmStatus->SetLinkState(own == TOwnLink::None            ? std::string()
+                               : own == TOwnLink::Encrypted ? txt::kLinkEncrypted
+                                                            : txt::kLinkPlain);
     fmStatus->SetKeys(Chat->HubFingerprint(), Chat->Encrypt.own);
     fmStatus->ShowModal();
 }

@@ -51,7 +51,8 @@ void TTWSChatForm::ShowLinks(const std::array<bool, 9>& plain, TOwnLink own)
 {
     FPlain = plain;
     Image1->setPixmap(look::statusPicture(own));
-    const QString said = own == TOwnLink::None ? QString()
+    const QString said = own == TOwnLink::None
+        ? QString()
         : sjis::decode(own == TOwnLink::Encrypted ? txt::kLinkEncrypted : txt::kLinkPlain);
     Image1->setToolTip(said);
     Image1->setAccessibleDescription(said);
@@ -118,8 +119,7 @@ TModalResult TTWSChatForm::AskQuestion(const std::string& text)
     return TModalResult(Dialog->ShowModal());
 }
 
-TModalResult TTWSChatForm::AskKeyChange(const std::string& address, const std::string& pinned,
-                                        const std::string& shown)
+TModalResult TTWSChatForm::AskKeyChange(const std::string& address, const std::string& pinned, const std::string& shown)
 {
     emit QuestionAsked(txt::kKeyChangeCaption);
     TfmKeyChange dialog(this);

@@ -244,8 +244,9 @@ void TChatCore::seatProof(int k, std::string_view line)
     seat.Proving = false;
     const negotiation::TLine n = negotiation::Parse(line);
     const groupword::TKeyRef key = AskedWord();
-    const std::string expected = key ? groupword::Proof(
-        *key, Cli(k).TlsExport(groupword::kExporterLabel, groupword::kExporterBytes)) : std::string();
+    const std::string expected = key
+        ? groupword::Proof(*key, Cli(k).TlsExport(groupword::kExporterLabel, groupword::kExporterBytes))
+        : std::string();
     const std::string address = seat.Address;
     if (n.step != negotiation::TStep::Proof || expected.empty()) {
         guardNote(txt::kWordMissingFrom, address);
@@ -278,8 +279,7 @@ void TChatCore::refusePlain(int k)
     // reset the connection and could take the line with it.
     char sink[1024];
     try {
-        for (int i = 0; i < 64 && Cli(k).Receive(sink, sizeof sink) > 0; ++i) {
-        }
+        for (int i = 0; i < 64 && Cli(k).Receive(sink, sizeof sink) > 0; ++i) { }
     } catch (const ESocketException&) {
     }
     if (SeatConnected(k))
@@ -514,7 +514,7 @@ bool TChatCore::seatLine(int k, std::string_view line)
         return true;
     TSeat& seat = Seat(k);
     if (seat.Rate.Limited() && !seat.Rate.Take(nowMs())) // no clock read when off
-        return false; // over its rate: this line and the rest wait
+        return false;                                    // over its rate: this line and the rest wait
     if (seat.Negotiating() && seatNegotiation(k, line))
         return true;
     const std::string_view field = line.substr(1);

@@ -60,10 +60,10 @@
 namespace negotiation {
 
 constexpr char kKind = 'e';
-constexpr int kVersion = 1;    // the highest version this build speaks
+constexpr int kVersion = 1; // the highest version this build speaks
 constexpr int kMaxVersion = 999;
-constexpr int kOfferWaitMs = 500;       // hub: how long it waits for the accept
-constexpr int kFirstLineWaitMs = 3000;  // caller: how long it waits for the hub's first line
+constexpr int kOfferWaitMs = 500;      // hub: how long it waits for the accept
+constexpr int kFirstLineWaitMs = 3000; // caller: how long it waits for the hub's first line
 
 enum class TStep { None, Offer, Accept, Go, Key, Word, Proof, Wrong, Plain };
 

@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool versioned = parsed.text.empty();
     if (versioned && (parsed.version < 1 || parsed.version > negotiation::kMaxVersion))
         std::abort();
-    const std::string built = versioned ? negotiation::Build(parsed.step, parsed.version)
-                                        : negotiation::Build(parsed.step, parsed.text);
+    const std::string built =
+        versioned ? negotiation::Build(parsed.step, parsed.version) : negotiation::Build(parsed.step, parsed.text);
     if (std::string_view(built).substr(0, built.size() - 1) != line)
         std::abort();
     return 0;

@@ -32,8 +32,7 @@ public:
     void ShowWordRefused(const std::string& hub) override;
     std::function<void(const std::string&)> OnWordRefused;
     // A changed key is never taken: OnKeyChanged tells the member.
-    TModalResult AskKeyChange(const std::string& address, const std::string& pinned,
-                              const std::string& shown) override
+    TModalResult AskKeyChange(const std::string& address, const std::string& pinned, const std::string& shown) override
     {
         if (OnKeyChanged)
             OnKeyChanged(address, pinned, shown);

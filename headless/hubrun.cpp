@@ -142,9 +142,8 @@ int RunHub(int& argc, char** argv, const THubOptions& o)
                        sjis::decode(core.Name))
                   .toStdString());
     if (plainForNoKey)
-        view.Note(sjis::decode(txt::kPlainForNoKey)
-                      .arg(QString::fromStdString(TTlsIdentity::DefaultPath()))
-                      .toStdString());
+        view.Note(
+            sjis::decode(txt::kPlainForNoKey).arg(QString::fromStdString(TTlsIdentity::DefaultPath())).toStdString());
     else if (core.Encrypt.On()) // for members to check what they were shown
         view.Note(sjis::decode(txt::kHubKeyIs)
                       .arg(QString::fromStdString(core.Encrypt.own), QString::fromStdString(o.place.listenAddr))

@@ -140,10 +140,11 @@ void TMember::encrypt()
 void TMember::keyChanged(const std::string& address, const std::string& pinned, const std::string& shown)
 {
     const std::string program = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
-    finish(kExitMemberFailed, sjis::decode(txt::kKeyChangedHowTo)
-                                  .arg(QString::fromStdString(address), QString::fromStdString(pinned),
-                                       QString::fromStdString(shown), QString::fromStdString(program))
-                                  .toStdString());
+    finish(kExitMemberFailed,
+           sjis::decode(txt::kKeyChangedHowTo)
+               .arg(QString::fromStdString(address), QString::fromStdString(pinned), QString::fromStdString(shown),
+                    QString::fromStdString(program))
+               .toStdString());
 }
 
 void TMember::noteHubKey()
@@ -153,9 +154,8 @@ void TMember::noteHubKey()
     if (key.empty() || noted == FKeyNoted)
         return;
     FKeyNoted = noted;
-    FView.Note(sjis::decode(txt::kHubKeyIs)
-                   .arg(QString::fromStdString(key), sjis::decode(FCore->IPName))
-                   .toStdString());
+    FView.Note(
+        sjis::decode(txt::kHubKeyIs).arg(QString::fromStdString(key), sjis::decode(FCore->IPName)).toStdString());
 }
 
 void TMember::watchSends()
@@ -362,10 +362,9 @@ int ForgetHub(const std::string& program, const std::string& address)
 {
     const std::string removed = TKnownHubs(TKnownHubs::DefaultPath()).Forget(address);
     const QString a = QString::fromStdString(address);
-    const std::string line = (removed.empty() ? program + ": " + sjis::decode(txt::kNoHubPinned).arg(a).toStdString()
-                                              : sjis::decode(txt::kForgotHub)
-                                                    .arg(a, QString::fromStdString(removed))
-                                                    .toStdString()) +
+    const std::string line =
+        (removed.empty() ? program + ": " + sjis::decode(txt::kNoHubPinned).arg(a).toStdString()
+                         : sjis::decode(txt::kForgotHub).arg(a, QString::fromStdString(removed)).toStdString()) +
         "\n";
     std::fwrite(line.data(), 1, line.size(), removed.empty() ? stderr : stdout);
     return removed.empty() ? kExitMemberFailed : 0;

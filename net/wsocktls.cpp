@@ -31,9 +31,9 @@ struct TTlsLink {
     BIO* in = nullptr;  // encrypted bytes from the peer
     BIO* out = nullptr; // encrypted bytes for the peer
     bool established = false;
-    uint16_t failed = 0;     // the error the link ended with
-    std::string early;       // sent by the owner before the handshake was over
-    std::string scratch;     // reused for what `out` holds
+    uint16_t failed = 0; // the error the link ended with
+    std::string early;   // sent by the owner before the handshake was over
+    std::string scratch; // reused for what `out` holds
     QTimer deadline;
     ~TTlsLink() { SSL_free(ssl); }
 };
@@ -118,8 +118,8 @@ bool TCustomWSocket::tlsHandshaking() const
 
 bool TCustomWSocket::tlsPending() const
 {
-    return FTls && FTls->established && FTls->failed == 0
-           && (SSL_pending(FTls->ssl) > 0 || BIO_ctrl_pending(FTls->in) > 0);
+    return FTls && FTls->established && FTls->failed == 0 &&
+        (SSL_pending(FTls->ssl) > 0 || BIO_ctrl_pending(FTls->in) > 0);
 }
 
 uint16_t TCustomWSocket::tlsCloseError(uint16_t error) const

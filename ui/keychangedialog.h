@@ -25,11 +25,11 @@ public:
     void SetKeys(const std::string& address, const std::string& pinned, const std::string& shown);
 
     QFrame* Panel1;
-    QLabel* Message;          // what happened, with the address
-    QLabel* PinnedHeading;    // "前の鍵"
-    QLabel* Pinned;           // its fingerprint
-    QLabel* ShownHeading;     // "今回の鍵"
-    QLabel* Shown;            // its fingerprint
+    QLabel* Message;           // what happened, with the address
+    QLabel* PinnedHeading;     // "前の鍵"
+    QLabel* Pinned;            // its fingerprint
+    QLabel* ShownHeading;      // "今回の鍵"
+    QLabel* Shown;             // its fingerprint
     TCuteButton* RefuseButton; // "接続しない"
     TCuteButton* AcceptButton; // "受け入れて接続"
 };

@@ -55,7 +55,8 @@ void TfmStatus::SetKeys(const std::string& hub, const std::string& own)
     // when there is none.
     int y = 134;
     int width = 190;
-    for (auto [heading, value, key] : {std::tuple{HubKeyHeading, HubKey, &hub}, std::tuple{OwnKeyHeading, OwnKey, &own}}) {
+    for (auto [heading, value, key] :
+         {std::tuple{HubKeyHeading, HubKey, &hub}, std::tuple{OwnKeyHeading, OwnKey, &own}}) {
         heading->setVisible(!key->empty());
         value->setVisible(!key->empty());
         if (key->empty())

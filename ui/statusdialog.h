@@ -40,7 +40,7 @@ public:
     TCuteButton* CuteButton1; // "Ok"
     QLabel* HubKeyHeading;    // "サーバの鍵"
     QLabel* HubKey;
-    QLabel* OwnKeyHeading;    // "自分の鍵"
+    QLabel* OwnKeyHeading; // "自分の鍵"
     QLabel* OwnKey;
 
 private:

@@ -333,8 +333,10 @@ TEST_F(MainWindow, MarksAMemberLinkedInTheClear)
     img.fill(Qt::white);
     w.render(&img);
     QPalette dark = w.palette();
-    for (auto [role, colour] : {std::pair{QPalette::Window, QColor(40, 44, 52)}, {QPalette::WindowText, Qt::white},
-                                {QPalette::Base, QColor(30, 30, 30)}, {QPalette::Text, Qt::white}})
+    for (auto [role, colour] : {std::pair{QPalette::Window, QColor(40, 44, 52)},
+                                {QPalette::WindowText, Qt::white},
+                                {QPalette::Base, QColor(30, 30, 30)},
+                                {QPalette::Text, Qt::white}})
         dark.setColor(role, colour);
     for (QWidget* p : {static_cast<QWidget*>(&w), w.Panel1, w.Panel2})
         p->setPalette(dark);

@@ -82,8 +82,7 @@ public:
         answers.pop_front();
         return TModalResult(a);
     }
-    TModalResult AskKeyChange(const std::string& address, const std::string& pinned,
-                              const std::string& shown) override
+    TModalResult AskKeyChange(const std::string& address, const std::string& pinned, const std::string& shown) override
     {
         keyQuestions.push_back(address + " " + pinned + " " + shown);
         return TModalResult(keyAnswer);

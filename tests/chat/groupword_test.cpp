@@ -23,7 +23,8 @@ struct GuardedView : FakeView {
 struct WordNode {
     GuardedView view;
     TChatCore core;
-    WordNode(const std::string& addr, const std::string& name, const QTemporaryDir& dir) : core(&view, addr, testPortText(), addr)
+    WordNode(const std::string& addr, const std::string& name, const QTemporaryDir& dir)
+        : core(&view, addr, testPortText(), addr)
     {
         core.Name = name;
         const TTlsIdentity me = TTlsIdentity::Create();
@@ -90,7 +91,8 @@ TEST(GroupWord, WrongWordsShutTheAddressOutForAWhile)
     end.setSingleShot(true);
     end.start(int(hub.core.Guard.wordMisses.banMs));
     ASSERT_TRUE(waitFor([&] {
-        return !end.isActive() && !hub.core.Guard.wordMisses.Banned(address(12), QDeadlineTimer::current(Qt::PreciseTimer).deadline());
+        return !end.isActive() &&
+            !hub.core.Guard.wordMisses.Banned(address(12), QDeadlineTimer::current(Qt::PreciseTimer).deadline());
     }));
     // It gets in through a listener on the path, which reads no name, line
     // or word in the clear.

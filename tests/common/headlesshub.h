@@ -30,9 +30,8 @@ public:
     bool Launch(const QStringList& args, const QStringList& env = {})
     {
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        for (const char* v :
-             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PELMORA_ADDRESS", "PELMORA_PORT", "PELMORA_HUB_NAME",
-              "PELMORA_ENCRYPT"})
+        for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PELMORA_ADDRESS", "PELMORA_PORT",
+                              "PELMORA_HUB_NAME", "PELMORA_ENCRYPT"})
             e.remove(QLatin1String(v));
         e.insert(QStringLiteral("XDG_DATA_HOME"), FData.path());
         for (const QString& v : env + this->env)

@@ -138,15 +138,16 @@ TEST(ConsoleMember, ProvesTheGroupWordOrEndsWithTheReason)
         return f.fileName();
     };
     const int port = testPort() + 2;
-    const QStringList hubArgs{QStringLiteral("--hub"), QStringLiteral("--address"), QLatin1String(kHub),
-                              QStringLiteral("--port"), QString::number(port), QStringLiteral("--word-file")};
+    const QStringList hubArgs{QStringLiteral("--hub"),  QStringLiteral("--address"), QLatin1String(kHub),
+                              QStringLiteral("--port"), QString::number(port),       QStringLiteral("--word-file")};
     HeadlessHub empty;
     ASSERT_TRUE(empty.Launch(hubArgs + QStringList{file(QStringLiteral("empty"), "")}, {data}));
     EXPECT_EQ(empty.Stop(0), 2);
     EXPECT_NE(empty.errors.find("合言葉のファイルの1行目が空です"), std::string::npos) << empty.errors;
 
     HeadlessHub hub;
-    ASSERT_TRUE(hub.Launch(hubArgs + QStringList{file(QStringLiteral("right"), "kiwi\n"), QStringLiteral("--name"), "ハブ"}, {data}));
+    ASSERT_TRUE(hub.Launch(
+        hubArgs + QStringList{file(QStringLiteral("right"), "kiwi\n"), QStringLiteral("--name"), "ハブ"}, {data}));
     ASSERT_TRUE(waitFor([&] { return !hub.journal.empty(); }, 10000)) << hub.errors;
     const struct {
         const char* word;
@@ -160,8 +161,9 @@ TEST(ConsoleMember, ProvesTheGroupWordOrEndsWithTheReason)
         if (row.word)
             args << QStringLiteral("--word-file") << file(QString::number(n), row.word);
         ConsoleMember m;
-        ASSERT_TRUE(m.Launch(args, {QStringLiteral("PELMORA_ADDRESS=127.64.2.%1").arg(++n),
-                                    QStringLiteral("PELMORA_PORT=%1").arg(port), QStringLiteral("PELMORA_ENCRYPT=1"), data}));
+        ASSERT_TRUE(m.Launch(args,
+                             {QStringLiteral("PELMORA_ADDRESS=127.64.2.%1").arg(++n),
+                              QStringLiteral("PELMORA_PORT=%1").arg(port), QStringLiteral("PELMORA_ENCRYPT=1"), data}));
         if (row.exit == 0) {
             ASSERT_TRUE(m.Shows("おともだち: ハブ")) << m.journal << m.errors;
             m.EndInput();
