@@ -18,7 +18,6 @@
 #include <QClipboard>
 #include <QDir>
 #include <QMenuBar>
-#include <QPainter>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -179,8 +178,7 @@ TEST_F(FirstMinute, EveryTextIsLegibleUnderALightAndADarkDesktop)
     // desktop's palette is the dark one; offscreen a dark one is emulated.
     const QPalette desktop = QApplication::palette();
     const bool realDark = desktop.color(QPalette::Window).lightness() < 128;
-    const QString review = qEnvironmentVariable("PELMORA_TEST_BINARY_DIR") + QStringLiteral("/review/");
-    QDir().mkpath(review);
+    const QString review = testkit::ReviewFile(QString());
     for (const QString& theme : {QStringLiteral("light"), QStringLiteral("dark")}) {
         const bool dark = theme == QLatin1String("dark");
         QApplication::setPalette(realDark == dark ? desktop
@@ -267,13 +265,8 @@ TEST_F(FirstMinute, KeyChangeQuestionRefusesUnlessItsAcceptButtonIsPressed)
             EXPECT_GE(contrast(shots.back(), in(&d, w)), 4.5) << w->objectName().toStdString();
     }
     QApplication::setPalette(desktop);
-    QImage both(shots[0].width() * 2, shots[0].height(), QImage::Format_RGB32);
-    QPainter paint(&both);
-    paint.drawImage(0, 0, shots[0]);
-    paint.drawImage(shots[0].width(), 0, shots[1]);
-    paint.end();
-    const QString review = qEnvironmentVariable("PELMORA_TEST_BINARY_DIR") + QStringLiteral("/review/");
-    EXPECT_TRUE(QDir().mkpath(review) && both.save(review + QStringLiteral("keychange.png")));
+    EXPECT_TRUE(shots[0].save(testkit::ReviewFile(QStringLiteral("keychange-light.png"))) &&
+                shots[1].save(testkit::ReviewFile(QStringLiteral("keychange-dark.png"))));
 
     QAccessible::setActive(true);
     const std::pair<std::vector<Qt::Key>, int> cases[] = {

@@ -301,8 +301,7 @@ TEST_F(MainWindow, AHubShutsOutASeatsAddressAndTakesItOffAgain)
         EXPECT_EQ(entries->count() == 1 ? entries->item(0)->text().toStdString() : std::string(), from);
         QImage img(d->size(), QImage::Format_ARGB32);
         d->render(&img);
-        const QString review = QString::fromLocal8Bit(qgetenv("PELMORA_TEST_BINARY_DIR")) + QStringLiteral("/review");
-        EXPECT_TRUE(QDir().mkpath(review) && img.save(review + QStringLiteral("/deniedlist.png")));
+        EXPECT_TRUE(img.save(testkit::ReviewFile(QStringLiteral("deniedlist.png"))));
         press(entries, "Remove");
         d->SetModalResult(mrOk);
     });
@@ -344,8 +343,7 @@ TEST_F(MainWindow, MarksAMemberLinkedInTheClear)
     w.ShowRoster(names, txt::kFriends);
     EXPECT_EQ(w.Image1->accessibleDescription(), plain);
     w.render(&img, QPoint(0, w.height()));
-    const QString dir = QString::fromLocal8Bit(qgetenv("PELMORA_TEST_BINARY_DIR")) + QStringLiteral("/review");
-    EXPECT_TRUE(QDir().mkpath(dir) && img.save(dir + QStringLiteral("/plainmember.png")));
+    EXPECT_TRUE(img.save(testkit::ReviewFile(QStringLiteral("plainmember.png"))));
 }
 
 TEST_F(MainWindow, RendersForReview)
@@ -356,12 +354,10 @@ TEST_F(MainWindow, RendersForReview)
         w.ShowEvent(TChatEvent::Note(txt::kDefaultNick + "> " + txt::kMessageEditInitial + " " + std::to_string(i) +
                                      (i % 7 == 0 ? "\r\n" + txt::kDefaultNick + txt::kArrived : std::string())));
     w.FlushPane();
-    const QString dir = QString::fromLocal8Bit(qgetenv("PELMORA_TEST_BINARY_DIR")) + QStringLiteral("/review");
-    QDir().mkpath(dir);
     QImage img(w.size(), QImage::Format_ARGB32);
     img.fill(Qt::white);
     w.render(&img);
-    EXPECT_TRUE(img.save(dir + QStringLiteral("/mainwindow.png")));
+    EXPECT_TRUE(img.save(testkit::ReviewFile(QStringLiteral("mainwindow.png"))));
 }
 
 } // namespace

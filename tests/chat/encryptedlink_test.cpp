@@ -28,33 +28,37 @@ TEST(EncryptedLink, MembersTalkInCipherAndAPlainCallerStillTalks)
     Node member(address(4), "Mallory");
     encrypt(hub, hubId, dir);
     encrypt(member, TTlsIdentity::Create(), dir);
-    RecordingRelay relay(address(2), address(1), address(3), testPortText());
-    member.view.connectTarget = address(2);
-    member.core.K8Click();
-    ASSERT_TRUE(waitFor([&] { return hub.core.Seat(1).Named && member.core.lbName()[0] == "Hubert"; }));
-    EXPECT_EQ(TKnownHubs(member.core.Encrypt.knownHubs).Lookup(address(2)), hubId.Fingerprint());
-    ASSERT_TRUE(member.core.Say("secret one"));
-    ASSERT_TRUE(hub.core.Say("secret two"));
-    ASSERT_TRUE(waitFor([&] { return shown(hub.view, "secret one") && shown(member.view, "secret two"); }));
-    for (const char* clear : {"Hubert", "Mallory", "secret"})
-        EXPECT_EQ(relay.Wire().find(clear), std::string::npos) << clear;
-
-    // A caller that knows nothing of the offer: admitted in the clear.
+    // A caller that knows nothing of the offer, first: admitted in the clear.
     RawClient raw;
     ASSERT_TRUE(raw.Connect(address(1).c_str(), testPort(), address(5).c_str()));
     raw.Send("uRaw\n");
-    ASSERT_TRUE(raw.SkipThrough("uHubert\nuMallory\n"));
+    ASSERT_TRUE(raw.SkipThrough("uHubert\n"));
+    RecordingRelay relay(address(2), address(1), address(3), testPortText());
+    member.view.connectTarget = address(2);
+    member.core.K8Click();
+    ASSERT_TRUE(waitFor([&] { return hub.core.Seat(2).Named && member.core.lbName()[0] == "Hubert"; }));
+    EXPECT_EQ(TKnownHubs(member.core.Encrypt.knownHubs).Lookup(address(2)), hubId.Fingerprint());
+    ASSERT_TRUE(raw.SkipThrough("uMallory\n"));
+    EXPECT_TRUE(raw.SkipThrough("n" + address(3) + "\n")); // the encrypted member is the candidate
+    ASSERT_TRUE(member.core.Say("secret one"));
+    ASSERT_TRUE(hub.core.Say("secret two"));
     raw.Send("1Raw> to all\r\n");
     ASSERT_TRUE(member.core.Say("to raw"));
     EXPECT_TRUE(raw.SkipThrough("1Mallory> to raw\r\n"));
-    EXPECT_TRUE(waitFor([&] { return shown(member.view, "Raw> to all"); }));
+    ASSERT_TRUE(waitFor([&] {
+        return shown(hub.view, "secret one") && shown(member.view, "secret two") && shown(member.view, "Raw> to all");
+    }));
+    for (const std::string& clear :
+         std::vector<std::string>{"Hubert", "Mallory", "Raw", "secret", address(3), address(5)})
+        EXPECT_EQ(relay.Wire().find(clear), std::string::npos) << clear;
+
     // Both encrypted ends mark it and say so once; the plain one hears
     // nothing of it. A member joining later learns it on admission.
     Node late(address(7), "Nina");
     encrypt(late, TTlsIdentity::Create(), dir);
     late.view.connectTarget = address(1);
     late.core.K8Click();
-    ASSERT_TRUE(waitFor([&] { return late.view.roster[2] == "Raw" && late.view.plain[2]; }));
+    ASSERT_TRUE(waitFor([&] { return late.view.roster[1] == "Raw" && late.view.plain[1]; }));
     const std::string note = "Raw" + txt::kPlainWith;
     for (FakeView* v : {&hub.view, &member.view, &late.view})
         EXPECT_EQ(shown(*v, note), 1) << v->lines.size();

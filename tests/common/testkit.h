@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTest>
 #include <QTimer>
@@ -28,6 +30,15 @@
 #include <vector>
 
 namespace testkit {
+
+// Where a render for a person to look at goes: name under build/review/
+// (its folder made).
+inline QString ReviewFile(const QString& name)
+{
+    const QString path = qEnvironmentVariable("PELMORA_TEST_BINARY_DIR") + QStringLiteral("/review/") + name;
+    QDir().mkpath(QFileInfo(path).path());
+    return path;
+}
 
 // Turn the event loop until cond() holds; false once timeoutMs has passed.
 // Sleeps in the loop between events: a precise single-shot timer is the only

@@ -80,9 +80,7 @@ protected:
     {
         W->FlushPane();
         testkit::settle();
-        const QString dir = QString::fromLocal8Bit(qgetenv("PELMORA_TEST_BINARY_DIR")) + QStringLiteral("/review");
-        QDir().mkpath(dir);
-        EXPECT_TRUE(W->grab().save(dir + QLatin1Char('/') + QLatin1String(name)));
+        EXPECT_TRUE(W->grab().save(testkit::ReviewFile(QLatin1String(name))));
     }
     // The log as saving it now would write it, with the time option off.
     QByteArray logNow()

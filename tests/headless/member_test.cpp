@@ -5,7 +5,6 @@
 // when their hub is killed; encrypted, nothing crosses a relay in the clear;
 // a changed hub key ends it until the old key is forgotten.
 #include "../chat/chattest.h"
-#include "recordingrelay.h"
 
 #include <QDir>
 #include <QFile>
@@ -91,40 +90,6 @@ TEST(ConsoleMember, TwoMembersRegroupWhenTheirHubIsKilled)
     EXPECT_EQ(ni.Stop(0), 0);
     EXPECT_TRUE(ichi.Shows("niさんが帰りました。またね。"));
     EXPECT_EQ(ichi.Stop(SIGTERM), 0);
-}
-
-// Encrypted, with a listener on the path: no name, chat line or address
-// crosses in the clear; a plain raw peer still chats with the member, which
-// is told so, and the hub's candidate is the encrypted member.
-TEST(ConsoleMember, SaysNothingInTheClearThroughARecordingRelay)
-{
-    QTemporaryDir dir;
-    const std::string port = std::to_string(testPort() + 2);
-    HeadlessHub hub;
-    hub.env = QStringList{"PELMORA_ENCRYPT=1", "XDG_DATA_HOME=" + dir.filePath("hub")};
-    ASSERT_TRUE(hub.Start(kHub, testPort() + 2, "ハブ")) << hub.errors;
-    RawClient raw;
-    ASSERT_TRUE(raw.Connect(kHub, testPort() + 2, "127.64.2.34"));
-    raw.Send("uRaw\n");
-    ASSERT_TRUE(hub.Shows("Rawさんとの間は暗号化されていません"));
-
-    RecordingRelay relay("127.64.2.31", kHub, "127.64.2.32", port);
-    ConsoleMember m;
-    m.env = QStringList{"PELMORA_ENCRYPT=1", "XDG_DATA_HOME=" + dir.filePath("member")};
-    ASSERT_TRUE(m.Join("127.64.2.33", testPort() + 2, "127.64.2.31", "いち"));
-    ASSERT_TRUE(m.Shows("おともだち: ハブ、Raw")) << m.journal << m.errors;
-    EXPECT_TRUE(m.Shows("Rawさんとの間は暗号化されていません"));
-    EXPECT_TRUE(raw.SkipThrough("n127.64.2.32\n"));
-    m.Type("ひみつ\n");
-    ASSERT_TRUE(raw.SkipThrough("1\x82\xA2\x82\xBF> \x82\xD0\x82\xDD\x82\xC2\r\n"));
-    raw.Send("1Raw> open words\r\n");
-    ASSERT_TRUE(m.Shows("Raw> open words"));
-
-    EXPECT_NE(relay.down.find("eoffer 1\n"), std::string::npos);
-    for (const char* clear : {"\x83n\x83u", "\x82\xA2\x82\xBF", "Raw", "\x82\xD0\x82\xDD\x82\xC2", "127.64"})
-        EXPECT_EQ(relay.Wire().find(clear), std::string::npos) << RawClient::Shown(clear);
-    m.EndInput();
-    EXPECT_EQ(m.Stop(0), 0);
 }
 
 TEST(ConsoleMember, ProvesTheGroupWordOrEndsWithTheReason)

@@ -11,6 +11,7 @@
 #include "namedialog.h"
 #include "errorbox.h"
 #include "wholeselect.h"
+#include "testkit.h"
 #include "worddialog.h"
 
 #include <QApplication>
@@ -442,8 +443,6 @@ TEST(WordDialog, KeyboardOnlyNamedAndRenderedLightAndDark)
     dialog.SetMessage(txt::kWordAskAgain);
     EXPECT_FALSE(dialog.WordEdit->accessibleName().isEmpty());
     EXPECT_FALSE(dialog.CancelButton->accessibleName().isEmpty());
-    const QString review = qEnvironmentVariable("PELMORA_TEST_BINARY_DIR") + QStringLiteral("/review/");
-    ASSERT_TRUE(QDir().mkpath(review));
     const QPalette desktop = QApplication::palette();
     for (const int key : {Qt::Key_Return, Qt::Key_Escape}) {
         Answering a([&](QDialog* d) {
@@ -455,7 +454,7 @@ TEST(WordDialog, KeyboardOnlyNamedAndRenderedLightAndDark)
                 const QPalette look(dark ? QColor(53, 53, 53) : QColor(239, 239, 239));
                 QApplication::setPalette(look);
                 d->setPalette(look);
-                EXPECT_TRUE(d->grab().save(review + (dark ? "word-dark.png" : "word-light.png")));
+                EXPECT_TRUE(d->grab().save(testkit::ReviewFile(dark ? "word-dark.png" : "word-light.png")));
             }
             QApplication::setPalette(desktop);
             d->setPalette(desktop);
