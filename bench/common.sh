@@ -1,5 +1,21 @@
-# Sourced by run.sh and private.sh once smoke, build and a name are set:
-# builds what a measured run needs (not for --smoke, which takes a built
+# Sourced by run.sh and private.sh.
+#   bench_options "$@"
+# The run's size: ROUNDS, SIZE, LINES, WINDOW, SINGLE from the environment;
+# --smoke [BUILD_DIR] is a tiny load against a tree already built.
+bench_options() {
+  smoke=0
+  build=build
+  if [ "${1:-}" = "--smoke" ]; then
+    smoke=1
+    build=${2:-build}
+  fi
+  ROUNDS=${ROUNDS:-3} SIZE=${SIZE:-64} LINES=${LINES:-5000} WINDOW=${WINDOW:-100} SINGLE=${SINGLE:-20000}
+  if [ "$smoke" -eq 1 ]; then
+    ROUNDS=1 LINES=200 SINGLE=200
+  fi
+}
+
+# Then it builds what a measured run needs (not for --smoke, which takes a built
 # tree), names the load generator, and makes a private work folder whose
 # servers (their pids in pids) are stopped and which is removed at exit.
 #   bench_setup NAME

@@ -22,27 +22,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-smoke=0
-build=build
-if [ "${1:-}" = "--smoke" ]; then
-  smoke=1
-  build=${2:-build}
-fi
-ROUNDS=${ROUNDS:-3}
-SIZE=${SIZE:-64}
-LINES=${LINES:-5000}
-WINDOW=${WINDOW:-100}
-SINGLE=${SINGLE:-20000}
-if [ $smoke -eq 1 ]; then
-  ROUNDS=1 LINES=200 SINGLE=200
-fi
+. bench/common.sh
+bench_options "$@"
 BASE=${PRIVATE_ADDR:-127.0.94.1}
 PLAIN_ADDR=$BASE
 PRIVATE_HUB_ADDR=${BASE%.*}.2
 BARE_ADDR=${BASE%.*}.3
 PORT=${PORT:-$((20000 + $$ % 20000))}
 
-. bench/common.sh
 bench_setup pelmora-private
 cp "${PELMORA_BIN:-$build/app/pelmora}" "$work/pelmora-bench"
 

@@ -30,23 +30,11 @@ if [ "${1:-}" = "--private" ]; then
   exec bench/private.sh "$@"
 fi
 
-smoke=0
-build=build
-if [ "${1:-}" = "--smoke" ]; then
-  smoke=1
-  build=${2:-build}
-fi
-ROUNDS=${ROUNDS:-3}
-SIZE=${SIZE:-64}
-LINES=${LINES:-5000}
-WINDOW=${WINDOW:-100}
-SINGLE=${SINGLE:-20000}
+. bench/common.sh
+bench_options "$@"
 # The hubs' guards: the line rate off unless asked for, and no limit of
 # seats per address, since the nine clients all call from one address.
 LINE_RATE=${LINE_RATE:-0}
-if [ $smoke -eq 1 ]; then
-  ROUNDS=1 LINES=200 SINGLE=200
-fi
 # Loopback addresses and ports of this run (the hub's port 2200 stays free).
 HUB_ADDR=${HUB_ADDR:-127.0.91.1}
 IRC_ADDR=${IRC_ADDR:-127.0.91.2}
@@ -69,7 +57,6 @@ if ! command -v ngircd >/dev/null && [ ! -x /usr/sbin/ngircd ]; then
 fi
 NGIRCD=$(command -v ngircd || echo /usr/sbin/ngircd)
 
-. bench/common.sh
 bench_setup pelmora-bench
 
 # --- ngIRCd: its own configuration, penalties off, in the foreground --------

@@ -108,11 +108,7 @@ void TChatCore::answerCaller(int h)
         seat.Rate.SetRate(Guard.lineRate);
         seat.Above = false;
         seat.NameWait.start();
-        seat.Offered = false;
-        seat.Securing = false;
-        seat.Encrypted = false;
-        seat.Plain = false;
-        seat.Proving = false;
+        seat.ForgetLink();
         if (Encrypt.On()) {
             // The offer first; admission waits for the caller's answer.
             seatSend(k, negotiation::Build(negotiation::TStep::Offer));
@@ -605,11 +601,7 @@ void TChatCore::seatDeparture(int k)
     seat.NameWait.stop();
     seat.RateWait.stop();
     seat.OfferWait.stop();
-    seat.Offered = false;
-    seat.Securing = false;
-    seat.Encrypted = false;
-    seat.Plain = false;
-    seat.Proving = false;
+    seat.ForgetLink();
     const bool wasAbove = seat.Above;
     seat.Above = false;
     if (wasAbove)

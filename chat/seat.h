@@ -78,4 +78,6 @@ struct TSeat {
     bool Connected() const { return Seated && Socket->State() == wsConnected; }
     bool Member() const { return Named && Connected(); }
     bool Negotiating() const { return Offered || Securing || Proving; }
+    // Nothing is known of how a new or departed occupant's link is carried.
+    void ForgetLink() { Offered = Securing = Encrypted = Plain = Proving = false; }
 };
